@@ -1,0 +1,185 @@
+#include "Session.h"
+
+#include "ModuleCommands.h"
+#include "NumberReaders.h"
+#include "ReportFile.h"
+
+#include <cmath>
+#include <limits>
+
+namespace z83 {
+
+namespace {
+
+constexpr int kMaxLogs = 65535; // log numbers are 16-bit
+constexpr int kReadsPerRecord = 3;
+constexpr const char* kBadCrc = "Bad CRC";
+constexpr const char* kIncorrectLogNumber = "Incorrect Log Number!";
+
+// Reads the current record of a module into line and record. Returns false when no record was read
+// (a failed read or three wrong lengths), leaving both untouched.
+bool readRecordLine(Session& session, Desktop& desktop, std::string& line, std::optional<LogRecord>& record,
+                    bool& crcOk) {
+    std::string reply;
+    for (int attempt = 0; attempt < kReadsPerRecord; ++attempt) {
+        std::uint8_t command = Cmd::LogData;
+        if (!session.MRead(session.ModuleID, command, reply, "LogData!"))
+            return false;
+        if (reply.size() == kLogReplyDigits) {
+            LogRecord decoded = decodeLogReply(reply);
+            line.clear();
+            appendCsvLine(decoded, line);
+            record = decoded;
+            crcOk = crcMatches(decoded);
+            return true;
+        }
+    }
+    desktop.showMessage("Cannot read back log data - incorrect length!", "Warning", MessageIcon::Error);
+    return false;
+}
+
+std::string quoted(const std::string& text) {
+    constexpr std::size_t kShown = 40;
+    return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
+}
+
+} // namespace
+
+bool Collection::anyFlagged() const {
+    for (const auto& entry : entries)
+        if (!entry.status.empty())
+            return true;
+    return false;
+}
+
+std::string Collection::reportText() const {
+    std::size_t size = 0;
+    for (const auto& entry : entries)
+        size += entry.line.size() + entry.status.size() + 3;
+    std::string text;
+    text.reserve(size);
+    for (const auto& entry : entries) {
+        text += entry.line;
+        if (!entry.status.empty()) {
+            text += ' ';
+            text += entry.status;
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string Session::cvLogToCSV(std::string& CSV) {
+    std::optional<LogRecord> record;
+    bool crcOk = true;
+    if (!readRecordLine(*this, desktop_, CSV, record, crcOk))
+        return "";
+    return crcOk ? "" : kBadCrc;
+}
+
+Collection Session::collectLogs() {
+    Collection result;
+    desktop_.setBusyPointer(true);
+
+    std::uint8_t setIndex = Cmd::LogIndex;
+    MWrite(ModuleID, setIndex, "1", "LogIndex");
+    MWrite(ModuleID, setIndex, "1", "LogIndex");
+
+    std::uint8_t readCount = Cmd::LogCount;
+    if (!MRead(ModuleID, readCount, result.countText, "LogData!")) {
+        result.outcome = Collection::Outcome::CountUnreadable;
+        return result;
+    }
+
+    double count = readLeadingDecimal(result.countText);
+    if (count == 0.0) {
+        desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
+        result.outcome = Collection::Outcome::NoLogs;
+        return result;
+    }
+    double rounded = std::nearbyint(count); // halves to even in the default rounding mode
+    if (!(rounded <= kMaxLogs && rounded >= std::numeric_limits<std::int32_t>::min())) {
+        desktop_.showMessage(
+            "The handheld reports an impossible number of logs: " + quoted(result.countText) +
+                ".\r\nA module holds at most 65535 logs. No report was written.",
+            "Error", MessageIcon::Error);
+        result.outcome = Collection::Outcome::ImpossibleCount;
+        return result;
+    }
+
+    const int total = static_cast<int>(rounded);
+    result.outcome = Collection::Outcome::Collected;
+    result.entries.reserve(static_cast<std::size_t>(std::max(total, 0)));
+
+    // The line is not emptied between logs: after a failed read it still holds the previous log's line,
+    // whose number then does not match.
+    std::string line;
+    std::optional<LogRecord> record;
+    for (int d = 1; d <= total; ++d) {
+        bool crcOk = true;
+        bool read = readRecordLine(*this, desktop_, line, record, crcOk);
+        std::string status = read && !crcOk ? kBadCrc : "";
+        if (status.empty() && readLeadingDecimal(line) != d) {
+            for (int repair = 0; repair < 2; ++repair) {
+                MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
+                crcOk = true;
+                read = readRecordLine(*this, desktop_, line, record, crcOk);
+                status = read && !crcOk ? kBadCrc : "";
+                if (readLeadingDecimal(line) == d)
+                    break;
+                if (repair == 1)
+                    status = kIncorrectLogNumber;
+            }
+        }
+        result.entries.push_back({line, std::move(status), record});
+        desktop_.collectProgress(d, total);
+    }
+    return result;
+}
+
+Delivery Session::deliverReport(const Collection& collection) {
+    Delivery delivery;
+    const std::string text = collection.reportText();
+    // The lines reach the clipboard first, so they survive a failure to save the file.
+    desktop_.setClipboardText(text);
+
+    std::string why;
+    std::string folder = reportFolder(desktop_, why);
+    if (!folder.empty()) {
+        const std::string content = reportFileContent(text);
+        SavedFile file = saveNewReport(folder, reportStem(desktop_.localNow()), content);
+        delivery.path = file.path;
+        if (file.saved && !readsBackAs(file.path, content)) {
+            file.saved = false;
+            file.error = "the file does not read back as written";
+        }
+        delivery.saved = file.saved;
+        why = file.error;
+    }
+    if (!delivery.saved) {
+        delivery.error = why;
+        desktop_.showMessage("The report could not be saved" +
+                                 (delivery.path.empty() ? std::string() : " as " + delivery.path) + ":\r\n" +
+                                 why + ".\r\nThe logs are on the clipboard. Do not clear the module's logs.",
+                             "Report Not Saved", MessageIcon::Error);
+        return delivery;
+    }
+
+    desktop_.openFile(delivery.path);
+    desktop_.setClearLogEnabled(true);
+    desktop_.showMessage(
+        "When you have confirmed that the data has been extracted correctly you should clear the "
+        "log data from the handheld by clicking the 'Clear Log' button on the main window.",
+        "Remember To Clear Log Data", MessageIcon::Warning);
+    return delivery;
+}
+
+void Session::ExtractLogs() {
+    Collection collection = collectLogs();
+    if (collection.outcome != Collection::Outcome::Collected)
+        return;
+    desktop_.setBusyPointer(false);
+    deliverReport(collection);
+}
+
+} // namespace z83

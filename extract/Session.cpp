@@ -1,0 +1,77 @@
+#include "Session.h"
+
+#include "ModuleCommands.h"
+
+namespace z83 {
+
+Session::Session(Desktop& desktop, ProviderFactory createProvider)
+    : desktop_(desktop), createProvider_(std::move(createProvider)) {}
+
+Session::LoadResult Session::Load() {
+    DP = createProvider_();
+    DP->clearCurrentError();
+    DP->ProbeProvider();
+    if (const auto& error = DP->currentError(); error.number != 0) {
+        desktop_.showMessage("Z83DataProviderCOM.DLL possibly not registered!\r\nError: " +
+                                 error.description + " [Code: " + std::to_string(error.number) + "]",
+                             desktop_.applicationName(), MessageIcon::Error);
+        return LoadResult::CloseAndEnd;
+    }
+
+    desktop_.setIdText(desktop_.readSetting("Settings", "ID", "0"));
+    idLoaded_ = true;
+
+    DP->clearCurrentError();
+    std::int16_t status = DP->OpenUSB(0, 0);
+    if (DP->currentError().number != 0 || status != 0) {
+        desktop_.showMessage("Cannot open USB interface", "Warning", MessageIcon::Warning);
+        return LoadResult::EndAtOnce;
+    }
+
+    if (DP->DetectBase(1) == 0) {
+        desktop_.showMessage("Base station not detected! Connect base station and restart program.",
+                             "Warning", MessageIcon::Error);
+        return LoadResult::CloseAndEnd;
+    }
+
+    DP->ReadBaseByte(1);
+    return LoadResult::Running;
+}
+
+void Session::Unload() {
+    desktop_.setBusyPointer(true);
+    // Before the remembered ID was put into the box, the box holds nothing worth remembering.
+    if (idLoaded_)
+        desktop_.writeSetting("Settings", "ID", desktop_.idText());
+    if (DP) {
+        DP->CloseUSB();
+        desktop_.pause(1.0);
+        DP.reset();
+    }
+    desktop_.setBusyPointer(false);
+}
+
+bool Session::MRead(std::int32_t& ID, std::uint8_t& Command, std::string& Value,
+                    const std::string& Description) {
+    return z83::MRead(*DP, desktop_, ID, Command, Value, Description);
+}
+
+bool Session::MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string& Value,
+                     const std::string& Description) {
+    return z83::MWrite(*DP, desktop_, ID, Command, Value, Description);
+}
+
+void Session::ClearLog() {
+    auto answer = desktop_.showMessage("Are you sure that you want to delete all logs?", "Clear All Logs",
+                                       MessageIcon::Question, MessageButtons::YesNo);
+    if (answer == MessageAnswer::No)
+        return;
+    writeClearLog();
+}
+
+bool Session::writeClearLog() {
+    std::uint8_t command = Cmd::ClearLog;
+    return MWrite(ModuleID, command, kClearLogCode, "ClearLog");
+}
+
+} // namespace z83

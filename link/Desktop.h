@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+
+namespace z83 {
+
+enum class MessageIcon { Error, Question, Warning, Information };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct LocalDateTime {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// Shell special-folder numbers that GetSpecialFolder understands.
+inline constexpr int kFolderDocuments = 5; // the user's documents folder
+inline constexpr int kFolderProfile = 40;  // the user's home folder
+
+// Everything the actions need of the window and the desktop. The Qt window implements it for real,
+// the command-line extractor on the console, and tests as a recording fake.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // A modal message box. Its text is always shown as plain text, never as markup.
+    virtual MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                      MessageButtons buttons = MessageButtons::Ok) = 0;
+    // The screen-wide busy pointer on, or the default pointer again.
+    virtual void setBusyPointer(bool busy) = 0;
+    // The status line; redrawNow repaints it before the running action returns.
+    virtual void setStatus(const std::string& text, bool redrawNow) = 0;
+    virtual void setClearLogEnabled(bool enabled) = 0;
+    virtual std::string idText() = 0;
+    virtual void setIdText(const std::string& text) = 0;
+
+    // The per-user settings store, keyed by application name, section and key.
+    virtual std::string readSetting(const std::string& section, const std::string& key,
+                                    const std::string& fallback) = 0;
+    virtual void writeSetting(const std::string& section, const std::string& key,
+                              const std::string& value) = 0;
+    // The executable's file name without its extension.
+    virtual std::string applicationName() = 0;
+
+    // Replaces the clipboard's content with plain text.
+    virtual void setClipboardText(const std::string& text) = 0;
+    // The path of a special folder (kFolderDocuments, kFolderProfile), or "" when there is none.
+    virtual std::string specialFolder(int folder) = 0;
+    // Opens a file with the program the desktop associates with it; failures pass silently.
+    virtual void openFile(const std::string& path) = 0;
+    virtual LocalDateTime localNow() = 0;
+    // Blocks for the given time on a monotonic clock without servicing the window.
+    virtual void pause(double seconds) = 0;
+
+    // Called while logs are collected: done of total logs handled so far.
+    virtual void collectProgress(int /*done*/, int /*total*/) {}
+};
+
+} // namespace z83

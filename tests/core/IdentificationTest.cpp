@@ -1,0 +1,171 @@
+#include "FakeDesktop.h"
+#include "Records.h"
+#include "ScriptedProvider.h"
+#include "Session.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace z83;
+using namespace z83::test;
+
+namespace {
+
+struct Identify : ::testing::Test {
+    FakeDesktop desktop;
+    Session session{desktop, nullptr};
+    ScriptedProvider* provider = nullptr;
+    TempDir documents;
+
+    Identify() {
+        auto p = std::make_unique<ScriptedProvider>();
+        provider = p.get();
+        session.DP = std::move(p);
+        desktop.documents = documents.str();
+        provider->fallback['3'] = {0, "Z83-PM-VX"};
+        provider->fallback['T'] = {0, "1"};
+        provider->fallback['U'] = {0, recordReply(1)};
+    }
+    std::vector<std::int32_t> idsOf(char command) const {
+        std::vector<std::int32_t> ids;
+        for (const auto& c : provider->calls)
+            if (c.command == command)
+                ids.push_back(c.id);
+        return ids;
+    }
+};
+
+} // namespace
+
+TEST(TypedId, ReadsHexWithTheWindowRules) {
+    EXPECT_EQ(parseTypedId(""), 0);
+    EXPECT_EQ(parseTypedId("12G4"), 0x12);
+    EXPECT_EQ(parseTypedId("01a2b3"), 0x1A2B3);
+    EXPECT_EQ(parseTypedId("8000"), 32768);
+    EXPECT_EQ(parseTypedId("FFFF"), 65535);
+    EXPECT_EQ(parseTypedId("FFFFFFFF"), -1);
+    EXPECT_EQ(parseTypedId("000000001A2B3C"), 0x1A2B3C);
+    EXPECT_EQ(parseTypedId("123456789"), std::nullopt);
+    EXPECT_EQ(idStatusText(0x1A2B3), "ID: 1A2B3");
+    EXPECT_EQ(idStatusText(0), "ID: 0");
+    EXPECT_EQ(idStatusText(-2), "ID: FFFFFFFE");
+}
+
+TEST_F(Identify, KnownIdRunsTheStepsInOrderAndExtracts) {
+    desktop.id = "1a2b3c";
+    desktop.clearEnabled = true;
+    session.IKnow();
+    EXPECT_EQ(session.ModuleID, 0x1A2B3C);
+    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX");
+    EXPECT_EQ(provider->calls.front().operation, "ReadBaseByte");
+    std::vector<std::string> start(desktop.events.begin(), desktop.events.begin() + 4);
+    EXPECT_EQ(start, (std::vector<std::string>{"busy", "status:Waiting...+redraw", "clear-disabled",
+                                               "status:ID: 1A2B3C+redraw"}));
+    EXPECT_EQ(desktop.messages.back().title, "Remember To Clear Log Data");
+    EXPECT_TRUE(desktop.clearEnabled);
+    EXPECT_FALSE(desktop.busy);
+    EXPECT_EQ(desktop.status, "");
+    EXPECT_EQ(documents.names().size(), 1u);
+}
+
+TEST_F(Identify, EmptyIdGoesToModuleZeroLikeAnyOther) {
+    desktop.id = "";
+    provider->fallback['3'] = {1, ""};
+    session.IKnow();
+    EXPECT_EQ(desktop.statusHistory.at(1), "ID: 0");
+    EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0});
+    EXPECT_EQ(desktop.messages.at(0).text, "Cannot read Model!\r\nTry again.");
+    EXPECT_FALSE(desktop.busy);
+    EXPECT_EQ(desktop.status, "");
+}
+
+TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
+    session.ModuleID = 0x1A2B3C;
+    desktop.clearEnabled = true;
+    desktop.id = "1A2B3C1A2B3C";
+    session.IKnow();
+    EXPECT_TRUE(provider->calls.empty());
+    EXPECT_EQ(session.ModuleID, 0x1A2B3C);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].title, "Invalid ID");
+    EXPECT_NE(desktop.messages[0].text.find("1A2B3C1A2B3C"), std::string::npos);
+    EXPECT_FALSE(desktop.clearEnabled);
+}
+
+TEST_F(Identify, ModelCaseIsFoldedButNothingElse) {
+    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}});
+    desktop.id = "1A2B3C";
+    session.IKnow();
+    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX");
+    EXPECT_EQ(desktop.messages.back().title, "Remember To Clear Log Data");
+
+    desktop.messages.clear();
+    session.IKnow();
+    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX ");
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text,
+              "The paired module is a Z83-PM-VX  which is not supported by this software!");
+    EXPECT_EQ(desktop.messages[0].title, "Warning");
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(desktop.messages[0].busyWhenShown);
+    EXPECT_FALSE(desktop.clearEnabled) << "a new Extract disables Clear Log even when it then fails";
+    EXPECT_EQ(desktop.status, "");
+}
+
+TEST_F(Identify, FailedPairingLeavesModuleZeroAndClearDisabled) {
+    session.ModuleID = 0x1A2B3C;
+    desktop.clearEnabled = true;
+    provider->pairedId = 0;
+    session.IDontKnow();
+    EXPECT_EQ(session.ModuleID, 0);
+    EXPECT_FALSE(desktop.clearEnabled);
+    EXPECT_EQ(desktop.status, "");
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, "Did not pair with a handheld module!");
+    EXPECT_EQ(desktop.messages[0].title, "Error");
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(desktop.messages[0].busyWhenShown);
+    EXPECT_TRUE(desktop.pauses.empty());
+}
+
+TEST_F(Identify, PairedIdIsShownPausedForAndNeverWrittenToTheBox) {
+    desktop.id = "typed";
+    provider->pairedId = 0x4D5E6F;
+    session.IDontKnow();
+    EXPECT_EQ(desktop.events.front(), "clear-disabled");
+    EXPECT_EQ(desktop.id, "typed");
+    EXPECT_EQ(desktop.pauses, std::vector<double>{1.5});
+    EXPECT_NE(std::find(desktop.statusHistory.begin(), desktop.statusHistory.end(), "ID: 4D5E6F"),
+              desktop.statusHistory.end());
+    EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0x4D5E6F});
+}
+
+TEST_F(Identify, ClearLogGoesToTheLastIdentifiedModuleOnlyAfterYes) {
+    desktop.id = "1A2B3C";
+    session.IKnow();
+    desktop.id = "999999";
+    desktop.messages.clear();
+    desktop.answers = {MessageAnswer::No, MessageAnswer::Yes, MessageAnswer::Yes};
+
+    session.ClearLog();
+    EXPECT_TRUE(idsOf('W').empty()) << "No sends nothing";
+    session.ClearLog();
+    session.ClearLog();
+    EXPECT_EQ(idsOf('W'), (std::vector<std::int32_t>{0x1A2B3C, 0x1A2B3C}));
+    EXPECT_EQ(provider->calls.back().text, std::string("23130\0\0", 7));
+    ASSERT_EQ(desktop.messages.size(), 3u);
+    for (const auto& m : desktop.messages) {
+        EXPECT_EQ(m.text, "Are you sure that you want to delete all logs?");
+        EXPECT_EQ(m.title, "Clear All Logs");
+        EXPECT_EQ(m.icon, MessageIcon::Question);
+        EXPECT_EQ(m.buttons, MessageButtons::YesNo);
+    }
+    EXPECT_TRUE(desktop.clearEnabled);
+}
+
+TEST_F(Identify, FailedClearShowsOnlyTheWriteMessage) {
+    provider->fallback['W'] = {5, ""};
+    session.ClearLog();
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_EQ(desktop.messages[1].text, "Cannot write ClearLog\r\nTry again.");
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Desktop.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace z83::test {
+
+// A Desktop that records every effect in order and answers message boxes from a script.
+class FakeDesktop : public Desktop {
+public:
+    struct Message {
+        std::string text, title;
+        MessageIcon icon;
+        MessageButtons buttons;
+        bool busyWhenShown;
+    };
+
+    MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                              MessageButtons buttons) override {
+        messages.push_back({text, title, icon, buttons, busy});
+        events.push_back("message:" + title);
+        if (buttons == MessageButtons::YesNo) {
+            if (answers.empty())
+                return MessageAnswer::Yes;
+            auto a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return MessageAnswer::Ok;
+    }
+    void setBusyPointer(bool on) override {
+        busy = on;
+        events.push_back(on ? "busy" : "default-pointer");
+    }
+    void setStatus(const std::string& text, bool redrawNow) override {
+        status = text;
+        statusHistory.push_back(text);
+        events.push_back("status:" + text + (redrawNow ? "+redraw" : ""));
+    }
+    void setClearLogEnabled(bool on) override {
+        clearEnabled = on;
+        events.push_back(on ? "clear-enabled" : "clear-disabled");
+    }
+    std::string idText() override { return id; }
+    void setIdText(const std::string& text) override { id = text; }
+    std::string readSetting(const std::string& section, const std::string& key,
+                            const std::string& fallback) override {
+        auto it = settings.find(section + "/" + key);
+        return it == settings.end() ? fallback : it->second;
+    }
+    void writeSetting(const std::string& section, const std::string& key, const std::string& value) override {
+        settings[section + "/" + key] = value;
+        events.push_back("setting:" + section + "/" + key);
+    }
+    std::string applicationName() override { return "z83-test"; }
+    void setClipboardText(const std::string& text) override {
+        clipboard = text;
+        clipboardSet = true;
+        events.push_back("clipboard");
+    }
+    std::string specialFolder(int folder) override {
+        return folder == kFolderDocuments ? documents : (folder == kFolderProfile ? home : std::string());
+    }
+    void openFile(const std::string& path) override {
+        opened.push_back(path);
+        events.push_back("open");
+    }
+    LocalDateTime localNow() override { return now; }
+    void pause(double seconds) override {
+        pauses.push_back(seconds);
+        events.push_back("pause");
+    }
+
+    std::deque<MessageAnswer> answers;
+    std::vector<Message> messages;
+    std::vector<std::string> events;
+    std::vector<std::string> statusHistory;
+    std::vector<std::string> opened;
+    std::vector<double> pauses;
+    std::map<std::string, std::string> settings;
+    std::string status = "Ready";
+    std::string id;
+    std::string clipboard;
+    bool clipboardSet = false;
+    std::string documents;
+    std::string home;
+    LocalDateTime now{2025, 3, 7, 9, 5, 3};
+    bool busy = false;
+    bool clearEnabled = false;
+};
+
+} // namespace z83::test

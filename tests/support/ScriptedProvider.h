@@ -1,0 +1,80 @@
+#pragma once
+
+#include "DataProvider.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace z83::test {
+
+// A provider whose replies a test scripts per command code, recording every call. Scripted replies are
+// used in order; when a command's script runs out, its fallback answers.
+class ScriptedProvider : public DataProvider {
+public:
+    struct Reply {
+        std::int16_t status = 0;
+        std::string text;
+    };
+    struct Call {
+        std::string operation;
+        std::int32_t id;
+        char command;
+        std::string text;
+    };
+
+    void script(char command, std::vector<Reply> replies) {
+        for (auto& r : replies)
+            scripts[command].push_back(std::move(r));
+    }
+
+    std::int16_t OpenUSB(std::int32_t, std::int32_t) override { return record("OpenUSB"), 0; }
+    void CloseUSB() override { record("CloseUSB"); }
+    std::int32_t ProbeProvider() override { return record("ProbeProvider"), 0; }
+    std::uint8_t ReadBaseByte(std::int32_t) override { return record("ReadBaseByte"), 0; }
+    std::int32_t PairModule(std::int32_t, std::int32_t, std::int32_t, std::int32_t& id,
+                            std::int32_t&) override {
+        record("PairModule");
+        id = pairedId;
+        return 0;
+    }
+    std::int32_t DetectBase(std::int32_t) override { return record("DetectBase"), 1; }
+    std::int16_t WriteCommand(std::uint8_t&, std::int32_t& id, std::uint8_t& command,
+                              std::string& text) override {
+        calls.push_back({"WriteCommand", id, static_cast<char>(command), text});
+        return next(static_cast<char>(command)).status;
+    }
+    std::int16_t ReadCommand(std::uint8_t&, std::int32_t& id, std::uint8_t& command,
+                             std::string& text) override {
+        calls.push_back({"ReadCommand", id, static_cast<char>(command), text});
+        Reply reply = next(static_cast<char>(command));
+        text = reply.text;
+        return reply.status;
+    }
+
+    int count(const std::string& operation, char command = 0) const {
+        int n = 0;
+        for (const auto& c : calls)
+            n += c.operation == operation && (command == 0 || c.command == command);
+        return n;
+    }
+
+    std::map<char, std::deque<Reply>> scripts;
+    std::map<char, Reply> fallback;
+    std::vector<Call> calls;
+    std::int32_t pairedId = 0;
+
+private:
+    void record(const char* operation) { calls.push_back({operation, 0, 0, {}}); }
+    Reply next(char command) {
+        auto& queue = scripts[command];
+        if (queue.empty())
+            return fallback[command];
+        Reply r = std::move(queue.front());
+        queue.pop_front();
+        return r;
+    }
+};
+
+} // namespace z83::test
