@@ -1,0 +1,346 @@
+#include "SimulatedBaseStation.h"
+
+#include "LogRecord.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace z83::sim {
+
+namespace {
+
+constexpr std::string_view kOperationNames[] = {"OpenUSB",      "CloseUSB",   "ProbeProvider",
+                                                "ReadBaseByte", "PairModule", "DetectBase"};
+
+constexpr std::size_t kHugeReplyChars = 1'000'000;
+constexpr std::size_t kPaddingNuls = 16;
+constexpr std::string_view kClearCode = "23130";
+
+bool isReadCommand(char c) {
+    return c == '3' || c == 'T' || c == 'U';
+}
+bool isWriteCommand(char c) {
+    return c == 'S' || c == 'W';
+}
+
+// Waits as long as a real radio exchange would. The OS oversleeps by tens of microseconds, which over
+// thousands of calls would swamp the program's own cost in timing runs, so the last stretch is spun.
+void sleepFor(double seconds) {
+    if (seconds <= 0.0)
+        return;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    constexpr auto kSpin = std::chrono::microseconds(300);
+    if (auto rest = deadline - Clock::now(); rest > kSpin)
+        std::this_thread::sleep_for(rest - kSpin);
+    while (Clock::now() < deadline) {
+    }
+}
+
+[[noreturn]] void raise(const Fault& fault) {
+    throw ProviderError(fault.errorNumber, fault.errorDescription);
+}
+
+// A different hexadecimal digit in the same place, so a stored CRC can no longer match.
+char otherHexDigit(char c) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    int value = -1;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    return value < 0 ? '0' : digits[(value + 1) % 16];
+}
+
+void spoilReply(FaultKind kind, std::string& reply) {
+    switch (kind) {
+    case FaultKind::WrongLength:
+        if (reply.empty())
+            reply.push_back('0'); // an empty reply cannot get shorter; one character is wrong all the same
+        else
+            reply.pop_back();
+        break;
+    case FaultKind::NulPadding:
+        reply.append(kPaddingNuls, '\0');
+        break;
+    case FaultKind::OnlyNuls:
+        reply.assign(kLogReplyDigits, '\0');
+        break;
+    case FaultKind::HugeReply:
+        // The proper reply first, so a reader that ignores the length would still find a plausible record.
+        if (reply.size() < kHugeReplyChars)
+            reply.resize(kHugeReplyChars, '0');
+        break;
+    case FaultKind::BadCrc:
+        if (!reply.empty())
+            reply.back() = otherHexDigit(reply.back());
+        break;
+    case FaultKind::Status:
+    case FaultKind::SkipRecord:
+    case FaultKind::Raise:
+        break;
+    }
+}
+
+// A reply that does not carry the record intact leaves the module where it was, so the next read gets
+// the same record again, as when the base station asks for a garbled frame once more.
+bool recordDelivered(FaultKind kind) {
+    return kind != FaultKind::WrongLength && kind != FaultKind::OnlyNuls && kind != FaultKind::HugeReply;
+}
+
+} // namespace
+
+bool faultApplies(std::string_view target, FaultKind kind) {
+    if (kind == FaultKind::Raise)
+        return target.size() == 1 ? isReadCommand(target[0]) || isWriteCommand(target[0])
+                                  : std::ranges::find(kOperationNames, target) != std::end(kOperationNames);
+    if (target.size() == 1) {
+        char c = target[0];
+        switch (kind) {
+        case FaultKind::Status:
+            return isReadCommand(c) || isWriteCommand(c);
+        case FaultKind::WrongLength:
+        case FaultKind::NulPadding:
+        case FaultKind::OnlyNuls:
+        case FaultKind::HugeReply:
+            return isReadCommand(c);
+        case FaultKind::BadCrc:
+        case FaultKind::SkipRecord:
+            return c == 'U';
+        case FaultKind::Raise:
+            break;
+        }
+        return false;
+    }
+    // CloseUSB and ReadBaseByte have no result that a status fault could spoil.
+    return kind == FaultKind::Status && (target == "OpenUSB" || target == "ProbeProvider" ||
+                                         target == "PairModule" || target == "DetectBase");
+}
+
+SimulatedBaseStation::SimulatedBaseStation(Scenario scenario) : scenario_(std::move(scenario)) {
+    logIndex_.assign(scenario_.modules.size(), 1);
+    byId_.reserve(scenario_.modules.size());
+    for (std::size_t i = 0; i < scenario_.modules.size(); ++i)
+        byId_.emplace(scenario_.modules[i].id, i); // the first of equal IDs answers
+    std::vector<Fault> faults = std::move(scenario_.faults);
+    scenario_.faults.clear();
+    for (Fault& fault : faults)
+        addFault(std::move(fault));
+}
+
+std::optional<std::size_t> SimulatedBaseStation::slotOf(std::string_view target) {
+    if (target.size() == 1)
+        return static_cast<unsigned char>(target[0]);
+    for (std::size_t op = 0; op < OpCount; ++op)
+        if (kOperationNames[op] == target)
+            return slotOf(static_cast<Operation>(op));
+    return std::nullopt;
+}
+
+void SimulatedBaseStation::addFault(Fault fault) {
+    auto slot = slotOf(fault.target);
+    if (!slot || !faultApplies(fault.target, fault.kind))
+        throw std::invalid_argument("a fault of this kind cannot hit \"" + fault.target + "\"");
+    if (fault.start < 1 || fault.count < 0)
+        throw std::invalid_argument("a fault needs start >= 1 and count >= 0");
+    if (fault.kind == FaultKind::Status && fault.status == 0)
+        throw std::invalid_argument("a status fault needs a nonzero status");
+    faults_[*slot].push_back(fault);
+    scenario_.faults.push_back(std::move(fault));
+}
+
+const Fault* SimulatedBaseStation::nextFault(std::size_t slot) {
+    const std::uint64_t occurrence = ++occurrences_[slot];
+    for (const Fault& fault : faults_[slot]) {
+        const auto start = static_cast<std::uint64_t>(fault.start);
+        if (occurrence >= start &&
+            (fault.count == 0 || occurrence < start + static_cast<std::uint64_t>(fault.count)))
+            return &fault;
+    }
+    return nullptr;
+}
+
+void SimulatedBaseStation::begin(const char* operation, std::int32_t id, std::uint8_t command,
+                                 const std::string* value) {
+    if (recording_)
+        calls_.push_back({operation, id, static_cast<char>(command), value ? *value : std::string()});
+    sleepFor(scenario_.latencySeconds);
+}
+
+std::optional<std::size_t> SimulatedBaseStation::moduleIndex(std::int32_t id) const {
+    auto it = byId_.find(id);
+    if (it == byId_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+const SimModule* SimulatedBaseStation::module(std::int32_t id) const {
+    auto index = moduleIndex(id);
+    return index ? &scenario_.modules[*index] : nullptr;
+}
+
+std::optional<std::uint32_t> SimulatedBaseStation::logIndex(std::int32_t id) const {
+    auto index = moduleIndex(id);
+    if (!index)
+        return std::nullopt;
+    return logIndex_[*index];
+}
+
+std::int16_t SimulatedBaseStation::OpenUSB(std::int32_t, std::int32_t) {
+    begin("OpenUSB");
+    const Fault* fault = nextFault(slotOf(OpOpenUSB));
+    if (fault && fault->kind == FaultKind::Raise)
+        raise(*fault);
+    std::int16_t status = fault ? fault->status : scenario_.openStatus;
+    setCurrentError(scenario_.openError); // also clears an error a previous call left, when there is none
+    usbOpen_ = status == 0;
+    return status;
+}
+
+void SimulatedBaseStation::CloseUSB() {
+    begin("CloseUSB");
+    if (const Fault* fault = nextFault(slotOf(OpCloseUSB)))
+        raise(*fault);
+    usbOpen_ = false;
+}
+
+std::int32_t SimulatedBaseStation::ProbeProvider() {
+    begin("ProbeProvider");
+    const Fault* fault = nextFault(slotOf(OpProbe));
+    if (fault && fault->kind == FaultKind::Raise)
+        raise(*fault);
+    setCurrentError(fault ? CurrentError{fault->errorNumber, fault->errorDescription} : scenario_.probeError);
+    return 0;
+}
+
+std::uint8_t SimulatedBaseStation::ReadBaseByte(std::int32_t) {
+    begin("ReadBaseByte");
+    if (const Fault* fault = nextFault(slotOf(OpReadBaseByte)))
+        raise(*fault);
+    return scenario_.basePresent ? 0x5A : 0x00;
+}
+
+std::int32_t SimulatedBaseStation::PairModule(std::int32_t, std::int32_t, std::int32_t seconds,
+                                              std::int32_t& id, std::int32_t& secondOutput) {
+    begin("PairModule");
+    const Fault* fault = nextFault(slotOf(OpPair));
+    if (fault && fault->kind == FaultKind::Raise)
+        raise(*fault);
+    const double pairingTime = std::max(0, seconds);
+    const bool inTime = scenario_.pairDelaySeconds <= pairingTime;
+    sleepFor(inTime ? scenario_.pairDelaySeconds : pairingTime);
+    id = inTime && !fault && linkUp() && scenario_.pairs ? *scenario_.pairs : 0;
+    secondOutput = 0;
+    return id != 0 ? 1 : 0;
+}
+
+std::int32_t SimulatedBaseStation::DetectBase(std::int32_t) {
+    begin("DetectBase");
+    const Fault* fault = nextFault(slotOf(OpDetect));
+    if (fault && fault->kind == FaultKind::Raise)
+        raise(*fault);
+    return !fault && scenario_.basePresent ? 1 : 0;
+}
+
+std::int16_t SimulatedBaseStation::WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                                                std::string& text) {
+    begin("WriteCommand", id, command, &text);
+    if (const Fault* fault = nextFault(command)) {
+        if (fault->kind == FaultKind::Raise)
+            raise(*fault);
+        return fault->status; // only status faults fit a write
+    }
+    if (one != 1)
+        return SimStatus::BadArgument;
+    if (!linkUp())
+        return SimStatus::NoLink;
+    auto module = moduleIndex(id);
+    if (!module)
+        return SimStatus::NoModule;
+    return write(*module, command, text);
+}
+
+std::int16_t SimulatedBaseStation::ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                                               std::string& text) {
+    begin("ReadCommand", id, command, &text);
+    const Fault* fault = nextFault(command);
+    if (fault && fault->kind == FaultKind::Raise)
+        raise(*fault);
+    if (fault && fault->kind == FaultKind::Status)
+        return fault->status;
+    if (one != 1)
+        return SimStatus::BadArgument;
+    if (!linkUp())
+        return SimStatus::NoLink;
+    auto module = moduleIndex(id);
+    if (!module)
+        return SimStatus::NoModule;
+    return read(*module, command, fault, text);
+}
+
+std::int16_t SimulatedBaseStation::read(std::size_t m, std::uint8_t command, const Fault* fault,
+                                        std::string& text) {
+    SimModule& module = scenario_.modules[m];
+    switch (command) {
+    case '3':
+        text.assign(module.model);
+        break;
+    case 'T': {
+        char digits[24];
+        auto end = std::to_chars(digits, digits + sizeof digits, module.records.size()).ptr;
+        text.assign(digits, end);
+        break;
+    }
+    case 'U': {
+        std::uint32_t& index = logIndex_[m];
+        std::uint64_t at = index;
+        if (fault && fault->kind == FaultKind::SkipRecord)
+            ++at;
+        if (at < 1 || at > module.records.size())
+            return SimStatus::EndOfLog;
+        text.assign(module.records[at - 1]);
+        if (!fault || recordDelivered(fault->kind))
+            index = static_cast<std::uint32_t>(at + 1);
+        break;
+    }
+    default:
+        return SimStatus::Rejected;
+    }
+    if (fault)
+        spoilReply(fault->kind, text);
+    return 0;
+}
+
+std::int16_t SimulatedBaseStation::write(std::size_t m, std::uint8_t command, const std::string& text) {
+    // Every value arrives followed by two NULs; without them the module cannot tell where the value ends.
+    if (text.size() < 2 || text[text.size() - 1] != '\0' || text[text.size() - 2] != '\0')
+        return SimStatus::Rejected;
+    const std::string_view value(text.data(), text.size() - 2);
+    switch (command) {
+    case 'S': {
+        std::uint32_t number = 0;
+        auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < 1 ||
+            number > 65535)
+            return SimStatus::Rejected;
+        logIndex_[m] = number;
+        return 0;
+    }
+    case 'W':
+        if (value != kClearCode)
+            return SimStatus::Rejected;
+        scenario_.modules[m].records.clear();
+        logIndex_[m] = 1;
+        return 0;
+    default:
+        return SimStatus::Rejected;
+    }
+}
+
+} // namespace z83::sim
