@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace z83::cli {
+
+// What the command line asks of the extractor. Parsing never exits and never prints: a bad command
+// line comes back as Request::Invalid with its reason.
+struct Options {
+    enum class Request { Run, Help, Version, Invalid };
+    enum class Format { Csv, Json };
+
+    Request request = Request::Run;
+    std::string message; // Help: the help text; Version: the version line; Invalid: the reason
+
+    std::string idText;                  // --id as typed
+    std::int32_t moduleId = 0;           // what idText names
+    bool pair = false;                   // --pair
+    std::optional<std::string> scenario; // --scenario FILE, else the built-in demo
+    std::optional<std::string> output;   // -o PATH; "-" is standard output
+    Format format = Format::Csv;
+    bool clear = false;
+    bool force = false;
+    bool yes = false;
+    bool quiet = false;
+
+    bool toStdout() const { return output && *output == "-"; }
+};
+
+inline constexpr const char* kProgramName = "z83-extract";
+
+// The arguments after the program name.
+Options parseOptions(const std::vector<std::string>& arguments);
+
+// The exit-code table, as the help text ends with it.
+std::string exitCodeTable();
+
+} // namespace z83::cli

@@ -1,0 +1,23 @@
+#include "ExitCode.h"
+#include "Extractor.h"
+#include "Options.h"
+
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    using namespace z83::cli;
+    // A reader that goes away (e.g. "| head") must give a "not saved" error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    try {
+        const Options options = parseOptions(arguments);
+        const Console console{&std::cin, ::isatty(STDIN_FILENO) == 1, ::isatty(STDERR_FILENO) == 1};
+        return runExtractor(options, std::cout, std::cerr, console);
+    } catch (const std::exception& error) {
+        std::cerr << kProgramName << ": unexpected failure: " << error.what() << '\n';
+        return ExitCode::Internal;
+    }
+}
