@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,12 +59,22 @@ int writeTemporary(FileSystem& fs, const std::string& folder, const std::string&
 
 int FileSystem::createTemporary(const std::string& folder, const std::string& stem, std::string& path,
                                 int& fd) {
-    std::string pattern = joinPath(folder, "~" + stem + ".XXXXXX.tmp");
-    fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0)
-        return errno;
-    path = pattern;
-    return 0;
+    // Not mkstemp: its files are private to the user, and a report should get the usual permissions.
+    static std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "%012llx",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        std::string candidate = joinPath(folder, "~" + stem + "." + suffix + ".tmp");
+        fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            path = candidate;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
 }
 
 int FileSystem::writeAll(int fd, std::string_view data) {
