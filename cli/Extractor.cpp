@@ -1,5 +1,6 @@
 #include "Extractor.h"
 
+#include "ActionGuard.h"
 #include "ConsoleDesktop.h"
 #include "ExitCode.h"
 #include "JsonReport.h"
@@ -227,22 +228,20 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     station->recordCalls(false);
 
     Session session(desktop, [&station] { return std::unique_ptr<DataProvider>(std::move(station)); });
-    try {
+    int code = ExitCode::Link;
+    // The one guard: an error the base station raises ends the run, as it ends the window.
+    ActionGuard guard(desktop, [&code] { code = ExitCode::Link; });
+    guard.run([&] {
         bool closeUsb = false;
-        const int code = Run(options, out, console, desktop, session)(closeUsb);
+        code = Run(options, out, console, desktop, session)(closeUsb);
         if (session.DP && closeUsb) {
             // The window waits a second after this for the real base station to settle; the simulated
             // one needs no such pause, so none is made here.
             session.DP->CloseUSB();
         }
-        session.DP.reset();
-        return code;
-    } catch (const ProviderError& error) {
-        // The one guard: an error the base station raised ends the run, as it ends the window.
-        desktop.error("Error " + std::to_string(error.number()) + ": " +
-                      messageLine("", error.description()).substr(2));
-        return ExitCode::Link;
-    }
+    });
+    session.DP.reset();
+    return code;
 }
 
 } // namespace z83::cli

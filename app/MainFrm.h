@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ActionGuard.h"
+#include "ExitStatus.h"
+#include "Session.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace z83::app {
+
+class QtDesktop;
+class XTab;
+
+// The program's only window. It holds the controls and the session whose actions its three buttons
+// run; everything the actions do to the window goes through the session's desktop.
+class MainFrm : public QWidget {
+    Q_OBJECT
+
+public:
+    // endProgram ends the program with the given status after the guard reported a raised error.
+    explicit MainFrm(Session::ProviderFactory createProvider,
+                     std::function<void(int status)> endProgram = &ExitStatus::endAtOnce);
+    ~MainFrm() override;
+
+    // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise
+    // gives the exit status the program must end with (after closing the window where loading asks).
+    std::optional<int> start();
+
+    Session& session() { return *session_; }
+    Desktop& desktop();
+
+signals:
+    // The window has closed and unloaded; the program should end. (A tool window does not end the
+    // event loop by itself when it closes.)
+    void closed();
+
+protected:
+    // Closing always succeeds; the first close unloads the session.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void setTabOrders();
+    void centreOnScreen();
+
+    QLabel* Label1_ = nullptr;
+    QLabel* Label7_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QLabel* Image1_ = nullptr;
+    XTab* XTab_ = nullptr;
+    QLabel* Label6_ = nullptr;
+    QWidget* Shape1_ = nullptr;
+    QLineEdit* tbID_ = nullptr;
+    QLabel* Label4_ = nullptr;
+    QPushButton* IKnow_ = nullptr;
+    QLabel* Label5_ = nullptr;
+    QPushButton* IDontKnow_ = nullptr;
+    QPushButton* cbClear_ = nullptr;
+    QWidget* Picture1_ = nullptr;
+    QLabel* Found_ = nullptr;
+
+    std::unique_ptr<QtDesktop> desktop_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<ActionGuard> guard_;
+    bool unloaded_ = false;
+};
+
+} // namespace z83::app

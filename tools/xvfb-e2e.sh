@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Drives the window program like a user, under a virtual X server: type the demo module's ID, press
+# Extract, dismiss the reminder, check the report in the documents folder, close the window.
+# Usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]   (DIR receives window.png and reminder.png)
+# Needs xvfb-run, xdotool and python3 (to ask the window to close as a window manager would);
+# import (ImageMagick) only for screenshots. Exits non-zero on any failure.
+set -euo pipefail
+
+program=${1:?usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]}
+shots=
+if [[ ${2:-} == --screenshots ]]; then
+    shots=$(realpath -m "${3:?--screenshots needs a folder}")
+    mkdir -p "$shots"
+fi
+
+if [[ -z ${Z83_E2E_INSIDE_X:-} ]]; then
+    program=$(realpath "$program")
+    export Z83_E2E_INSIDE_X=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$program" ${shots:+--screenshots "$shots"}
+fi
+
+say() { echo "xvfb-e2e: $*"; }
+fail() {
+    echo "xvfb-e2e: FAIL: $*" >&2
+    [[ -f $work/program.log ]] && sed 's/^/  program: /' "$work/program.log" >&2
+    exit 1
+}
+
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A home of its own, so nothing of the real user's is read or written.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+export XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION
+# Opening the report goes to a stand-in that only notes which file it was given.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened.txt"\n' "$work" > "$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH=$work/bin:$PATH
+
+# Asks a window to close the way a window manager's close button does (WM_DELETE_WINDOW).
+close_window() {
+    python3 - "$1" <<'PY'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit("cannot open the display")
+window = int(sys.argv[1])
+event = XEvent()
+event.xclient.type = 33  # ClientMessage
+event.xclient.window = window
+event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.xclient.format = 32
+event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+PY
+}
+
+find_window() { timeout "$2" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
+"$program" >"$work/program.log" 2>&1 &
+pid=$!
+
+window=$(find_window 'Tarnwell Z83-PM-VX Log Extraction' 20) || true
+[[ -n $window ]] || fail "the main window did not appear"
+say "main window $window is up"
+xdotool windowfocus --sync "$window"
+
+# Places at 96 dpi: the ID box and the Extract button of the first tab.
+xdotool mousemove --window "$window" 98 252 click 1
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 30 1A2B3C
+xdotool mousemove --window "$window" 546 324 click 1
+say "typed 1A2B3C and pressed Extract"
+
+reminder=$(find_window 'Remember To Clear Log Data' 30) || true
+[[ -n $reminder ]] || fail "the reminder did not appear"
+sleep 0.5
+[[ -n $shots ]] && import -window "$reminder" "$shots/reminder.png"
+xdotool windowfocus --sync "$reminder"
+xdotool key Return
+for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^Remember To Clear Log Data$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool search --onlyvisible --name '^Remember To Clear Log Data$' >/dev/null 2>&1 && fail "the reminder did not go away"
+say "reminder dismissed"
+
+shopt -s nullglob
+reports=("$HOME"/Documents/Log*.CSV)
+[[ ${#reports[@]} -eq 1 ]] || fail "expected one report in Documents, found ${#reports[@]}"
+report=${reports[0]}
+[[ $(basename "$report") =~ ^Log[0-9]{14}\.CSV$ ]] || fail "unexpected report name $(basename "$report")"
+header=$(head -n 1 "$report" | tr -d '\r')
+[[ $header == 'Log Number,Start Date,Start Time,Peak Date,Peak Time,End Date,End Time,Peak,Overload' ]] ||
+    fail "unexpected header: $header"
+data_lines=$(tail -n +2 "$report" | tr -d '\r' | grep -c -E '^[0-9]+,' || true)
+[[ $data_lines -eq 25 ]] || fail "expected 25 data lines, found $data_lines"
+[[ $(tail -c 4 "$report" | od -An -c | tr -d ' ') == '\r\n\r\n' ]] || fail "the report does not end with an empty line"
+for _ in $(seq 20); do
+    [[ -s $work/opened.txt ]] && break
+    sleep 0.1
+done
+opened=$(head -n 1 "$work/opened.txt" 2>/dev/null || true)
+[[ $opened == "$report" || $opened == "file://$report" ]] || fail "the report was not handed to the desktop to open (got '$opened')"
+say "report $(basename "$report") holds the header and 25 lines"
+
+[[ -n $shots ]] && { sleep 0.3; import -window "$window" "$shots/window.png"; }
+
+close_window "$window"
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end after its window was closed"
+status=0
+wait "$pid" || status=$?
+pid=
+[[ $status -eq 0 ]] || fail "the program ended with status $status"
+grep -q '^ID=1A2B3C' "$XDG_CONFIG_HOME/$(basename "$program")/$(basename "$program").conf" ||
+    fail "the typed ID was not remembered"
+say "window closed, ID remembered; all good"
