@@ -1,0 +1,158 @@
+// Speed of the core: decoding records, collecting a module's logs over the simulated base station, and
+// how much the program adds to the radio's own latency.
+#include "GeneratedLogs.h"
+#include "LogRecord.h"
+#include "ReportFile.h"
+#include "Session.h"
+#include "SimulatedBaseStation.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Heap use of the running benchmark, for peak-memory counters.
+std::atomic<std::size_t> heapNow{0}, heapPeak{0};
+
+// A desktop with no window: every effect is dropped.
+struct QuietDesktop : z83::Desktop {
+    z83::MessageAnswer showMessage(const std::string&, const std::string&, z83::MessageIcon,
+                                   z83::MessageButtons) override {
+        return z83::MessageAnswer::Ok;
+    }
+    void setBusyPointer(bool) override {}
+    void setStatus(const std::string&, bool) override {}
+    void setClearLogEnabled(bool) override {}
+    std::string idText() override { return {}; }
+    void setIdText(const std::string&) override {}
+    std::string readSetting(const std::string&, const std::string&, const std::string& f) override {
+        return f;
+    }
+    void writeSetting(const std::string&, const std::string&, const std::string&) override {}
+    std::string applicationName() override { return "bench"; }
+    void setClipboardText(const std::string&) override {}
+    std::string specialFolder(int) override { return {}; }
+    void openFile(const std::string&) override {}
+    z83::LocalDateTime localNow() override { return {}; }
+    void pause(double) override {}
+};
+
+z83::sim::Scenario moduleWith(int logs, double latencySeconds) {
+    z83::sim::Scenario scenario;
+    z83::sim::SimModule module;
+    module.id = 0x1A2B3C;
+    module.model = "Z83-PM-VX";
+    z83::sim::appendGeneratedLogs(module.records, static_cast<std::uint32_t>(logs), 7);
+    scenario.modules.push_back(std::move(module));
+    scenario.latencySeconds = latencySeconds;
+    return scenario;
+}
+
+void BM_DecodeAndCsvLine(benchmark::State& state) {
+    std::vector<std::string> replies;
+    z83::sim::appendGeneratedLogs(replies, 4096, 11);
+    std::string line;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const auto& reply = replies[i++ & 4095];
+        z83::LogRecord record = z83::decodeLogReply(reply);
+        bool good = z83::crcMatches(record);
+        line.clear();
+        z83::appendCsvLine(record, line);
+        benchmark::DoNotOptimize(good);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeAndCsvLine);
+
+// Collecting every log of a module and building the report text, as one extraction does.
+void BM_CollectLogs(benchmark::State& state) {
+    const int logs = static_cast<int>(state.range(0));
+    QuietDesktop desktop;
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto station = std::make_unique<z83::sim::SimulatedBaseStation>(moduleWith(logs, 0.0));
+        station->recordCalls(false);
+        station->OpenUSB(0, 0);
+        z83::Session session(desktop, nullptr);
+        session.DP = std::move(station);
+        session.ModuleID = 0x1A2B3C;
+        std::size_t before = heapNow.load();
+        heapPeak = before;
+        state.ResumeTiming();
+
+        auto collection = session.collectLogs();
+        auto report = z83::reportFileContent(collection.reportText());
+        benchmark::DoNotOptimize(report.data());
+
+        state.PauseTiming();
+        peak = std::max(peak, heapPeak.load() - before);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * logs);
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_CollectLogs)->Arg(1000)->Arg(10000)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// With a radio latency per call, the wall time of an extraction over the time the radio alone takes.
+void BM_RadioOverhead(benchmark::State& state) {
+    const int logs = static_cast<int>(state.range(0));
+    const double latency = 0.002;
+    QuietDesktop desktop;
+    double ratio = 0;
+    for (auto _ : state) {
+        auto station = std::make_unique<z83::sim::SimulatedBaseStation>(moduleWith(logs, latency));
+        auto* sim = station.get();
+        sim->OpenUSB(0, 0);
+        z83::Session session(desktop, nullptr);
+        session.DP = std::move(station);
+        session.ModuleID = 0x1A2B3C;
+        std::size_t callsBefore = sim->calls().size();
+        auto start = std::chrono::steady_clock::now();
+        auto collection = session.collectLogs();
+        std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+        auto calls = sim->calls().size() - callsBefore;
+        ratio = wall.count() / (static_cast<double>(calls) * latency);
+        benchmark::DoNotOptimize(collection.entries.data());
+    }
+    state.counters["wall_over_radio"] = ratio;
+}
+BENCHMARK(BM_RadioOverhead)->Arg(500)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size + sizeof(std::max_align_t));
+    if (!p)
+        throw std::bad_alloc();
+    *static_cast<std::size_t*>(p) = size;
+    std::size_t now = heapNow += size;
+    std::size_t peak = heapPeak.load();
+    while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {
+    }
+    return static_cast<char*>(p) + sizeof(std::max_align_t);
+}
+
+// The pointer came from malloc in operator new above; the compiler cannot see that pairing.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    if (!p)
+        return;
+    char* base = static_cast<char*>(p) - sizeof(std::max_align_t);
+    heapNow -= *reinterpret_cast<std::size_t*>(base);
+    std::free(base);
+}
+#pragma GCC diagnostic pop
+
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+
+BENCHMARK_MAIN();

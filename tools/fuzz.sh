@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of build/fuzz for the given seconds (default 30), starting from the seed corpus
+# and the kept findings in fuzz/. New interesting inputs stay in build/fuzz/corpus, not in the repository.
+# Longer runs: tools/fuzz.sh 3600, or one target: tools/fuzz.sh 600 fuzz_scenario
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+only=${2:-}
+
+declare -A corpus=([fuzz_record_decoding]=record [fuzz_number_readers]=numbers
+                   [fuzz_scenario]=scenario [fuzz_cli_arguments]=cli_args)
+status=0
+for target in fuzz_record_decoding fuzz_number_readers fuzz_scenario fuzz_cli_arguments; do
+  [ -z "$only" ] || [ "$only" = "$target" ] || continue
+  binary=build/fuzz/fuzz/$target
+  [ -x "$binary" ] || { echo "$target: not built" >&2; status=1; continue; }
+  work=build/fuzz/corpus/$target
+  mkdir -p "$work" build/fuzz/findings
+  seeds=(fuzz/corpus/${corpus[$target]})
+  [ -d fuzz/regressions/${corpus[$target]} ] && seeds+=(fuzz/regressions/${corpus[$target]})
+  log=build/fuzz/$target.log
+  if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+       -artifact_prefix=build/fuzz/findings/$target- "$work" "${seeds[@]}" >"$log" 2>&1; then
+    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+    echo "$target: ${runs} executions in ${seconds} s, no findings"
+  else
+    echo "$target: FAILED, see $log; the input is in build/fuzz/findings/" >&2
+    tail -n 40 "$log" >&2
+    status=1
+  fi
+done
+exit $status

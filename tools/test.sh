@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the CI build (warnings are errors), the same tests under AddressSanitizer
+# and UndefinedBehaviorSanitizer, each fuzz target for a bounded time, and the static analysers.
+# Exits non-zero when anything fails. Set Z83_FUZZ_SECONDS to change the fuzzing time per target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+tools/deps.sh test
+fuzz_seconds=${Z83_FUZZ_SECONDS:-30}
+step() { printf '\n== %s\n' "$*"; }
+
+step "Build (warnings are errors) and test"
+[ -f build/ci/build.ninja ] || cmake --preset ci >/dev/null
+cmake --build --preset ci
+ctest --preset ci -j2 --timeout 600
+
+step "Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$root/tools/lsan-third-party.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+[ -f build/asan/build.ninja ] || cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan -j2 --timeout 900 -E 'xvfb'
+
+step "Fuzzing, ${fuzz_seconds} s per target"
+[ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+tools/fuzz.sh "$fuzz_seconds"
+unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+
+step "Static analysis"
+tools/static-analysis.sh
+
+step "All tests passed"
