@@ -176,10 +176,10 @@ FileSystem& FileSystem::real() {
     return fs;
 }
 
-std::string reportStem(const LocalDateTime& t) {
+std::string reportStem(const LocalDateTime& now) {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "Log%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(stamp, sizeof stamp, "Log%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day, now.hour,
+                  now.minute, now.second);
     return stamp;
 }
 
@@ -204,7 +204,10 @@ SavedFile saveNewReport(const std::string& folder, const std::string& stem, std:
     }
     constexpr int kMaxSuffix = 9999;
     for (int n = 1; n <= kMaxSuffix; ++n) {
-        std::string name = n == 1 ? stem + extension : stem + "-" + std::to_string(n) + extension;
+        std::string name = stem;
+        if (n > 1)
+            name += "-" + std::to_string(n);
+        name += extension;
         result.path = joinPath(folder, name);
         int e = fs.moveNoReplace(temp, result.path);
         if (e == EEXIST)

@@ -67,7 +67,7 @@ std::string shown(const Json& value) {
         return "an array";
     std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
     if (text.size() > 60)
-        text = text.substr(0, 57) + "...";
+        text.replace(57, std::string::npos, "...");
     return text;
 }
 

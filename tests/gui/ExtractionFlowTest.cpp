@@ -132,7 +132,8 @@ void ExtractionFlowTest::clearLogAsksFirst() {
 void ExtractionFlowTest::unsupportedModelShownAsPlainText_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("model");
-    const sim::SimModule& other = sim::demoScenario().modules.at(1);
+    const sim::Scenario demo = sim::demoScenario();
+    const sim::SimModule& other = demo.modules.at(1);
     QTest::newRow("demo's other module") << int(other.id) << QString::fromStdString(other.model);
     QTest::newRow("markup in the model") << 0x77 << QStringLiteral("<b>Z83</b> &amp; <i>pm</i>");
     QTest::newRow("overlong model") << 0x78 << QString(100000, QChar('m'));
