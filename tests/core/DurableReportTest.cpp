@@ -19,21 +19,12 @@ namespace {
 const std::string kStem = "Log20250307090503";
 const std::string kEarlier = "an earlier report\r\n";
 
-std::string bigReport(int lines) {
-    std::string text = std::string(kReportHeader) + "\r\n";
-    for (int i = 1; i <= lines; ++i)
-        text +=
-            std::to_string(i) + ",21/6/2024,14:30:5,21/6/2024,14:30:7,21/6/2024,14:31:12,12.5,OVERLOAD\r\n";
-    return text + "\r\n";
-}
-
-// Writes in small pieces and can kill its own process at a chosen moment.
+// Writes in small pieces and kills its own process at a chosen moment.
 struct KillingFileSystem : FileSystem {
-    long killAfterBytes = -1;
-    bool killBeforeMove = false;
+    long killAfterBytes = -1; // -1: just before the report gets its name
     long written = 0;
     int writeAll(int fd, std::string_view data) override {
-        while (!data.empty()) {
+        for (; !data.empty(); data.remove_prefix(std::min<std::size_t>(data.size(), 4096))) {
             auto piece = data.substr(0, 4096);
             if (killAfterBytes >= 0 && written + static_cast<long>(piece.size()) > killAfterBytes) {
                 FileSystem::writeAll(fd, piece.substr(0, static_cast<std::size_t>(killAfterBytes - written)));
@@ -42,27 +33,33 @@ struct KillingFileSystem : FileSystem {
             if (int e = FileSystem::writeAll(fd, piece))
                 return e;
             written += static_cast<long>(piece.size());
-            data.remove_prefix(piece.size());
         }
         return 0;
     }
     int moveNoReplace(const std::string& from, const std::string& to) override {
-        if (killBeforeMove)
+        if (killAfterBytes < 0)
             ::raise(SIGKILL);
         return FileSystem::moveNoReplace(from, to);
     }
 };
 
-// Runs the writer in a child process; returns how the child ended.
-template <typename Body> int inChild(Body body) {
+// Saves in a child process, killed from inside at killAfterBytes or, when killAfterMicros >= 0, from
+// outside after that time. True when the child was killed.
+bool saveInChild(const TempDir& dir, const std::string& content, long killAfterBytes, int killAfterMicros) {
     pid_t pid = ::fork();
     if (pid == 0) {
-        body();
+        KillingFileSystem killing;
+        killing.killAfterBytes = killAfterBytes;
+        saveNewReport(dir.str(), kStem, content, killAfterMicros >= 0 ? FileSystem::real() : killing);
         ::_exit(0);
+    }
+    if (killAfterMicros >= 0) {
+        ::usleep(static_cast<useconds_t>(killAfterMicros));
+        ::kill(pid, SIGKILL);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return status;
+    return WIFSIGNALED(status);
 }
 
 void expectNoPartialReport(const TempDir& dir, const std::string& whole) {
@@ -78,55 +75,29 @@ void expectNoPartialReport(const TempDir& dir, const std::string& whole) {
 
 } // namespace
 
-TEST(DurableReport, KilledBetweenWritingAndRenamingLeavesNoReport) {
+TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
     TempDir dir;
     writeFile(dir.path() / (kStem + ".CSV"), kEarlier);
-    const std::string content = bigReport(2000);
-    int status = inChild([&] {
-        KillingFileSystem fs;
-        fs.killBeforeMove = true;
-        saveNewReport(dir.str(), kStem, content, fs);
-    });
-    ASSERT_TRUE(WIFSIGNALED(status));
-    expectNoPartialReport(dir, content);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / (kStem + "-2.CSV")));
-}
+    std::string content = std::string(kReportHeader) + "\r\n";
+    for (int i = 1; i <= 20000; ++i)
+        content +=
+            std::to_string(i) + ",21/6/2024,14:30:5,21/6/2024,14:30:7,21/6/2024,14:31:12,12.5,SAFE\r\n";
 
-TEST(DurableReport, KilledAtRandomPointsNeverLeavesAPartialReport) {
-    TempDir dir;
-    writeFile(dir.path() / (kStem + ".CSV"), kEarlier);
-    const std::string content = bigReport(20000);
+    ASSERT_TRUE(saveInChild(dir, content, -1, -1)) << "killed between writing and renaming";
+    expectNoPartialReport(dir, content);
+    EXPECT_EQ(dir.names().size(), 2u) << "the earlier report and an abandoned temporary file";
+
     std::mt19937 random(20250307);
-    std::uniform_int_distribution<long> byte(0, static_cast<long>(content.size()));
-    std::uniform_int_distribution<int> micros(0, 20000);
-    int killedWhileWriting = 0, killedFromOutside = 0, finished = 0;
+    int killedInside = 0, killedOutside = 0;
     for (int round = 0; round < 40; ++round) {
-        int status;
-        if (round % 2 == 0) {
-            long at = byte(random);
-            status = inChild([&] {
-                KillingFileSystem fs;
-                fs.killAfterBytes = at;
-                saveNewReport(dir.str(), kStem, content, fs);
-            });
-            killedWhileWriting += WIFSIGNALED(status);
-        } else {
-            // Killed by another process at whatever point the writer has reached.
-            pid_t pid = ::fork();
-            if (pid == 0) {
-                saveNewReport(dir.str(), kStem, content);
-                ::_exit(0);
-            }
-            ::usleep(static_cast<useconds_t>(micros(random)));
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            killedFromOutside += WIFSIGNALED(status);
-            finished += WIFEXITED(status);
-        }
+        if (round % 2 == 0)
+            killedInside += saveInChild(dir, content, static_cast<long>(random() % content.size()), -1);
+        else
+            killedOutside += saveInChild(dir, content, 0, static_cast<int>(random() % 20000));
         expectNoPartialReport(dir, content);
     }
-    std::cout << "killed while writing: " << killedWhileWriting
-              << ", killed from outside: " << killedFromOutside << ", finished first: " << finished << "\n";
-    EXPECT_GT(killedWhileWriting, 0);
-    EXPECT_GT(killedFromOutside, 0);
+    std::cout << "killed while writing: " << killedInside << ", killed from outside: " << killedOutside
+              << "\n";
+    EXPECT_EQ(killedInside, 20);
+    EXPECT_GT(killedOutside, 0);
 }

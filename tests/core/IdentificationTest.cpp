@@ -37,44 +37,31 @@ struct Identify : ::testing::Test {
 
 } // namespace
 
-TEST(TypedId, ReadsHexWithTheWindowRules) {
-    EXPECT_EQ(parseTypedId(""), 0);
-    EXPECT_EQ(parseTypedId("12G4"), 0x12);
-    EXPECT_EQ(parseTypedId("01a2b3"), 0x1A2B3);
-    EXPECT_EQ(parseTypedId("8000"), 32768);
-    EXPECT_EQ(parseTypedId("FFFF"), 65535);
-    EXPECT_EQ(parseTypedId("FFFFFFFF"), -1);
-    EXPECT_EQ(parseTypedId("000000001A2B3C"), 0x1A2B3C);
+TEST(TypedId, ReadsHexWithTheWindowRulesAndRefusesWhatWouldWrap) {
+    for (auto [text, id] : {std::pair{"", 0},
+                            {"12G4", 0x12},
+                            {"01a2b3", 0x1A2B3},
+                            {"8000", 32768},
+                            {"FFFF", 65535},
+                            {"FFFFFFFF", -1},
+                            {"000000001A2B3C", 0x1A2B3C}})
+        EXPECT_EQ(parseTypedId(text), id) << text;
     EXPECT_EQ(parseTypedId("123456789"), std::nullopt);
     EXPECT_EQ(idStatusText(0x1A2B3), "ID: 1A2B3");
-    EXPECT_EQ(idStatusText(0), "ID: 0");
     EXPECT_EQ(idStatusText(-2), "ID: FFFFFFFE");
 }
 
-TEST_F(Identify, KnownIdRunsTheStepsInOrderAndExtracts) {
+TEST_F(Identify, KnownIdRunsItsStepsInOrderThenExtracts) {
     desktop.id = "1a2b3c";
     desktop.clearEnabled = true;
     session.IKnow();
     EXPECT_EQ(session.ModuleID, 0x1A2B3C);
-    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX");
     EXPECT_EQ(provider->calls.front().operation, "ReadBaseByte");
-    std::vector<std::string> start(desktop.events.begin(), desktop.events.begin() + 4);
-    EXPECT_EQ(start, (std::vector<std::string>{"busy", "status:Waiting...+redraw", "clear-disabled",
-                                               "status:ID: 1A2B3C+redraw"}));
+    EXPECT_EQ(std::vector<std::string>(desktop.events.begin(), desktop.events.begin() + 4),
+              (std::vector<std::string>{"busy", "status:Waiting...+redraw", "clear-disabled",
+                                        "status:ID: 1A2B3C+redraw"}));
     EXPECT_EQ(desktop.messages.back().title, "Remember To Clear Log Data");
     EXPECT_TRUE(desktop.clearEnabled);
-    EXPECT_FALSE(desktop.busy);
-    EXPECT_EQ(desktop.status, "");
-    EXPECT_EQ(documents.names().size(), 1u);
-}
-
-TEST_F(Identify, EmptyIdGoesToModuleZeroLikeAnyOther) {
-    desktop.id = "";
-    provider->fallback['3'] = {1, ""};
-    session.IKnow();
-    EXPECT_EQ(desktop.statusHistory.at(1), "ID: 0");
-    EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0});
-    EXPECT_EQ(desktop.messages.at(0).text, "Cannot read Model!\r\nTry again.");
     EXPECT_FALSE(desktop.busy);
     EXPECT_EQ(desktop.status, "");
 }
@@ -92,12 +79,13 @@ TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
     EXPECT_FALSE(desktop.clearEnabled);
 }
 
-TEST_F(Identify, ModelCaseIsFoldedButNothingElse) {
-    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}});
-    desktop.id = "1A2B3C";
+TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
+    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}});
+    desktop.id = "";
     session.IKnow();
+    EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0}) << "an empty box is ID 0 like any other";
     EXPECT_EQ(session.ModuleModel, "Z83-PM-VX");
-    EXPECT_EQ(desktop.messages.back().title, "Remember To Clear Log Data");
+    EXPECT_TRUE(desktop.clearEnabled);
 
     desktop.messages.clear();
     session.IKnow();
@@ -109,26 +97,15 @@ TEST_F(Identify, ModelCaseIsFoldedButNothingElse) {
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
     EXPECT_FALSE(desktop.messages[0].busyWhenShown);
     EXPECT_FALSE(desktop.clearEnabled) << "a new Extract disables Clear Log even when it then fails";
+
+    session.IKnow();
+    EXPECT_EQ(desktop.messages.back().text, "Cannot read Model!\r\nTry again.");
+    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX ") << "a failed read keeps the model";
+    EXPECT_FALSE(desktop.busy);
     EXPECT_EQ(desktop.status, "");
 }
 
-TEST_F(Identify, FailedPairingLeavesModuleZeroAndClearDisabled) {
-    session.ModuleID = 0x1A2B3C;
-    desktop.clearEnabled = true;
-    provider->pairedId = 0;
-    session.IDontKnow();
-    EXPECT_EQ(session.ModuleID, 0);
-    EXPECT_FALSE(desktop.clearEnabled);
-    EXPECT_EQ(desktop.status, "");
-    ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0].text, "Did not pair with a handheld module!");
-    EXPECT_EQ(desktop.messages[0].title, "Error");
-    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
-    EXPECT_FALSE(desktop.messages[0].busyWhenShown);
-    EXPECT_TRUE(desktop.pauses.empty());
-}
-
-TEST_F(Identify, PairedIdIsShownPausedForAndNeverWrittenToTheBox) {
+TEST_F(Identify, PairingShowsPausesAndNeverWritesTheBoxOrLeavesModuleZero) {
     desktop.id = "typed";
     provider->pairedId = 0x4D5E6F;
     session.IDontKnow();
@@ -138,6 +115,19 @@ TEST_F(Identify, PairedIdIsShownPausedForAndNeverWrittenToTheBox) {
     EXPECT_NE(std::find(desktop.statusHistory.begin(), desktop.statusHistory.end(), "ID: 4D5E6F"),
               desktop.statusHistory.end());
     EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0x4D5E6F});
+
+    provider->pairedId = 0;
+    desktop.messages.clear();
+    session.IDontKnow();
+    EXPECT_EQ(session.ModuleID, 0);
+    EXPECT_FALSE(desktop.clearEnabled);
+    EXPECT_EQ(desktop.status, "");
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, "Did not pair with a handheld module!");
+    EXPECT_EQ(desktop.messages[0].title, "Error");
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(desktop.messages[0].busyWhenShown);
+    EXPECT_EQ(idsOf('3').size(), 1u) << "no model read without a paired module";
 }
 
 TEST_F(Identify, ClearLogGoesToTheLastIdentifiedModuleOnlyAfterYes) {
@@ -146,26 +136,18 @@ TEST_F(Identify, ClearLogGoesToTheLastIdentifiedModuleOnlyAfterYes) {
     desktop.id = "999999";
     desktop.messages.clear();
     desktop.answers = {MessageAnswer::No, MessageAnswer::Yes, MessageAnswer::Yes};
-
+    provider->script('W', {{0, ""}, {5, ""}});
     session.ClearLog();
     EXPECT_TRUE(idsOf('W').empty()) << "No sends nothing";
     session.ClearLog();
     session.ClearLog();
     EXPECT_EQ(idsOf('W'), (std::vector<std::int32_t>{0x1A2B3C, 0x1A2B3C}));
     EXPECT_EQ(provider->calls.back().text, std::string("23130\0\0", 7));
-    ASSERT_EQ(desktop.messages.size(), 3u);
-    for (const auto& m : desktop.messages) {
-        EXPECT_EQ(m.text, "Are you sure that you want to delete all logs?");
-        EXPECT_EQ(m.title, "Clear All Logs");
-        EXPECT_EQ(m.icon, MessageIcon::Question);
-        EXPECT_EQ(m.buttons, MessageButtons::YesNo);
-    }
+    ASSERT_EQ(desktop.messages.size(), 4u) << "three questions and the failed write's own message";
+    EXPECT_EQ(desktop.messages[0].text, "Are you sure that you want to delete all logs?");
+    EXPECT_EQ(desktop.messages[0].title, "Clear All Logs");
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(desktop.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(desktop.messages[3].text, "Cannot write ClearLog\r\nTry again.");
     EXPECT_TRUE(desktop.clearEnabled);
-}
-
-TEST_F(Identify, FailedClearShowsOnlyTheWriteMessage) {
-    provider->fallback['W'] = {5, ""};
-    session.ClearLog();
-    ASSERT_EQ(desktop.messages.size(), 2u);
-    EXPECT_EQ(desktop.messages[1].text, "Cannot write ClearLog\r\nTry again.");
 }
