@@ -256,14 +256,10 @@ std::int16_t SimulatedBaseStation::WriteCommand(std::uint8_t& one, std::int32_t&
             raise(*fault);
         return fault->status; // only status faults fit a write
     }
-    if (one != 1)
-        return SimStatus::BadArgument;
-    if (!linkUp())
-        return SimStatus::NoLink;
-    auto module = moduleIndex(id);
-    if (!module)
-        return SimStatus::NoModule;
-    return write(*module, command, text);
+    std::size_t module = 0;
+    if (std::int16_t status = route(one, id, module))
+        return status;
+    return write(module, command, text);
 }
 
 std::int16_t SimulatedBaseStation::ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
@@ -274,14 +270,22 @@ std::int16_t SimulatedBaseStation::ReadCommand(std::uint8_t& one, std::int32_t& 
         raise(*fault);
     if (fault && fault->kind == FaultKind::Status)
         return fault->status;
+    std::size_t module = 0;
+    if (std::int16_t status = route(one, id, module))
+        return status;
+    return read(module, command, fault, text);
+}
+
+std::int16_t SimulatedBaseStation::route(std::uint8_t one, std::int32_t id, std::size_t& module) const {
     if (one != 1)
         return SimStatus::BadArgument;
     if (!linkUp())
         return SimStatus::NoLink;
-    auto module = moduleIndex(id);
-    if (!module)
+    auto index = moduleIndex(id);
+    if (!index)
         return SimStatus::NoModule;
-    return read(*module, command, fault, text);
+    module = *index;
+    return 0;
 }
 
 std::int16_t SimulatedBaseStation::read(std::size_t m, std::uint8_t command, const Fault* fault,

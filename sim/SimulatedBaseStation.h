@@ -128,6 +128,8 @@ private:
     std::int16_t write(std::size_t module, std::uint8_t command, const std::string& text);
     std::optional<std::size_t> moduleIndex(std::int32_t id) const;
     bool linkUp() const { return scenario_.basePresent && usbOpen_; }
+    // The module a command reaches, or the nonzero status that says why it reaches none.
+    std::int16_t route(std::uint8_t one, std::int32_t id, std::size_t& module) const;
 
     Scenario scenario_;
     std::vector<std::uint32_t> logIndex_;                // parallel to scenario_.modules, 1-based

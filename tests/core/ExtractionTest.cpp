@@ -2,7 +2,6 @@
 #include "Records.h"
 #include "ScriptedProvider.h"
 #include "Session.h"
-#include "SimulatedBaseStation.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -236,26 +235,4 @@ TEST_F(Run, UnsavedReportIsReportedAndNeverFollowedByTheReminder) {
     EXPECT_NE(desktop.messages[0].text.find("Not a directory"), std::string::npos);
     EXPECT_TRUE(desktop.opened.empty());
     EXPECT_FALSE(desktop.clearEnabled);
-}
-
-TEST(RunOnSimulator, DemoModuleTakesOneRecordReadPerLogAndASkippedRecordIsRepaired) {
-    FakeDesktop desktop;
-    TempDir documents;
-    desktop.documents = documents.str();
-    auto scenario = sim::demoScenario();
-    scenario.faults.push_back({"U", sim::FaultKind::SkipRecord, 10, 1});
-    auto station = std::make_unique<sim::SimulatedBaseStation>(scenario);
-    auto* sim = station.get();
-    Session session(desktop, nullptr);
-    session.DP = std::move(station);
-    ASSERT_EQ(sim->OpenUSB(0, 0), 0);
-    session.ModuleID = 0x1A2B3C;
-    session.ExtractLogs();
-    EXPECT_EQ(std::count_if(sim->calls().begin(), sim->calls().end(),
-                            [](const auto& c) { return c.command == 'U'; }),
-              26)
-        << "25 logs and one re-read after the skipped record";
-    EXPECT_EQ(std::count(desktop.clipboard.begin(), desktop.clipboard.end(), '\n'), 25);
-    EXPECT_EQ(desktop.clipboard.find(" "), std::string::npos) << "no entry is flagged";
-    EXPECT_TRUE(desktop.clearEnabled);
 }
