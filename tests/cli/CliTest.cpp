@@ -1,0 +1,321 @@
+// The extractor run as a real process against the example scenarios, as a script or a person runs it,
+// and its option parsing in-process.
+#include "FakeDesktop.h"
+#include "LogRecord.h"
+#include "Options.h"
+#include "ReportFile.h"
+#include "ScenarioFile.h"
+#include "Session.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace z83::test {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string scenario(const std::string& name) {
+    return std::string(Z83_SCENARIO_DIR) + "/" + name + ".json";
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Ran {
+    int exitCode = -1; // -1 when the process did not exit normally
+    std::string out, err;
+};
+
+// Runs the extractor to its end, its standard input empty. With terminal, standard input and error are a
+// pseudo-terminal (input is typed there; what it shows comes back in err) and standard output stays a pipe.
+Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, const std::string& input,
+                 bool terminal) {
+    int out[2], err[2];
+    if (::pipe(out) != 0 ||
+        (terminal ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) : ::pipe(err)) != 0)
+        throw std::runtime_error("cannot make the child's streams");
+    const int in = terminal ? err[1] : ::open("/dev/null", O_RDONLY);
+    args.insert(args.begin(), Z83_EXTRACTOR);
+    std::vector<char*> argv, envp;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    for (auto& variable : env)
+        envp.push_back(variable.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::closefrom(3);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    if (!terminal)
+        ::close(in);
+    // A short answer fits the terminal's line buffer, so it can go in before reading.
+    if (terminal && ::write(err[0], input.data(), input.size()) < 0)
+        throw std::runtime_error("cannot write the child's input");
+    Ran ran;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&ran.out, &ran.err};
+    for (int streams = 2; streams > 0;) {
+        if (::poll(fds, 2, -1) < 0)
+            continue; // interrupted
+        for (int i = 0; i < 2; ++i) {
+            char buffer[65536];
+            const ssize_t n = fds[i].revents == 0 ? 0 : ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (fds[i].revents != 0 && (n == 0 || errno != EINTR)) { // a terminal ends with EIO
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --streams;
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ran.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran;
+}
+
+// The report file the window writes for the module 1A2B3C of a scenario, through the same core.
+std::string windowReport(const std::string& scenarioFile) {
+    FakeDesktop desktop;
+    TempDir documents;
+    desktop.documents = documents.str();
+    Session session(desktop, [&] {
+        return std::make_unique<sim::SimulatedBaseStation>(sim::loadScenarioFile(scenarioFile));
+    });
+    EXPECT_EQ(session.Load(), Session::LoadResult::Running);
+    desktop.id = "1A2B3C";
+    EXPECT_EQ(session.identifyByTypedId(), Identification::Supported);
+    const Delivery delivery = session.deliverReport(session.collectLogs());
+    EXPECT_TRUE(delivery.saved) << delivery.error;
+    return readFile(delivery.path);
+}
+
+// A log of the JSON report written as the CSV report's line for it.
+std::string csvLine(const Json& log) {
+    std::string line = std::to_string(log.at("log_number").get<int>());
+    for (const char* moment : {"start", "peak", "end"}) {
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        std::sscanf(log.at(moment).get<std::string>().c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+        for (const auto& [separator, n] :
+             {std::pair{",", d}, {"/", mo}, {"/", y}, {",", h}, {":", mi}, {":", s}})
+            line += separator + std::to_string(n);
+    }
+    const std::string status = log.at("status");
+    return line + "," + formatPeak(log.at("peak_value").get<float>()) +
+           (log.at("overload").get<bool>() ? ",OVERLOAD" : ",SAFE") + (status.empty() ? "" : " " + status);
+}
+
+class Extractor : public ::testing::Test {
+protected:
+    Ran run(std::vector<std::string> args, const std::string& input = "", bool terminal = false) {
+        std::vector<std::string> env{"HOME=" + home.str(), "XDG_CONFIG_HOME=" + home.str() + "/.config",
+                                     "LC_ALL=C.UTF-8"};
+        if (const char* tz = std::getenv("TZ"))
+            env.push_back(std::string("TZ=") + tz);
+        return runExtractor(std::move(args), std::move(env), input, terminal);
+    }
+
+    // A copy of an example scenario with a fault added, in the temporary home.
+    std::string withFault(const std::string& name, const Json& fault) {
+        Json document = Json::parse(readFile(scenario(name)));
+        document["faults"].push_back(fault);
+        const std::string path = home.str() + "/" + name + std::to_string(++files_) + ".json";
+        writeFile(path, document.dump());
+        return path;
+    }
+
+    // A clear command that arrives raises error 77, so a run that must not clear proves it sent none.
+    std::string clearRaises(const std::string& name) {
+        return withFault(name, {{"command", "W"},
+                                {"kind", "raise"},
+                                {"error", {{"number", 77}, {"description", "clear was sent"}}}});
+    }
+
+    TempDir home;
+    int files_ = 0;
+};
+
+TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
+    writeFile(home.path() / "bad.json", R"({"modules": [{"id": 12}]})");
+    const std::string demoClearRaises = clearRaises("demo"), badCrcClearRaises = clearRaises("bad-crc");
+    const std::string saved = home.str() + "/Documents/Log"; // the start of stdout: the saved report's path
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message, out; // a part of stderr ("": none at all), the start of stdout ("": nothing)
+    } cases[] = {
+        {{"--id", "1A2B3C", "-q"}, 0, "", saved},
+        {{"--pair", "-q", "--scenario", scenario("bad-crc")}, 0, "Warning: 3 of 6 logs are flagged", saved},
+        {{"--id", "1A2B3C", "--clear", "--yes"}, 0, "Cleared all logs of module 1A2B3C.", saved},
+        {{"--id", "123456789"}, 2, "at most 8 hexadecimal digits", ""},
+        {{"--id", "1", "--scenario", home.str() + "/bad.json"}, 2, "bad.json: /modules/0/id: ", ""},
+        {{"--id", "1A2B3C", "--scenario", scenario("no-base-station")},
+         3,
+         "Warning: Base station not detected! Connect base station and restart program.",
+         ""},
+        {{"--id", "1A2B3C", "--scenario",
+          withFault("demo", {{"command", "U"},
+                             {"kind", "raise"},
+                             {"start", 4},
+                             {"error", {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}}}})},
+         3,
+         "Error 42: Radio gone now?[31m\n",
+         ""},
+        {{"--id", "1A2B3C", "--scenario", badCrcClearRaises, "--clear", "--yes", "--force"},
+         3,
+         "Error 77: clear was sent",
+         saved},
+        {{"--id", "999999"}, 4, "Error: Cannot read Model! Try again.\n", ""},
+        {{"--pair", "--scenario", scenario("unsupported-model")},
+         4,
+         "Warning: The paired module is a Z83-TX-2 which is not supported by this software!",
+         ""},
+        {{"--id", "1A2B3C", "--scenario", scenario("empty-module")},
+         5,
+         "No Logs: The handheld does not contain any logs!",
+         ""},
+        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o",
+          home.str() + "/no/r.csv"},
+         6,
+         "Report Not Saved: The report could not be saved as " + home.str() + "/no/r.csv",
+         ""},
+        {{"--id", "1A2B3C", "--clear", "--yes", "--scenario",
+          withFault("demo", {{"command", "W"}, {"kind", "status"}})},
+         7,
+         "Error: Cannot write ClearLog Try again.",
+         saved},
+        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear"},
+         8,
+         "Clear refused: there is no terminal to confirm on",
+         saved},
+        {{"--id", "1A2B3C", "--scenario", badCrcClearRaises, "--clear", "--yes"},
+         8,
+         "Clear refused: 3 logs are flagged",
+         saved},
+        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o", "-"},
+         8,
+         "Clear refused: the report went to standard output",
+         "Log Number,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const auto ran = run(c.args);
+        EXPECT_EQ(ran.exitCode, c.exitCode) << ran.err;
+        EXPECT_TRUE(c.message.empty() ? ran.err.empty() : contains(ran.err, c.message)) << ran.err;
+        EXPECT_TRUE(c.out.empty() ? ran.out.empty() : ran.out.starts_with(c.out)) << ran.out;
+        EXPECT_TRUE(contains(c.message, "Error 77") || !contains(ran.err, "Error 77")) << "a clear was sent";
+        EXPECT_FALSE(contains(ran.err, "\r")) << "progress belongs on a terminal only";
+    }
+}
+
+TEST_F(Extractor, ReportOnStandardOutputIsTheWindowsFileAndTheJsonSaysTheSame) {
+    for (const std::string name : {"demo", "bad-crc", "flaky-radio"}) {
+        SCOPED_TRACE(name);
+        const auto csv = run({"--id", "1A2B3C", "--scenario", scenario(name), "-o", "-"});
+        EXPECT_EQ(csv.exitCode, 0) << csv.err;
+        EXPECT_EQ(csv.out, windowReport(scenario(name)));
+        const auto json =
+            run({"--id", "1A2B3C", "--scenario", scenario(name), "-o", "-", "--format", "json"});
+        const Json report = Json::parse(json.out);
+        EXPECT_EQ(std::tuple(report.at("module_id"), report.at("model"), report.at("count")),
+                  std::tuple("1A2B3C", "Z83-PM-VX", std::to_string(report.at("logs").size())));
+        std::string lines;
+        for (const Json& log : report.at("logs"))
+            lines += csvLine(log) + "\r\n";
+        EXPECT_EQ(csv.out.substr(csv.out.find("\r\n") + 2), lines + "\r\n"); // after the header line
+    }
+    // Floats print as their own shortest text, not as the nearest double's.
+    EXPECT_TRUE(
+        contains(run({"--id", "1A2B3C", "-o", "-", "--format", "json"}).out, "\"peak_value\": 0.3333333,"));
+}
+
+TEST_F(Extractor, WithoutOutputTheReportIsANewFileInTheDocumentsFolder) {
+    // Reports of this second and the next few exist, as after a run a moment ago: none may be replaced.
+    const std::string documents = home.str() + "/Documents";
+    std::filesystem::create_directories(documents);
+    std::set<std::string> taken;
+    for (std::time_t at = std::time(nullptr), end = at + 10; at < end; ++at) {
+        std::tm t{};
+        localtime_r(&at, &t);
+        const std::string stem =
+            documents + "/" +
+            reportStem({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
+        taken.insert(stem);
+        writeFile(stem + ".CSV", "earlier report");
+    }
+    const auto ran = run({"--id", "1A2B3C"});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err;
+    ASSERT_TRUE(ran.out.ends_with("-2.CSV\n") && ran.out.find('\n') == ran.out.size() - 1) << ran.out;
+    EXPECT_TRUE(taken.count(ran.out.substr(0, ran.out.size() - 7))) << ran.out;
+    EXPECT_EQ(readFile(ran.out.substr(0, ran.out.size() - 1)), windowReport(scenario("demo")));
+    for (const auto& stem : taken)
+        EXPECT_EQ(readFile(stem + ".CSV"), "earlier report");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(documents), {}), std::ssize(taken) + 1);
+}
+
+TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
+    const std::string question = "Clear all logs of module 1A2B3C? [y/N] ";
+    const auto declined = run({"--id", "1A2B3C", "--scenario", clearRaises("demo"), "--clear"}, "n\n", true);
+    EXPECT_EQ(declined.exitCode, 8) << declined.err;
+    EXPECT_TRUE(contains(declined.err, question) && contains(declined.err, "Clear refused: not confirmed."))
+        << declined.err;
+    EXPECT_FALSE(contains(declined.err, "Error 77"));
+
+    const auto confirmed = run({"--id", "1A2B3C", "--clear"}, "y\n", true);
+    EXPECT_EQ(confirmed.exitCode, 0) << confirmed.err;
+    EXPECT_TRUE(contains(confirmed.err, question) &&
+                contains(confirmed.err, "Cleared all logs of module 1A2B3C."))
+        << confirmed.err;
+    EXPECT_TRUE(contains(confirmed.err, "\rlog 25 of 25")) << confirmed.err; // one line rewritten in place
+
+    const auto quiet = run({"--id", "1A2B3C", "--clear", "--quiet"}, "y\n", true);
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+    EXPECT_TRUE(contains(quiet.err, question) && !contains(quiet.err, "log 25 of 25")) << quiet.err;
+}
+
+TEST(Options, ReadTheModuleIdAndRefuseWhatCannotWork) {
+    // Leading zeros do not count, eight digits reach the negative IDs, reading stops at a non-digit.
+    for (const auto& [typed, id] : {std::pair{"00001A2B3C", 0x1A2B3C}, {"FFFFFFFF", -1}, {"12G4", 0x12}})
+        EXPECT_EQ(cli::parseOptions({"--id", typed}).moduleId, id) << typed;
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--id", "100000000"},
+         R"(--id: "100000000" is too long: a module ID has at most 8 hexadecimal digits)"},
+        {{"--pair", "--id", "1"}, "give either --id or --pair, not both"},
+        {{}, "give the module with --id HEX, or --pair to pair with it"},
+        {{"--id", "1", "--force"}, "--force and --yes go with --clear only"},
+        {{"--id", "1", "--yes"}, "--force and --yes go with --clear only"},
+        {{"--id", "1", "-o", ""}, "--output needs a path, or '-' for standard output"},
+        {{"--id", "1", "--scenario", ""}, "--scenario needs a file name"},
+        {{"--id", "1", "--format", "xml"}, "--format: xml not in {csv,json}"},
+        {{"--id", "1", "extra"}, "The following argument was not expected: extra"},
+    };
+    for (const auto& [args, reason] : refused) {
+        const auto options = cli::parseOptions(args);
+        EXPECT_EQ(options.request, cli::Options::Request::Invalid) << reason;
+        EXPECT_EQ(options.message, reason);
+    }
+}
+
+} // namespace
+} // namespace z83::test

@@ -1,0 +1,228 @@
+// The simulated base station and the scenario files that describe it.
+#include "LogRecord.h"
+#include "ScenarioFile.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace std::string_literals;
+using namespace z83;
+using namespace z83::sim;
+
+namespace {
+
+constexpr std::int32_t kPm = 0x1A2B3C, kTx = 0x4D5E6F;
+const std::string kScenarios = Z83_SCENARIO_DIR;
+
+std::string record(std::uint16_t number) {
+    return encodeLogReply(recordFrom({number, {}, {}, {}, 12.5f, 0, 0}));
+}
+
+Scenario twoModules(std::vector<Fault> faults = {}) {
+    Scenario s;
+    s.modules = {{kPm, "Z83-PM-VX", {record(1), record(2), record(3)}}, {kTx, "Z83-TX-2", {}}};
+    s.pairs = kPm;
+    s.pairDelaySeconds = 0.01;
+    s.faults = std::move(faults);
+    return s;
+}
+
+// One command as the program sends it: "S" and "W" are writes (the text with its NULs), the rest reads.
+std::int16_t send(SimulatedBaseStation& sim, char command, std::string& text, std::int32_t id = kPm) {
+    std::uint8_t one = 1, code = static_cast<std::uint8_t>(command);
+    if (command == 'S' || command == 'W')
+        return sim.WriteCommand(one, id, code, text);
+    text.clear();
+    return sim.ReadCommand(one, id, code, text);
+}
+
+TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
+    SimulatedBaseStation sim(twoModules());
+    std::string text;
+    EXPECT_NE(send(sim, 'T', text), 0); // before OpenUSB
+    ASSERT_EQ(sim.OpenUSB(0, 0), 0);
+    // "S" takes 1 to 65535 and its two NULs, "W" only 23130: other values fail and change nothing.
+    for (std::string bad : {"1"s, "1\0"s, "1\0\0\0"s, "0\0\0"s, "65536\0\0"s, "1a\0\0"s, "\0\0"s})
+        EXPECT_NE(send(sim, 'S', bad), 0) << bad;
+    std::string wrongCode = "23131\0\0"s;
+    EXPECT_NE(send(sim, 'W', wrongCode), 0);
+    // Command, text written or reply expected (empty: the command fails), log index after, module.
+    using Step = std::tuple<char, std::string, std::uint32_t, std::int32_t>;
+    const Step steps[] = {
+        {'3', "Z83-PM-VX", 1, kPm}, {'3', "Z83-TX-2", 1, kTx},   {'T', "3", 1, kPm}, {'S', "2\0\0"s, 2, kPm},
+        {'U', record(2), 3, kPm},   {'U', record(3), 4, kPm},    {'U', "", 4, kPm},  {'T', "", 4, 0x123456},
+        {'S', "0002\0\0"s, 2, kPm}, {'W', "23130\0\0"s, 1, kPm}, {'T', "0", 1, kPm}, {'U', "", 1, kPm},
+    };
+    for (const auto& [command, expected, indexAfter, id] : steps) {
+        SCOPED_TRACE(command + (" to index " + std::to_string(indexAfter)));
+        text = expected;
+        EXPECT_EQ(send(sim, command, text, id) == 0, !expected.empty());
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(*sim.logIndex(kPm), indexAfter);
+    }
+    std::int32_t paired = -1, second = -1;
+    sim.PairModule(1, 1, 10, paired, second);
+    EXPECT_EQ(paired, kPm);
+    sim.PairModule(1, 1, 0, paired, second); // the power-cycle takes longer than pairing lasts
+    EXPECT_EQ(paired, 0);
+
+    Scenario absent = twoModules();
+    absent.basePresent = false;
+    SimulatedBaseStation noBase(absent);
+    ASSERT_EQ(noBase.OpenUSB(0, 0), 0);
+    EXPECT_EQ(noBase.DetectBase(1), 0);
+    EXPECT_NE(send(noBase, 'T', text), 0);
+}
+
+// What one "U" read gave, in words: a record by number, how it was spoiled, or the failure.
+std::string described(SimulatedBaseStation& sim) {
+    std::string reply;
+    try {
+        if (const auto status = send(sim, 'U', reply))
+            return "status " + std::to_string(status);
+    } catch (const ProviderError& e) {
+        return "raised " + std::to_string(e.number()) + " " + e.description();
+    }
+    for (std::uint16_t n = 1; n <= 3; ++n) {
+        const std::string r = record(n), tag = std::to_string(n);
+        for (const auto& [how, spoiled] : {std::pair{"", r},
+                                           {" short", r.substr(0, 55)},
+                                           {" padded", r + std::string(16, '\0')},
+                                           {" huge", r + std::string(1'000'000 - 56, '0')}})
+            if (reply == spoiled)
+                return tag + how;
+        if (reply.size() == 56 && reply.starts_with(r.substr(0, 55)) && !crcMatches(decodeLogReply(reply)))
+            return tag + " bad crc";
+    }
+    return reply == std::string(56, '\0') ? "nuls" : "other";
+}
+
+TEST(StationFaults, EachKindHitsItsWindowOfReads) {
+    const std::pair<Fault, std::vector<std::string>> cases[] = {
+        {{"U", FaultKind::Status, 2, 2, 9}, {"1", "status 9", "status 9", "2"}}, // transient
+        {{"U", FaultKind::Status, 3, 0, 8}, {"1", "2", "status 8", "status 8"}}, // persistent
+        {{"U", FaultKind::Raise, 2, 1}, {"1", "raised -2147221164 Simulated component failure", "2", "3"}},
+        {{"U", FaultKind::WrongLength, 2, 1}, {"1", "2 short", "2", "3"}}, // not delivered: read again
+        {{"U", FaultKind::OnlyNuls, 1, 1}, {"nuls", "1", "2", "3"}},
+        {{"U", FaultKind::HugeReply, 1, 1}, {"1 huge", "1", "2", "3"}},
+        {{"U", FaultKind::NulPadding, 1, 1}, {"1 padded", "2", "3", "status 5"}}, // delivered: moves on
+        {{"U", FaultKind::BadCrc, 2, 1}, {"1", "2 bad crc", "3", "status 5"}},
+        {{"U", FaultKind::SkipRecord, 1, 1}, {"2", "3", "status 5", "status 5"}},
+    };
+    for (const auto& [fault, expected] : cases) {
+        SimulatedBaseStation sim(twoModules({fault}));
+        sim.OpenUSB(0, 0);
+        std::vector<std::string> seen;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            seen.push_back(described(sim));
+        EXPECT_EQ(seen, expected) << static_cast<int>(fault.kind);
+    }
+}
+
+TEST(ScenarioLoader, GoodFileFieldsLandInTheScenario) {
+    const Scenario s = parseScenario(R"({"description": "for people", "latency_ms": 2.5,
+      "base_station": {"present": false, "open_status": -3, "open_error": {"number": 5, "description": "busy"}},
+      "pairing": {"module": "fffffffe", "delay_seconds": 0.25},
+      "modules": [{"id": "FFFFFFFE", "model": "Z83-TX-2", "generated": {"count": 2, "seed": 11}, "logs": [
+          {"start": "2024-02-29T23:59:58", "end": "2255-12-31T00:00:01", "peak_value": 0.3333333, "flags": 254,
+           "spare": 9}, {"number": 700, "start": "2024-01-01T00:00:00", "overload": true, "crc": 4660},
+          {"raw": "0G\u0000x"}]}, {"id": "1"}],
+      "faults": [{"command": "U", "kind": "status", "start": 4, "count": 2, "status": -9}]})",
+                                     "t.json");
+    EXPECT_EQ(std::tuple(s.basePresent, s.openStatus, s.openError.number, s.openError.description,
+                         s.latencySeconds, *s.pairs, s.pairDelaySeconds),
+              std::tuple(false, std::int16_t{-3}, 5, "busy"s, 0.0025, -2, 0.25));
+    EXPECT_EQ(std::tuple(s.modules.at(1).id, s.modules.at(1).model),
+              std::tuple(1, "Z83-PM-VX"s)); // the default
+    const auto& records = s.modules[0].records;
+    ASSERT_EQ(records.size(), 5u);
+    const LogMoment start{58, 59, 23, 29, 2, 24};
+    // Number from the position, peak from the start, end from the peak, CRC right unless given.
+    EXPECT_EQ(records[0],
+              encodeLogReply(recordFrom({1, start, start, {1, 0, 0, 31, 12, 255}, 0.3333333f, 254, 9})));
+    const LogRecord second = decodeLogReply(records[1]);
+    EXPECT_EQ(std::tuple(fieldsOf(second).logNumber, fieldsOf(second).flags, storedCRC(second)),
+              std::tuple(700, 1, 4660));
+    EXPECT_EQ(records[2], "0G\0x"s);
+    EXPECT_EQ(fieldsOf(decodeLogReply(records[4])).logNumber, 5); // generated logs number on
+    const Fault& f = s.faults.at(0);
+    EXPECT_EQ(std::tuple(f.target, f.kind, f.start, f.count, f.status),
+              std::tuple("U"s, FaultKind::Status, 4, 2, std::int16_t{-9}));
+}
+
+TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
+    const test::TempDir dir;
+    const std::string log = R"({"modules":[{"id":"1A","logs":[{"start":"2024-01-01T00:00:00",)";
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {R"({"base_station":{"present":"yes"}})",
+         R"(/base_station/present: expected true or false, got "yes")"},
+        {R"({"latency_ms":-1})", "/latency_ms: expected a number from 0 to 60000, got -1"},
+        {R"({"modles": []})",
+         "/modles: unknown field (expected one of description, base_station, latency_ms"},
+        {log + R"("number":1,"number":2}]}]})", "/modules/0/logs/0/number: field given twice"},
+        {log + R"("peak":"2023-02-29T00:00:00"}]}]})",
+         R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
+        {R"({"faults":[{"command":"U","kind":"wrong-length"}]})",
+         R"(/faults/0/kind: unknown fault kind "wrong-length" (expected one of status, wrong_length, )"},
+        {R"({"faults":[{"command":"T","kind":"bad_crc"}]})",
+         R"(/faults/0/kind: a "bad_crc" fault cannot hit command "T" (it takes status, wrong_length, )"
+         R"(nul_padding, only_nuls, huge_reply, raise))"},
+        {R"({"pairing":{"module":"ABCDEF"}})",
+         R"(/pairing/module: no module in /modules has the ID "ABCDEF")"},
+        {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},
+        {"{\n  \"modules\": [\n}", "line 3, column 1: not valid JSON: "},
+        {std::nullopt, "cannot open: No such file or directory"},
+    };
+    int file = 0;
+    for (const auto& [content, expected] : cases) {
+        const std::string path = dir.str() + "/" + std::to_string(++file) + ".json";
+        if (content)
+            test::writeFile(path, *content);
+        std::string message = "(accepted)";
+        try {
+            loadScenarioFile(path);
+        } catch (const ScenarioError& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.substr(0, path.size() + 2 + expected.size()), path + ": " + expected);
+    }
+}
+
+TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
+    auto generated = [](int seed) {
+        const std::string json = R"({"modules":[{"id":"1","generated":{"count":3000,"seed":)";
+        return parseScenario(json + std::to_string(seed) + "}}]}", "t.json").modules[0].records;
+    };
+    const auto logs = generated(7);
+    EXPECT_EQ(logs, generated(7));
+    EXPECT_NE(logs, generated(8));
+    ASSERT_EQ(logs.size(), 3000u);
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        const LogRecord r = decodeLogReply(logs[i]);
+        ASSERT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == i + 1) << i;
+    }
+}
+
+TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kScenarios))
+        if (entry.path().extension() == ".json") {
+            EXPECT_NO_THROW(loadScenarioFile(entry.path().string())) << entry.path();
+            ++loaded;
+        }
+    EXPECT_GE(loaded, 7);
+    const Scenario demo = demoScenario();
+    EXPECT_EQ(loadScenarioFile(kScenarios + "/demo.json").modules[0].records, demo.modules[0].records);
+    EXPECT_EQ(std::tuple(demo.pairs, demo.modules[0].id, demo.modules[0].model),
+              std::tuple(std::optional(0x1A2B3C), 0x1A2B3C, "Z83-PM-VX"s));
+    EXPECT_NE(demo.modules.at(1).model, "Z83-PM-VX");
+    ASSERT_EQ(demo.modules[0].records.size(), 25u);
+    for (std::uint16_t n = 1; n <= 25; ++n) {
+        const LogRecord r = decodeLogReply(demo.modules[0].records[n - 1]);
+        EXPECT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == n) << n;
+    }
+}
+
+} // namespace
