@@ -1,0 +1,442 @@
+// The real window on a simulated base station, under the offscreen platform: how it looks, how the
+// program starts and ends, and extraction end to end. HOME, and with it the settings store and the
+// documents folder, is a temporary folder.
+#include "ExitStatus.h"
+#include "LogRecord.h"
+#include "MainFrm.h"
+#include "QtDesktop.h"
+#include "SimulatedBaseStation.h"
+#include "XTab.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <tuple>
+
+namespace z83::guitest {
+
+namespace {
+
+constexpr std::int32_t kDemoModule = 0x1A2B3C;
+
+// The simulated station; what it received stays readable after the window released it.
+struct KeptStation : sim::SimulatedBaseStation {
+    KeptStation(const sim::Scenario& scenario, std::vector<sim::Call>& kept)
+        : SimulatedBaseStation(scenario), kept_(kept) {}
+    ~KeptStation() override { kept_ = calls(); }
+    std::vector<sim::Call>& kept_;
+};
+
+QDir documents() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+// "name in parent QRect(x,y wxh)", in pixels; empty when there is no such control.
+QString place(const QWidget* control) {
+    QString text;
+    if (control)
+        QDebug(&text).noquote().nospace()
+            << control->objectName() << " in " << control->parentWidget()->objectName() << " "
+            << control->geometry();
+    return text;
+}
+
+// "name: text | font size, resolved face, colour" and " | tip" when there is one; the face is the one the
+// font configuration resolved, the designed font or its Liberation stand-in: narrow or wide.
+QString look(const QWidget* control) {
+    const QFont font = control->font();
+    QString face = QFontInfo(font).family();
+    if (face.startsWith(QLatin1String("Liberation")) || face.startsWith(QLatin1String("Arial")))
+        face = face.contains(QLatin1String("Narrow")) ? QStringLiteral("narrow") : QStringLiteral("wide");
+    QString text = QStringLiteral("%1: %2 | %3 %4%5, %6, %7")
+                       .arg(control->objectName(), control->property("text").toString(), font.family())
+                       .arg(font.pointSizeF())
+                       .arg(QLatin1String(font.bold() ? " bold" : ""), face,
+                            control->palette().color(QPalette::Active, control->foregroundRole()).name());
+    return control->toolTip().isEmpty() ? text : text + " | " + control->toolTip();
+}
+
+QStringList visibleOnTabs(const QWidget* tabs) {
+    QStringList names;
+    for (const QWidget* child : tabs->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible())
+            names << child->objectName();
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// The test object stands in for the user: it presses the next scripted answer in each message box (else
+// Yes, or the only button) and notes what the box said, and it notes the files the window asks the
+// desktop to open.
+class WindowTest : public QObject {
+    Q_OBJECT
+
+public:
+    static void initMain() {
+        static QTemporaryDir home;
+        qputenv("HOME", home.path().toLocal8Bit());
+        qunsetenv("XDG_CONFIG_HOME");
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    WindowTest() {
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+        connect(&timer_, &QTimer::timeout, this, &WindowTest::answerBox);
+        timer_.start(5);
+    }
+
+public slots:
+    void open(const QUrl& url) { opened << url.toLocalFile(); }
+
+private:
+    std::unique_ptr<app::MainFrm> window;
+    std::vector<int> endRequests;      // what the error guard asked of the program
+    std::vector<sim::Call> finalCalls; // what the station had received when the window released it
+    // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
+    // could be read as markup, the busy pointer still showing.
+    QStringList seen;
+    QStringList opened;
+    QList<QMessageBox::StandardButton> answers;
+    QTimer timer_;
+
+    void answerBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) // an answered box hides at once
+            return;
+        const auto buttons = QMetaEnum::fromType<QMessageBox::StandardButtons>();
+        QString note = QStringLiteral("%1 \"%2\": %3")
+                           .arg(QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
+                                box->windowTitle(), box->text());
+        if (box->standardButtons() != QMessageBox::Ok)
+            note += QStringLiteral(" [%1, default %2]")
+                        .arg(buttons.valueToKeys(int(box->standardButtons())),
+                             buttons.valueToKey(box->standardButton(box->defaultButton())));
+        if (box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->textFormat() != Qt::PlainText)
+            note += QStringLiteral(" (markup)");
+        if (QGuiApplication::overrideCursor() != nullptr)
+            note += QStringLiteral(" (busy pointer)");
+        seen << note;
+        QAbstractButton* button = box->button(answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst());
+        QTest::mouseClick(button ? button : box->buttons().value(0), Qt::LeftButton);
+    }
+
+    // Starts the window on the demo station with a quick pairing, changed as the test asks.
+    std::optional<int> start(const std::function<void(sim::Scenario&)>& change = {}) {
+        sim::Scenario scenario = sim::demoScenario();
+        scenario.pairDelaySeconds = 0.1;
+        if (change)
+            change(scenario);
+        window = std::make_unique<app::MainFrm>(
+            [this, scenario] { return std::make_unique<KeptStation>(scenario, finalCalls); },
+            [this](int status) { endRequests.push_back(status); });
+        return window->start();
+    }
+    template <class T = QWidget> T* find(const char* name) const { return window->findChild<T*>(name); }
+    sim::SimulatedBaseStation* station() const { // while the window holds it
+        return static_cast<sim::SimulatedBaseStation*>(window->session().DP.get());
+    }
+    int callCount(const std::string& operation, char command = 0) const {
+        const auto& calls = station() ? station()->calls() : finalCalls;
+        return int(std::count_if(calls.begin(), calls.end(), [&](const sim::Call& c) {
+            return c.operation == operation && (command == 0 || c.command == command);
+        }));
+    }
+    void extractTyped(const QString& id) { // types the ID and presses the first tab's Extract
+        find<QLineEdit>("tbID")->selectAll();
+        QTest::keyClicks(find("tbID"), id);
+        QTest::mouseClick(find("IKnow"), Qt::LeftButton);
+    }
+    // The remembered ID in the real per-user store, where the window keeps it; invalid when none is stored.
+    static QSettings store() {
+        return {QSettings::NativeFormat, QSettings::UserScope, app::executableName(), app::executableName()};
+    }
+    static QVariant storedId() { return store().value(QStringLiteral("Settings/ID")); }
+
+private slots:
+    void init() { // nothing seen, no remembered ID, an empty documents folder
+        seen.clear();
+        opened.clear();
+        endRequests.clear();
+        store().remove(QStringLiteral("Settings/ID"));
+        for (const QString& name : documents().entryList(QDir::Files))
+            documents().remove(name);
+    }
+    void cleanup() { window.reset(); }
+
+    // ---- The window as the user sees it.
+
+    void geometryAndFrame() {
+        start();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Tarnwell Z83-PM-VX Log Extraction"));
+        QCOMPARE(window->size(), QSize(630, 409));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        const auto buttons =
+            Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+        QCOMPARE(window->windowFlags() & buttons, Qt::WindowCloseButtonHint);
+        // The layout's twips over 15, as at 96 dpi.
+        const char* layout[] = {
+            "Label1 in MainFrm QRect(12,8 589x57)",     "Label7 in MainFrm QRect(588,4 37x13)",
+            "Label2 in MainFrm QRect(372,32 241x21)",   "Image1 in MainFrm QRect(12,64 509x71)",
+            "XTab in MainFrm QRect(12,152 605x245)",    "Label6 in XTab QRect(8,28 513x41)",
+            "Shape1 in XTab QRect(28,72 401x57)",       "tbID in XTab QRect(48,88 77x25)",
+            "Label4 in XTab QRect(132,92 241x21)",      "IKnow in XTab QRect(472,152 125x41)",
+            "Label5 in XTab QRect(8,28 513x41)",        "IDontKnow in XTab QRect(472,152 125x41)",
+            "cbClear in MainFrm QRect(348,304 125x41)", "Picture1 in MainFrm QRect(24,348 573x45)",
+            "Found in Picture1 QRect(0,0 573x45)",
+        };
+        for (const QString expected : layout)
+            QCOMPARE(place(find(qPrintable(expected.section(' ', 0, 0)))), expected);
+    }
+
+    void textsFontsColoursTips() {
+        start();
+        const QString tip =
+            " | After clicking this button you have 10 seconds to power cycle the remote module";
+        // clang-format off
+        const QString looks[] = {
+            "Label1: This program will extract the log data from a Z83-PM-VX handheld module. | Arial 9.75 "
+                "bold, wide, #000000",
+            "Label2: Must be used with a Z83 USB base station | Arial Narrow 9.75, narrow, #808080",
+            "Label6: Enter the ID of the handheld module, turn it on then click the Extract button. | Arial "
+                "Narrow 9.75, narrow, #808080",
+            "Label4: Enter the 6 character ID of the handheld module | Arial Narrow 9.75, narrow, #404040",
+            "Label5: You need to remove at least one battery from the handheld module then click the 'Extract' "
+                "button then insert the battery again within 10 seconds. | Arial Narrow 9.75, narrow, #808080",
+            "Label7: v1.3 | Arial 8.25, wide, #000000",
+            "Found: Ready | Arial 24 bold, wide, #669ee0",
+            "tbID: 0 | Arial 8.25, wide, #404040",
+            "IKnow: Extract | Arial Narrow 9.75, narrow, #000000" + tip,
+            "IDontKnow: Extract | Arial Narrow 9.75, narrow, #000000" + tip,
+            "cbClear: Clear Log | Arial 8.25, wide, #000000",
+        };
+        // clang-format on
+        for (const QString& expected : looks)
+            QCOMPARE(look(find(qPrintable(expected.section(':', 0, 0)))), expected);
+        QVERIFY(!find("cbClear")->isEnabled());
+    }
+
+    void tabsAndKeyboardFocus() {
+        start();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto focusCycle = [](int steps) {
+            QStringList names{QApplication::focusWidget()->objectName()};
+            for (int i = 0; i < steps; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                names << QApplication::focusWidget()->objectName();
+            }
+            return names;
+        };
+        auto* tabs = find<app::XTab>("XTab");
+        const QStringList knownTab = {"IKnow", "Label4", "Label6", "Shape1", "tbID"};
+        QCOMPARE(visibleOnTabs(tabs), knownTab);
+        QCOMPARE(focusCycle(3),
+                 QStringList({"XTab", "tbID", "IKnow", "XTab"})); // Clear Log is still disabled
+
+        // Switching tabs, by keyboard and by mouse, shows only that tab's controls and keeps what the
+        // actions left: the status line, the typed ID, Clear Log enabled; it sends nothing to the station.
+        window->desktop().setStatus("ID: 1A2B3C", false);
+        window->desktop().setClearLogEnabled(true);
+        find<QLineEdit>("tbID")->setText(QStringLiteral("4D5E6F"));
+        const std::size_t callsBefore = station()->calls().size();
+        QCOMPARE(focusCycle(4), QStringList({"XTab", "tbID", "IKnow", "cbClear", "XTab"}));
+        QTest::keyClick(tabs, Qt::Key_Right);
+        QCOMPARE(visibleOnTabs(tabs), QStringList({"IDontKnow", "Label5"}));
+        QVERIFY(find("Found")->isVisible());
+        QCOMPARE(focusCycle(3), QStringList({"XTab", "IDontKnow", "cbClear", "XTab"}));
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+        QCOMPARE(visibleOnTabs(tabs), knownTab);
+        QCOMPARE(find<QLabel>("Found")->text(), QStringLiteral("ID: 1A2B3C"));
+        QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("4D5E6F"));
+        QVERIFY(find("cbClear")->isEnabled());
+        QCOMPARE(station()->calls().size(), callsBefore);
+    }
+
+    // ---- Starting and ending.
+
+    void startupFailures() {
+        // clang-format off
+        // The ID box is stored back only once it held the remembered ID.
+        const std::tuple<void (*)(sim::Scenario&), QVariant, QString, int, QVariant> failures[] = {
+            {[](sim::Scenario& s) { s.probeError = {-2147221164, "Class not registered"}; }, "ABC123",
+             "Critical \"gui_tests\": Z83DataProviderCOM.DLL possibly not registered!\n"
+             "Error: Class not registered [Code: -2147221164]", 1, "ABC123"},
+            {[](sim::Scenario& s) { s.openStatus = 5; }, {}, "Warning \"Warning\": Cannot open USB interface", 0, {}},
+            {[](sim::Scenario& s) { s.openError = {-2147023261, "Device busy"}; }, {},
+             "Warning \"Warning\": Cannot open USB interface", 0, {}},
+            {[](sim::Scenario& s) { s.basePresent = false; }, {},
+             "Critical \"Warning\": Base station not detected! Connect base station and restart program.", 1, "0"},
+        };
+        // clang-format on
+        for (const auto& [change, storedBefore, box, closeUsbCalls, storedAfter] : failures) {
+            init();
+            if (storedBefore.isValid())
+                store().setValue(QStringLiteral("Settings/ID"), storedBefore);
+            QCOMPARE(start(change), std::optional<int>(app::ExitStatus::StartupFailed));
+            QCOMPARE(seen, QStringList{box});
+            QVERIFY(!window->isVisible());
+            QCOMPARE(callCount("CloseUSB"), closeUsbCalls);
+            window.reset(); // destroying the window must not unload it either
+            QCOMPARE(storedId(), storedAfter);
+        }
+    }
+
+    void rememberedIdRoundTrip() {
+        // Each start shows what the last close stored: "0" at first, then the typed text, then empty.
+        const QString typed = QStringLiteral(" 4d5e6f, no ID at all <b>");
+        const QString shownThenTyped[][2] = {{"0", typed}, {typed, ""}, {"", ""}};
+        for (const auto& [shown, typedNow] : shownThenTyped) {
+            start();
+            auto* box = find<QLineEdit>("tbID");
+            QCOMPARE(box->text(), shown);
+            box->clear();
+            QTest::keyClicks(box, typedNow);
+            QVERIFY(window->close());
+            QCOMPARE(callCount("CloseUSB"), 1);
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+            QCOMPARE(storedId(), QVariant(typedNow));
+        }
+        QCOMPARE(seen, QStringList());
+    }
+
+    void componentErrorIsReportedAndEnds() {
+        // Wherever the component raises: in a button's action, while loading, while closing.
+        for (std::string_view target : {"3", "OpenUSB", "CloseUSB"}) {
+            init();
+            const std::optional<int> status = start([target](sim::Scenario& s) {
+                sim::Fault raise{
+                    .target = std::string(target), .kind = sim::FaultKind::Raise, .errorNumber = 7};
+                raise.errorDescription = "Link dropped";
+                s.faults.push_back(raise);
+            });
+            const bool loading = target == "OpenUSB";
+            QCOMPARE(status, loading ? std::optional<int>(app::ExitStatus::ComponentError) : std::nullopt);
+            QCOMPARE(window->isVisible(), !loading);
+            if (target == "3")
+                extractTyped(QStringLiteral("1A2B3C"));
+            else if (!loading)
+                window->close();
+            QCOMPARE(seen, QStringList{"Critical \"gui_tests\": Error 7:\nLink dropped"});
+            QCOMPARE(endRequests, std::vector<int>{app::ExitStatus::ComponentError});
+            QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
+        }
+    }
+
+    // The built program: bad arguments or scenario end with status 2, no display with 3, each with its
+    // reason on stderr.
+    void commandLine() {
+        const std::tuple<QStringList, int, QString> runs[] = {
+            {{"--bogus"}, app::ExitStatus::Usage, "unknown argument '--bogus'"},
+            {{"--scenario"}, app::ExitStatus::Usage, "--scenario needs a file name"},
+            {{"--scenario", "no-such-scenario.json"}, app::ExitStatus::Usage, "no-such-scenario.json"},
+            {{}, app::ExitStatus::NoDisplay, "a graphical display is needed"},
+        };
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            noDisplay.remove(QLatin1String(name));
+        for (const auto& [arguments, exitCode, reason] : runs) {
+            QProcess program;
+            program.setProcessEnvironment(noDisplay);
+            program.start(QStringLiteral(Z83_WINDOW_PROGRAM), arguments);
+            QVERIFY(program.waitForFinished(-1));
+            const QString shown = QString::number(program.exitCode()) + " " + program.readAllStandardError();
+            QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == exitCode &&
+                         shown.contains(reason),
+                     qPrintable(arguments.join(' ') + " ended with " + shown));
+        }
+    }
+
+    // ---- End to end.
+
+    // Naming the module either way gives one report of its 25 records in the documents folder, handed to
+    // the desktop to open and put on the clipboard, a cleared status line and Clear Log enabled.
+    void extractTypedOrPairedThenClear() {
+        const QString reminder = QStringLiteral(
+            "Warning \"Remember To Clear Log Data\": When you have confirmed that the data has been "
+            "extracted "
+            "correctly you should clear the log data from the handheld by clicking the 'Clear Log' button on "
+            "the main window.");
+        for (bool pairing : {false, true}) {
+            init();
+            start();
+            if (pairing) {
+                auto* tabs = find<app::XTab>("XTab");
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+                QTest::mouseClick(find("IDontKnow"), Qt::LeftButton);
+            } else {
+                extractTyped(QStringLiteral("1A2B3C"));
+            }
+            QCOMPARE(seen, QStringList{reminder});
+            QString lines;
+            for (const std::string& record : station()->module(kDemoModule)->records)
+                lines += QString::fromStdString(csvLine(decodeLogReply(record))) + "\r\n";
+            QCOMPARE(lines.count("\r\n"), 25);
+            const QStringList files = documents().entryList(QDir::Files);
+            QVERIFY2(files.size() == 1 && QRegularExpression("^Log\\d{14}\\.CSV$").match(files[0]).hasMatch(),
+                     qPrintable(files.join(' ')));
+            QFile file(documents().filePath(files[0]));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(
+                QString::fromLatin1(file.readAll()),
+                "Log Number,Start Date,Start Time,Peak Date,Peak Time,End Date,End Time,Peak,Overload\r\n" +
+                    lines + "\r\n");
+            QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+            QCOMPARE(opened, QStringList{file.fileName()});
+            QCOMPARE(find<QLabel>("Found")->text(), QString());
+            QVERIFY(find("cbClear")->isEnabled());
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+            QVERIFY(endRequests.empty());
+            QCOMPARE(find<QLineEdit>("tbID")->text(),
+                     pairing ? "0" : "1A2B3C"); // a paired ID is not typed in
+        }
+
+        // Clear Log asks first: No sends nothing, Yes empties the module and says nothing more.
+        const QString confirm = QStringLiteral("Question \"Clear All Logs\": Are you sure that you want to "
+                                               "delete all logs? [Yes|No, default Yes]");
+        answers = {QMessageBox::No};
+        QTest::mouseClick(find("cbClear"), Qt::LeftButton);
+        QCOMPARE(seen, QStringList({reminder, confirm}));
+        QCOMPARE(callCount("WriteCommand", 'W'), 0);
+        QCOMPARE(station()->module(kDemoModule)->records.size(), std::size_t(25));
+        answers = {QMessageBox::Yes};
+        QTest::mouseClick(find("cbClear"), Qt::LeftButton);
+        QCOMPARE(seen, QStringList({reminder, confirm, confirm}));
+        QCOMPARE(callCount("WriteCommand", 'W'), 1);
+        QVERIFY(station()->module(kDemoModule)->records.empty());
+    }
+
+    void unsupportedModelShownAsPlainText() {
+        start([](sim::Scenario& s) { s.modules.push_back({0x77, "<b>Z83</b> &amp; <i>pm</i>", {}}); });
+        extractTyped(QStringLiteral("77"));
+        QCOMPARE(seen,
+                 QStringList{"Warning \"Warning\": The paired module is a <B>Z83</B> &AMP; <I>PM</I> which "
+                             "is not supported by this software!"});
+        QVERIFY(!find("cbClear")->isEnabled());
+        QCOMPARE(find<QLabel>("Found")->text(), QString());
+        QVERIFY(documents().entryList(QDir::Files).isEmpty());
+    }
+};
+
+} // namespace z83::guitest
+
+QTEST_MAIN(z83::guitest::WindowTest)
+#include "WindowTest.moc"
