@@ -52,7 +52,7 @@ std::string jsonReport(const Collection& collection, std::int32_t moduleId, cons
             for (const char* key : {"log_number", "start", "peak", "end", "peak_value", "overload"})
                 log[key] = nullptr;
         }
-        log["status"] = entry.status;
+        log["status"] = std::string(entry.status);
         logs.push_back(std::move(log));
     }
     Json report;

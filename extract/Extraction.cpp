@@ -16,26 +16,26 @@ constexpr int kReadsPerRecord = 3;
 constexpr const char* kBadCrc = "Bad CRC";
 constexpr const char* kIncorrectLogNumber = "Incorrect Log Number!";
 
-// Reads the current record of a module into line and record. Returns false when no record was read
-// (a failed read or three wrong lengths), leaving both untouched.
-bool readRecordLine(Session& session, Desktop& desktop, std::string& line, std::optional<LogRecord>& record,
-                    bool& crcOk) {
+// Reads the current record of a module. Returns false when none was read (a failed read or three
+// wrong lengths), leaving record untouched.
+bool readRecord(Session& session, Desktop& desktop, std::optional<LogRecord>& record) {
     std::string reply;
     for (int attempt = 0; attempt < kReadsPerRecord; ++attempt) {
         std::uint8_t command = Cmd::LogData;
         if (!session.MRead(session.ModuleID, command, reply, "LogData!"))
             return false;
         if (reply.size() == kLogReplyDigits) {
-            LogRecord decoded = decodeLogReply(reply);
-            line.clear();
-            appendCsvLine(decoded, line);
-            record = decoded;
-            crcOk = crcMatches(decoded);
+            record = decodeLogReply(reply);
             return true;
         }
     }
     desktop.showMessage("Cannot read back log data - incorrect length!", "Warning", MessageIcon::Error);
     return false;
+}
+
+// The leading number of the line a record gives: its log number, or 0 for the empty line.
+int lineNumber(const std::optional<LogRecord>& record) {
+    return record ? fieldsOf(*record).logNumber : 0;
 }
 
 std::string quoted(const std::string& text) {
@@ -53,13 +53,12 @@ bool Collection::anyFlagged() const {
 }
 
 std::string Collection::reportText() const {
-    std::size_t size = 0;
-    for (const auto& entry : entries)
-        size += entry.line.size() + entry.status.size() + 3;
+    constexpr std::size_t kTypicalEntry = 80;
     std::string text;
-    text.reserve(size);
+    text.reserve(entries.size() * kTypicalEntry);
     for (const auto& entry : entries) {
-        text += entry.line;
+        if (entry.record)
+            appendCsvLine(*entry.record, text);
         if (!entry.status.empty()) {
             text += ' ';
             text += entry.status;
@@ -71,10 +70,10 @@ std::string Collection::reportText() const {
 
 std::string Session::cvLogToCSV(std::string& CSV) {
     std::optional<LogRecord> record;
-    bool crcOk = true;
-    if (!readRecordLine(*this, desktop_, CSV, record, crcOk))
+    if (!readRecord(*this, desktop_, record))
         return "";
-    return crcOk ? "" : kBadCrc;
+    CSV = csvLine(*record);
+    return crcMatches(*record) ? "" : kBadCrc;
 }
 
 Collection Session::collectLogs() {
@@ -111,27 +110,26 @@ Collection Session::collectLogs() {
     result.outcome = Collection::Outcome::Collected;
     result.entries.reserve(static_cast<std::size_t>(std::max(total, 0)));
 
-    // The line is not emptied between logs: after a failed read it still holds the previous log's line,
-    // whose number then does not match.
-    std::string line;
+    // The record is kept from one log to the next: after a failed read the entry repeats the previous
+    // log's line, whose number then does not match.
     std::optional<LogRecord> record;
+    auto readStatus = [&] {
+        bool read = readRecord(*this, desktop_, record);
+        return std::string_view(read && !crcMatches(*record) ? kBadCrc : "");
+    };
     for (int d = 1; d <= total; ++d) {
-        bool crcOk = true;
-        bool read = readRecordLine(*this, desktop_, line, record, crcOk);
-        std::string status = read && !crcOk ? kBadCrc : "";
-        if (status.empty() && readLeadingDecimal(line) != d) {
+        std::string_view status = readStatus();
+        if (status.empty() && lineNumber(record) != d) {
             for (int repair = 0; repair < 2; ++repair) {
                 MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                crcOk = true;
-                read = readRecordLine(*this, desktop_, line, record, crcOk);
-                status = read && !crcOk ? kBadCrc : "";
-                if (readLeadingDecimal(line) == d)
+                status = readStatus();
+                if (lineNumber(record) == d)
                     break;
                 if (repair == 1)
                     status = kIncorrectLogNumber;
             }
         }
-        result.entries.push_back({line, std::move(status), record});
+        result.entries.push_back({record, status});
         desktop_.collectProgress(d, total);
     }
     return result;

@@ -9,18 +9,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace z83 {
 
 inline constexpr const char* kSupportedModel = "Z83-PM-VX";
 
-// One line of the report: the CSV line as collected and its status text ("", "Bad CRC" or
-// "Incorrect Log Number!"). record holds the bytes the line was made from, when one was read.
+// One line of the report: the record its CSV line is made from (none before the first record was
+// read) and its status text ("", "Bad CRC" or "Incorrect Log Number!"). Lines are formatted only
+// when the report is written, so a module's worth of entries stays small.
 struct LogEntry {
-    std::string line;
-    std::string status;
     std::optional<LogRecord> record;
+    std::string_view status;
+
+    std::string line() const { return record ? csvLine(*record) : std::string(); }
 };
 
 // What collecting the logs of one module gave.
