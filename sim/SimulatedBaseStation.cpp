@@ -26,19 +26,24 @@ bool isWriteCommand(char c) {
     return c == 'S' || c == 'W';
 }
 
-// Waits as long as a real radio exchange would. The OS oversleeps by tens of microseconds, which over
-// thousands of calls would swamp the program's own cost in timing runs, so the last stretch is spun.
-void sleepFor(double seconds) {
-    if (seconds <= 0.0)
-        return;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+using Clock = std::chrono::steady_clock;
+
+Clock::duration toDuration(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Waits until the deadline. The OS oversleeps by tens of microseconds, so the last stretch is spun.
+void waitUntil(Clock::time_point deadline) {
     constexpr auto kSpin = std::chrono::microseconds(300);
     if (auto rest = deadline - Clock::now(); rest > kSpin)
         std::this_thread::sleep_for(rest - kSpin);
     while (Clock::now() < deadline) {
     }
+}
+
+void sleepFor(double seconds) {
+    if (seconds > 0.0)
+        waitUntil(Clock::now() + toDuration(seconds));
 }
 
 [[noreturn]] void raise(const Fault& fault) {
@@ -170,7 +175,20 @@ void SimulatedBaseStation::begin(const char* operation, std::int32_t id, std::ui
                                  const std::string* value) {
     if (recording_)
         calls_.push_back({operation, id, static_cast<char>(command), value ? *value : std::string()});
-    sleepFor(scenario_.latencySeconds);
+    radioDelay();
+}
+
+// Each call takes the radio latency. A wait the OS stretched is made up on the next call, so the
+// radio's time over many calls is calls x latency, as with a real link, and timing runs measure the
+// program rather than the scheduler.
+void SimulatedBaseStation::radioDelay() {
+    if (scenario_.latencySeconds <= 0.0)
+        return;
+    const auto latency = toDuration(scenario_.latencySeconds);
+    const auto start = Clock::now();
+    waitUntil(start + std::max(latency - overslept_, Clock::duration::zero()));
+    overslept_ += (Clock::now() - start) - latency;
+    overslept_ = std::clamp(overslept_, Clock::duration::zero(), latency);
 }
 
 std::optional<std::size_t> SimulatedBaseStation::moduleIndex(std::int32_t id) const {

@@ -3,6 +3,7 @@
 #include "DataProvider.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -128,6 +129,7 @@ private:
     std::int16_t write(std::size_t module, std::uint8_t command, const std::string& text);
     std::optional<std::size_t> moduleIndex(std::int32_t id) const;
     bool linkUp() const { return scenario_.basePresent && usbOpen_; }
+    void radioDelay();
     // The module a command reaches, or the nonzero status that says why it reaches none.
     std::int16_t route(std::uint8_t one, std::int32_t id, std::size_t& module) const;
 
@@ -139,6 +141,7 @@ private:
     std::vector<Call> calls_;
     bool recording_ = true;
     bool usbOpen_ = false;
+    std::chrono::steady_clock::duration overslept_{}; // radio time owed to later calls
 };
 
 // The scenario the programs start with where no real component exists.

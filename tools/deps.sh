@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a job needs, only when some are missing. Usage: tools/deps.sh run|test
+# Installs the Debian packages a job needs, only when some are missing. Usage: tools/deps.sh run|test|bench
 set -euo pipefail
 
 run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev
               libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
+bench_packages=("${run_packages[@]}" time)
 test_packages=("${run_packages[@]}" xvfb xauth xdotool python3 clang libclang-rt-14-dev clang-tidy cppcheck)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  bench) wanted=("${bench_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()
