@@ -46,14 +46,21 @@ bool crcMatches(const LogRecord& record) {
 
 namespace {
 
+// The value of each hexadecimal digit, -1 for every other character.
+constexpr std::array<std::int8_t, 256> kHexValue = [] {
+    std::array<std::int8_t, 256> table{};
+    table.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        table[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        table[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
+        table[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+    }
+    return table;
+}();
+
 int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexValue[static_cast<unsigned char>(c)];
 }
 
 } // namespace
