@@ -156,7 +156,7 @@ void QtDesktop::setClipboardText(const std::string& text) {
     clipboard->setText(toQString(text));
 }
 
-std::string QtDesktop::specialFolder(int folder) {
+std::string QtDesktop::GetSpecialFolder(int folder) {
     QString path;
     if (folder == kFolderDocuments) {
         path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

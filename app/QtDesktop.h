@@ -45,7 +45,7 @@ public:
     std::string applicationName() override;
 
     void setClipboardText(const std::string& text) override;
-    std::string specialFolder(int folder) override;
+    std::string GetSpecialFolder(int folder) override;
     void openFile(const std::string& path) override;
     LocalDateTime localNow() override;
     void pause(double seconds) override;

@@ -35,7 +35,7 @@ struct QuietDesktop : z83::Desktop {
     void writeSetting(const std::string&, const std::string&, const std::string&) override {}
     std::string applicationName() override { return "bench"; }
     void setClipboardText(const std::string&) override {}
-    std::string specialFolder(int) override { return {}; }
+    std::string GetSpecialFolder(int) override { return {}; }
     void openFile(const std::string&) override {}
     z83::LocalDateTime localNow() override { return {}; }
     void pause(double) override {}

@@ -125,7 +125,7 @@ MessageAnswer ConsoleDesktop::showMessage(const std::string& text, const std::st
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-std::string ConsoleDesktop::specialFolder(int folder) {
+std::string ConsoleDesktop::GetSpecialFolder(int folder) {
     if (folder == kFolderDocuments)
         return documentsFolder(environment("HOME"), environment("XDG_CONFIG_HOME"));
     if (folder == kFolderProfile)

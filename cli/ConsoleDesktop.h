@@ -37,7 +37,7 @@ public:
     std::string applicationName() override { return "z83-extract"; }
 
     void setClipboardText(const std::string&) override {}
-    std::string specialFolder(int folder) override;
+    std::string GetSpecialFolder(int folder) override;
     void openFile(const std::string&) override {}
     LocalDateTime localNow() override;
     void pause(double seconds) override;

@@ -260,7 +260,7 @@ bool readsBackAs(const std::string& path, std::string_view content, FileSystem& 
 
 std::string reportFolder(Desktop& desktop, std::string& error, FileSystem& fs) {
     error.clear();
-    std::string documents = desktop.specialFolder(kFolderDocuments);
+    std::string documents = desktop.GetSpecialFolder(kFolderDocuments);
     if (!documents.empty()) {
         if (fs.folderExists(documents))
             return documents;
@@ -269,7 +269,7 @@ std::string reportFolder(Desktop& desktop, std::string& error, FileSystem& fs) {
             return documents;
         error = "the documents folder " + documents + " could not be created: " + reason(e ? e : ENOTDIR);
     }
-    std::string home = desktop.specialFolder(kFolderProfile);
+    std::string home = desktop.GetSpecialFolder(kFolderProfile);
     if (!home.empty() && fs.folderExists(home))
         return home;
     if (error.empty())

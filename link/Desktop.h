@@ -49,7 +49,7 @@ public:
     // Replaces the clipboard's content with plain text.
     virtual void setClipboardText(const std::string& text) = 0;
     // The path of a special folder (kFolderDocuments, kFolderProfile), or "" when there is none.
-    virtual std::string specialFolder(int folder) = 0;
+    virtual std::string GetSpecialFolder(int folder) = 0;
     // Opens a file with the program the desktop associates with it; failures pass silently.
     virtual void openFile(const std::string& path) = 0;
     virtual LocalDateTime localNow() = 0;

@@ -62,7 +62,7 @@ public:
         clipboardSet = true;
         events.push_back("clipboard");
     }
-    std::string specialFolder(int folder) override {
+    std::string GetSpecialFolder(int folder) override {
         return folder == kFolderDocuments ? documents : (folder == kFolderProfile ? home : std::string());
     }
     void openFile(const std::string& path) override {
