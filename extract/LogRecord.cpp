@@ -50,11 +50,11 @@ namespace {
 constexpr std::array<std::int8_t, 256> kHexValue = [] {
     std::array<std::int8_t, 256> table{};
     table.fill(-1);
-    for (int i = 0; i < 10; ++i)
-        table[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
-    for (int i = 0; i < 6; ++i) {
-        table[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
-        table[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+    for (unsigned char c = '0'; c <= '9'; ++c)
+        table[c] = static_cast<std::int8_t>(c - '0');
+    for (unsigned char c = 'A'; c <= 'F'; ++c) {
+        table[c] = static_cast<std::int8_t>(c - 'A' + 10);
+        table[c + ('a' - 'A')] = static_cast<std::int8_t>(c - 'A' + 10);
     }
     return table;
 }();
