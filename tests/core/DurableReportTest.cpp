@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <random>
 #include <sys/wait.h>
@@ -87,13 +88,26 @@ TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
     expectNoPartialReport(dir, content);
     EXPECT_EQ(dir.names().size(), 2u) << "the earlier report and an abandoned temporary file";
 
+    // Kills from outside land anywhere within the time one whole save takes here.
+    auto start = std::chrono::steady_clock::now();
+    if (pid_t pid = ::fork(); pid == 0) {
+        saveNewReport(dir.str(), kStem, content);
+        ::_exit(0);
+    } else {
+        ::waitpid(pid, nullptr, 0);
+    }
+    auto saveMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::filesystem::remove(dir.path() / (kStem + "-2.CSV"));
+
     std::mt19937 random(20250307);
     int killedInside = 0, killedOutside = 0;
     for (int round = 0; round < 40; ++round) {
         if (round % 2 == 0)
             killedInside += saveInChild(dir, content, static_cast<long>(random() % content.size()), -1);
         else
-            killedOutside += saveInChild(dir, content, 0, static_cast<int>(random() % 20000));
+            killedOutside += saveInChild(
+                dir, content, 0, static_cast<int>(random() % static_cast<unsigned>(saveMicros.count() + 1)));
         expectNoPartialReport(dir, content);
     }
     std::cout << "killed while writing: " << killedInside << ", killed from outside: " << killedOutside
