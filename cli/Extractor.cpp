@@ -22,13 +22,6 @@ std::string moduleHex(std::int32_t id) {
     return idStatusText(id).substr(4);
 }
 
-std::size_t flaggedCount(const Collection& collection) {
-    std::size_t flagged = 0;
-    for (const auto& entry : collection.entries)
-        flagged += entry.status.empty() ? 0 : 1;
-    return flagged;
-}
-
 // Where the report ended up.
 struct Saved {
     bool toFile = false; // written to a file, synced and read back as written
@@ -74,7 +67,7 @@ public:
         if (!save(content, saved))
             return ExitCode::NotSaved;
 
-        const std::size_t flagged = flaggedCount(collection);
+        const std::size_t flagged = collection.flaggedCount();
         if (flagged > 0)
             desktop_.error("Warning: " + std::to_string(flagged) + " of " +
                            std::to_string(collection.entries.size()) +

@@ -4,6 +4,7 @@
 #include "NumberReaders.h"
 #include "ReportFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -45,11 +46,9 @@ std::string quoted(const std::string& text) {
 
 } // namespace
 
-bool Collection::anyFlagged() const {
-    for (const auto& entry : entries)
-        if (!entry.status.empty())
-            return true;
-    return false;
+std::size_t Collection::flaggedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [](const LogEntry& e) { return !e.status.empty(); }));
 }
 
 std::string Collection::reportText() const {

@@ -38,7 +38,8 @@ struct Collection {
     std::string countText;
     std::vector<LogEntry> entries;
 
-    bool anyFlagged() const;
+    // How many entries carry a status text.
+    std::size_t flaggedCount() const;
     // The entries as the report carries them, each followed by CR LF.
     std::string reportText() const;
 };
