@@ -5,6 +5,7 @@
 #include "QtDesktop.h"
 #include "RoundedPanel.h"
 #include "Twips.h"
+#include "Version.h"
 #include "XTab.h"
 
 #include <QCloseEvent>
@@ -71,7 +72,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) 
 
 } // namespace
 
-MainFrm::MainFrm(Session::ProviderFactory createProvider, std::function<void(int status)> endProgram)
+MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
+                 std::function<void(int status)> endProgram)
     : QWidget(nullptr) {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Tarnwell Z83-PM-VX Log Extraction"));
@@ -89,7 +91,7 @@ MainFrm::MainFrm(Session::ProviderFactory createProvider, std::function<void(int
     setTabOrders();
 
     desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
-    session_ = std::make_unique<Session>(*desktop_, std::move(createProvider));
+    session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
         *desktop_, [end = std::move(endProgram)] { end(ExitStatus::ComponentError); });
 
@@ -119,7 +121,7 @@ void MainFrm::createControls() {
     setTextColour(Label1_, kBlack);
     place(Label1_, 180, 120, 8835, 855);
 
-    Label7_ = makeLabel(this, "Label7", QStringLiteral("v1.3"), Qt::AlignRight);
+    Label7_ = makeLabel(this, "Label7", QString::fromLatin1(kVersionLabel), Qt::AlignRight);
     place(Label7_, 8820, 60, 555, 195);
 
     Label2_ =

@@ -26,8 +26,8 @@ class MainFrm : public QWidget {
 
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
-    explicit MainFrm(Session::ProviderFactory createProvider,
-                     std::function<void(int status)> endProgram = &ExitStatus::endAtOnce);
+    MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
+            std::function<void(int status)> endProgram = &ExitStatus::endAtOnce);
     ~MainFrm() override;
 
     // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise

@@ -1,10 +1,11 @@
 #include "QtDesktop.h"
 
+#include "UserFolders.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -12,13 +13,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QUrl>
-
-#include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace z83::app {
 
@@ -156,36 +152,12 @@ void QtDesktop::setClipboardText(const std::string& text) {
     clipboard->setText(toQString(text));
 }
 
-std::string QtDesktop::GetSpecialFolder(int folder) {
-    QString path;
-    if (folder == kFolderDocuments) {
-        path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    } else if (folder == kFolderProfile) {
-        path = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
-    }
-    return toStdString(QDir::toNativeSeparators(path));
+std::string QtDesktop::GetSpecialFolder(SpecialFolder folder) {
+    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void QtDesktop::openFile(const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(toQString(path))));
-}
-
-LocalDateTime QtDesktop::localNow() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    return {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
-}
-
-void QtDesktop::pause(double seconds) {
-    if (!(seconds > 0.0))
-        return;
-    using namespace std::chrono;
-    // The waits of the program are short; a nonsense duration must not overflow the clock.
-    const duration<double> wanted(std::min(seconds, 3600.0));
-    const auto until = steady_clock::now() + duration_cast<steady_clock::duration>(wanted);
-    while (steady_clock::now() < until)
-        std::this_thread::sleep_until(until);
 }
 
 } // namespace z83::app

@@ -45,10 +45,9 @@ public:
     std::string applicationName() override;
 
     void setClipboardText(const std::string& text) override;
-    std::string GetSpecialFolder(int folder) override;
+    std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string& path) override;
-    LocalDateTime localNow() override;
-    void pause(double seconds) override;
+    LocalDateTime localNow() override { return currentLocalTime(); }
 
 private:
     QWidget& window_;

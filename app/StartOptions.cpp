@@ -43,9 +43,9 @@ StartOptions parseStartOptions(const std::vector<std::string>& arguments) {
         }
         if (file.empty())
             return invalid("--scenario needs a file name");
-        if (options.scenarioFile)
+        if (options.backend.kind == BackendChoice::Kind::Scenario)
             return invalid("--scenario given more than once");
-        options.scenarioFile = file;
+        options.backend = {BackendChoice::Kind::Scenario, file, {}};
     }
     return options;
 }

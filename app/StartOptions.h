@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backend.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,8 +12,8 @@ namespace z83::app {
 struct StartOptions {
     enum class Request { Run, Help, Version, Invalid };
     Request request = Request::Run;
-    std::optional<std::string> scenarioFile; // simulate this scenario instead of the built-in demo
-    std::string error;                       // why the command line is Invalid
+    BackendChoice backend = defaultBackend(); // --scenario FILE
+    std::string error;                        // why the command line is Invalid
 };
 
 // The arguments after the program name.

@@ -1,15 +1,15 @@
+#include "Backend.h"
 #include "ExitStatus.h"
 #include "MainFrm.h"
-#include "ScenarioFile.h"
-#include "SimulatedBaseStation.h"
+#include "PosixFileSystem.h"
 #include "StartOptions.h"
+#include "Version.h"
 
 #include <QApplication>
 
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         std::cout << usageText(program);
         return ExitStatus::Closed;
     case StartOptions::Request::Version:
-        std::cout << program << ' ' << Z83_VERSION << '\n';
+        std::cout << program << ' ' << z83::kVersion << '\n';
         return ExitStatus::Closed;
     case StartOptions::Request::Invalid:
         std::cerr << program << ": " << options.error << "\nTry '" << program << " --help'.\n";
@@ -34,11 +34,10 @@ int main(int argc, char** argv) {
         break;
     }
 
-    z83::sim::Scenario scenario;
+    z83::ProviderFactory createProvider;
     try {
-        scenario = options.scenarioFile ? z83::sim::loadScenarioFile(*options.scenarioFile)
-                                        : z83::sim::demoScenario();
-    } catch (const z83::sim::ScenarioError& error) {
+        createProvider = z83::makeProviderFactory(options.backend);
+    } catch (const z83::BackendError& error) {
         std::cerr << program << ": " << error.what() << '\n';
         return ExitStatus::Usage;
     }
@@ -52,7 +51,8 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    MainFrm window([scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); });
+    z83::PosixFileSystem fileSystem;
+    MainFrm window(std::move(createProvider), fileSystem);
     QObject::connect(&window, &MainFrm::closed, &application, &QCoreApplication::quit);
     if (const auto status = window.start())
         return *status;

@@ -2,6 +2,7 @@
 // start-up checks against the simulated demo station, until the window is shown and exposed.
 // Runs on the offscreen platform so it needs no display.
 #include "MainFrm.h"
+#include "PosixFileSystem.h"
 #include "SimulatedBaseStation.h"
 
 #include <QApplication>
@@ -17,9 +18,11 @@ namespace {
 
 void BM_WindowStartup(benchmark::State& state) {
     const z83::sim::Scenario scenario = z83::sim::demoScenario();
+    z83::PosixFileSystem fileSystem;
     for (auto _ : state) {
         auto window = std::make_unique<z83::app::MainFrm>(
-            [&scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); }, [](int) {});
+            [&scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); }, fileSystem,
+            [](int) {});
         if (window->start() || !QTest::qWaitForWindowExposed(window.get())) {
             state.SkipWithError("the window did not open");
             break;

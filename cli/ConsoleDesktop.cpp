@@ -1,16 +1,13 @@
 #include "ConsoleDesktop.h"
 
+#include "UserFolders.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <ostream>
-#include <thread>
 
 namespace z83::cli {
 
@@ -27,34 +24,6 @@ std::string timeLeftText(double seconds) {
     else
         std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
     return text;
-}
-
-// The value of an XDG_<name>_DIR line as the desktop's own file reader takes it: surrounding quotes
-// dropped, a leading $HOME replaced by the home folder, a trailing slash dropped.
-std::optional<std::string> userDirValue(const std::string& line, const std::string& name,
-                                        const std::string& home) {
-    static const std::string prefix = "XDG_";
-    static const std::string marker = "_DIR=";
-    if (line.compare(0, prefix.size(), prefix) != 0)
-        return std::nullopt;
-    // The name runs up to the last "_DIR=" of the line.
-    const auto at = line.rfind(marker);
-    if (at == std::string::npos || at < prefix.size() ||
-        line.substr(prefix.size(), at - prefix.size()) != name)
-        return std::nullopt;
-    std::string value = line.substr(at + marker.size());
-    if (value.size() > 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    if (value.compare(0, 5, "$HOME") == 0)
-        value = home + value.substr(5);
-    if (value.size() > 1 && value.back() == '/')
-        value.pop_back();
-    return value;
-}
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
 }
 
 } // namespace
@@ -74,31 +43,6 @@ std::string messageLine(const std::string& title, const std::string& text) {
             result += static_cast<char>(c);
     }
     return result;
-}
-
-std::string homeFolder(const std::string& home) {
-    if (home.empty())
-        return "/";
-    std::string clean = std::filesystem::path(home).lexically_normal().string();
-    if (clean.size() > 1 && clean.back() == '/')
-        clean.pop_back();
-    return clean;
-}
-
-std::string documentsFolder(const std::string& homeValue, const std::string& xdgConfigHome) {
-    const std::string home = homeFolder(homeValue);
-    const std::string config = xdgConfigHome.empty() ? home + "/.config" : xdgConfigHome;
-    std::ifstream dirs(config + "/user-dirs.dirs");
-    std::optional<std::string> found;
-    std::string line;
-    while (std::getline(dirs, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        // The last line that names the folder wins.
-        if (auto value = userDirValue(line, "DOCUMENTS", home))
-            found = std::move(value);
-    }
-    return found ? *found : home + "/Documents";
 }
 
 ConsoleDesktop::ConsoleDesktop(std::ostream& err, Settings settings) : err_(err), settings_(settings) {}
@@ -125,28 +69,13 @@ MessageAnswer ConsoleDesktop::showMessage(const std::string& text, const std::st
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-std::string ConsoleDesktop::GetSpecialFolder(int folder) {
-    if (folder == kFolderDocuments)
-        return documentsFolder(environment("HOME"), environment("XDG_CONFIG_HOME"));
-    if (folder == kFolderProfile)
-        return homeFolder(environment("HOME"));
-    return {};
-}
-
-LocalDateTime ConsoleDesktop::localNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
+    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void ConsoleDesktop::pause(double seconds) {
-    if (!(seconds > 0.0))
-        return;
-    const std::chrono::duration<double> wanted(std::min(seconds, 3600.0));
-    const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(wanted);
-    while (Clock::now() < until)
-        std::this_thread::sleep_until(until);
+    if (settings_.settlePauses)
+        Desktop::pause(seconds);
 }
 
 void ConsoleDesktop::collectProgress(int done, int total) {

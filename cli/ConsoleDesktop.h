@@ -17,6 +17,9 @@ public:
     struct Settings {
         bool quiet = false;    // no informational lines
         bool progress = false; // a progress line rewritten in place; only on a terminal
+        // The pauses that give real hardware time to settle (after pairing, after closing the link);
+        // a simulated station needs none.
+        bool settlePauses = true;
     };
 
     ConsoleDesktop(std::ostream& err, Settings settings);
@@ -37,9 +40,9 @@ public:
     std::string applicationName() override { return "z83-extract"; }
 
     void setClipboardText(const std::string&) override {}
-    std::string GetSpecialFolder(int folder) override;
+    std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string&) override {}
-    LocalDateTime localNow() override;
+    LocalDateTime localNow() override { return currentLocalTime(); }
     void pause(double seconds) override;
 
     void collectProgress(int done, int total) override;
@@ -71,12 +74,5 @@ private:
 // A message box's title and text as one line: "Title: text", line breaks as blanks and other control
 // characters as '?', so a module's reply cannot move the cursor or colour the terminal.
 std::string messageLine(const std::string& title, const std::string& text);
-
-// The documents folder the window uses on this desktop: XDG_DOCUMENTS_DIR from user-dirs.dirs in the
-// XDG configuration folder, else home + "/Documents". home and xdgConfigHome are the environment's
-// values (empty when unset).
-std::string documentsFolder(const std::string& home, const std::string& xdgConfigHome);
-// The home folder as the window sees it: HOME cleaned of a trailing slash, "/" when unset.
-std::string homeFolder(const std::string& home);
 
 } // namespace z83::cli

@@ -1,48 +1,39 @@
 #include "Extractor.h"
 
 #include "ActionGuard.h"
+#include "Backend.h"
 #include "ConsoleDesktop.h"
 #include "ExitCode.h"
 #include "JsonReport.h"
 #include "ReportFile.h"
-#include "ScenarioFile.h"
 #include "Session.h"
-#include "SimulatedBaseStation.h"
 
-#include <memory>
 #include <ostream>
-#include <stdexcept>
 
 namespace z83::cli {
 
 namespace {
 
-// The ID as the status line shows it, without "ID: ".
-std::string moduleHex(std::int32_t id) {
-    return idStatusText(id).substr(4);
-}
-
-// Where the report ended up.
-struct Saved {
-    bool toFile = false; // written to a file, synced and read back as written
-};
-
 class Run {
 public:
     Run(const Options& options, std::ostream& out, const Console& console, ConsoleDesktop& desktop,
-        Session& session)
-        : options_(options), out_(out), console_(console), desktop_(desktop), session_(session) {}
+        Session& session, FileSystem& fileSystem)
+        : options_(options), out_(out), console_(console), desktop_(desktop), session_(session),
+          fileSystem_(fileSystem) {}
 
-    // The exit code. closeUsb tells whether the USB interface is to be closed afterwards.
-    int operator()(bool& closeUsb) {
+    // The exit code. Start-up and shut-down as in the window: a failed OpenUSB ends at once, the other
+    // start-up failures and every run that got going shut down.
+    int operator()() {
         const auto load = session_.Load();
-        if (load != Session::LoadResult::Running) {
-            // As in the window: a failed OpenUSB ends at once, the other start-up failures shut down.
-            closeUsb = load == Session::LoadResult::CloseAndEnd;
+        if (load == Session::LoadResult::EndAtOnce)
             return ExitCode::Link;
-        }
-        closeUsb = true;
+        const int code = load == Session::LoadResult::Running ? extract() : ExitCode::Link;
+        session_.Unload();
+        return code;
+    }
 
+private:
+    int extract() {
         if (int code = identify())
             return code;
 
@@ -58,13 +49,13 @@ public:
             return ExitCode::NoLogs;
         }
         desktop_.note("Read " + std::to_string(collection.entries.size()) + " logs of module " +
-                      moduleHex(session_.ModuleID) + ".");
+                      idHex(session_.moduleId()) + ".");
 
         const std::string content = options_.format == Options::Format::Json
-                                        ? jsonReport(collection, session_.ModuleID, session_.ModuleModel)
+                                        ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
                                         : reportFileContent(collection.reportText());
-        Saved saved;
-        if (!save(content, saved))
+        const SavedReport saved = save(content);
+        if (!saved.saved())
             return ExitCode::NotSaved;
 
         const std::size_t flagged = collection.flaggedCount();
@@ -73,16 +64,14 @@ public:
                            std::to_string(collection.entries.size()) +
                            " logs are flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
         if (!options_.clear) {
-            if (saved.toFile)
-                desktop_.note(
-                    "When you have confirmed that the data has been extracted correctly, clear the log "
-                    "data from the handheld with --clear.");
+            if (saved.safeToClear())
+                desktop_.note("When you have confirmed that the data has been extracted correctly, clear the "
+                              "log data from the handheld with --clear.");
             return ExitCode::Success;
         }
         return clear(saved, flagged);
     }
 
-private:
     int identify() {
         Identification outcome;
         if (options_.pair) {
@@ -106,51 +95,35 @@ private:
         return ExitCode::Module;
     }
 
-    bool save(const std::string& content, Saved& saved) {
+    SavedReport save(const std::string& content) {
+        SavedReport saved;
         if (options_.toStdout()) {
             out_.write(content.data(), static_cast<std::streamsize>(content.size()));
             out_.flush();
-            if (!out_) {
-                desktop_.error("Report Not Saved: The report could not be written to standard output.");
-                return false;
-            }
-            return true;
-        }
-
-        SavedFile file;
-        std::string why;
-        if (options_.output) {
-            file = saveReportAt(*options_.output, content);
-        } else {
-            const std::string folder = reportFolder(desktop_, why);
-            if (folder.empty()) {
-                file.error = why;
+            if (out_) {
+                saved.outcome = SavedReport::Outcome::Stream;
+                saved.path = "-";
             } else {
-                const std::string extension = options_.format == Options::Format::Json ? ".json" : ".CSV";
-                file = saveNewReport(folder, reportStem(desktop_.localNow()), content, FileSystem::real(),
-                                     extension);
+                desktop_.error("Report Not Saved: The report could not be written to standard output.");
             }
+            return saved;
         }
-        // Only a report that reads back as written may ever justify clearing the module.
-        if (file.saved && !readsBackAs(file.path, content)) {
-            file.saved = false;
-            file.error = "the file does not read back as written";
-        }
-        if (!file.saved) {
+        ReportDestination where;
+        where.path = options_.output;
+        where.extension = options_.format == Options::Format::Json ? ".json" : ".CSV";
+        saved = saveReport(content, where, desktop_, fileSystem_);
+        if (!saved.saved()) {
             desktop_.error("Report Not Saved: The report could not be saved" +
-                           (file.path.empty() ? std::string() : " as " + file.path) + ": " + file.error +
+                           (saved.path.empty() ? std::string() : " as " + saved.path) + ": " + saved.error +
                            "." + (options_.clear ? " The module's logs were not cleared." : ""));
-            return false;
-        }
-        saved.toFile = true;
-        if (options_.output) {
-            desktop_.note("Report saved as " + file.path + ".");
+        } else if (options_.output) {
+            desktop_.note("Report saved as " + saved.path + ".");
         } else {
             // The one line on standard output, so a script can pick the report up.
-            out_ << file.path << '\n';
+            out_ << saved.path << '\n';
             out_.flush();
         }
-        return true;
+        return saved;
     }
 
     int refuse(const std::string& why) {
@@ -158,16 +131,18 @@ private:
         return ExitCode::ClearRefused;
     }
 
-    int clear(const Saved& saved, std::size_t flagged) {
-        if (!saved.toFile)
-            return refuse("the report went to standard output, not to a saved file.");
+    int clear(const SavedReport& saved, std::size_t flagged) {
+        if (!saved.safeToClear())
+            return refuse("the report went to " +
+                          (saved.path == "-" ? std::string("standard output") : saved.path) +
+                          ", not to a saved file that reads back as written.");
         if (flagged > 0 && !options_.force)
             return refuse(
                 std::to_string(flagged) +
                 " logs are flagged in the report; check them, then clear with --force if they may go.");
         if (!options_.yes) {
             const std::string question =
-                "Clear all logs of module " + moduleHex(session_.ModuleID) + "? [y/N] ";
+                "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ";
             if (!console_.in || !console_.stdinIsTerminal || !console_.stderrIsTerminal)
                 return refuse("there is no terminal to confirm on; add --yes to clear without asking.");
             if (!desktop_.confirm(question, *console_.in))
@@ -175,7 +150,7 @@ private:
         }
         if (!session_.writeClearLog())
             return ExitCode::ClearFailed; // the write's own message has been shown
-        desktop_.note("Cleared all logs of module " + moduleHex(session_.ModuleID) + ".");
+        desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
         return ExitCode::Success;
     }
 
@@ -184,11 +159,13 @@ private:
     const Console& console_;
     ConsoleDesktop& desktop_;
     Session& session_;
+    FileSystem& fileSystem_;
 };
 
 } // namespace
 
-int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console) {
+int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
+                 FileSystem& fileSystem) {
     switch (options.request) {
     case Options::Request::Help:
     case Options::Request::Version:
@@ -203,37 +180,21 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
         break;
     }
 
-    ConsoleDesktop desktop(err, {options.quiet, console.stderrIsTerminal && !options.quiet});
-
-    std::unique_ptr<sim::SimulatedBaseStation> station;
+    ConsoleDesktop desktop(err, {options.quiet, console.stderrIsTerminal && !options.quiet,
+                                 options.backend.kind == BackendChoice::Kind::Component});
+    ProviderFactory createProvider;
     try {
-        sim::Scenario scenario =
-            options.scenario ? sim::loadScenarioFile(*options.scenario) : sim::demoScenario();
-        station = std::make_unique<sim::SimulatedBaseStation>(std::move(scenario));
-    } catch (const sim::ScenarioError& error) {
+        createProvider = makeProviderFactory(options.backend);
+    } catch (const BackendError& error) {
         desktop.error(error.what());
         return ExitCode::Usage;
-    } catch (const std::invalid_argument& error) {
-        desktop.error(options.scenario.value_or("demo scenario") + ": " + error.what());
-        return ExitCode::Usage;
     }
-    // A run reads up to 65535 records; a trace of every call would only grow.
-    station->recordCalls(false);
 
-    Session session(desktop, [&station] { return std::unique_ptr<DataProvider>(std::move(station)); });
+    Session session(desktop, std::move(createProvider), fileSystem);
     int code = ExitCode::Link;
-    // The one guard: an error the base station raises ends the run, as it ends the window.
+    // The one guard: an error the base station raises ends the run at once, as it ends the window.
     ActionGuard guard(desktop, [&code] { code = ExitCode::Link; });
-    guard.run([&] {
-        bool closeUsb = false;
-        code = Run(options, out, console, desktop, session)(closeUsb);
-        if (session.DP && closeUsb) {
-            // The window waits a second after this for the real base station to settle; the simulated
-            // one needs no such pause, so none is made here.
-            session.DP->CloseUSB();
-        }
-    });
-    session.DP.reset();
+    guard.run([&] { code = Run(options, out, console, desktop, session, fileSystem)(); });
     return code;
 }
 

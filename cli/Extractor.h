@@ -1,12 +1,13 @@
 #pragma once
 
+#include "FileSystem.h"
 #include "Options.h"
 
 #include <iosfwd>
 
 namespace z83::cli {
 
-// What the extractor may know of the terminal it runs on.
+// What the extractor may know of the terminal and the platform it runs on.
 struct Console {
     std::istream* in = nullptr; // where a confirmation is read from
     bool stdinIsTerminal = false;
@@ -16,6 +17,7 @@ struct Console {
 // Runs one extraction as the options ask: identify, collect, save the report, clear when asked and safe.
 // The report (with -o -) or the saved report's path goes to out, everything else to err. Returns the
 // exit code (ExitCode.h).
-int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console);
+int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
+                 FileSystem& fileSystem);
 
 } // namespace z83::cli

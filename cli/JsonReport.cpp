@@ -12,18 +12,18 @@ namespace z83::cli {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+// A text in JSON quotes. Texts come from the module: bytes that are not UTF-8 must not stop the report.
+std::string quoted(const std::string& text) {
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
-// A float as the double that prints as its shortest float text, so 0.3333333 stays 0.3333333 instead of
-// becoming 0.3333333134651184.
-Json peakNumber(float value) {
+// The shortest text that reads back as the same single-precision value (0.3333333, -1e+23), or null when
+// the value is not finite. Written here rather than by the JSON library, which prints doubles.
+std::string peakNumber(float value) {
     if (!std::isfinite(value))
-        return nullptr;
+        return "null";
     char text[32];
-    auto printed = std::to_chars(text, text + sizeof text, value);
-    double shortest = 0.0;
-    std::from_chars(text, printed.ptr, shortest);
-    return shortest;
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 } // namespace
@@ -37,31 +37,33 @@ std::string isoMoment(const LogMoment& m) {
 }
 
 std::string jsonReport(const Collection& collection, std::int32_t moduleId, const std::string& model) {
-    Json logs = Json::array();
+    std::string out = "{\n  \"module_id\": " + quoted(idHex(moduleId)) + ",\n  \"model\": " + quoted(model) +
+                      ",\n  \"count\": " + quoted(collection.countText) + ",\n  \"logs\": [";
+    const char* separator = "\n";
     for (const auto& entry : collection.entries) {
-        Json log;
-        if (entry.record) {
-            const LogFields fields = fieldsOf(*entry.record);
-            log["log_number"] = fields.logNumber;
-            log["start"] = isoMoment(fields.start);
-            log["peak"] = isoMoment(fields.peak);
-            log["end"] = isoMoment(fields.end);
-            log["peak_value"] = peakNumber(fields.peakValue);
-            log["overload"] = (fields.flags & 1) != 0;
+        auto field = [&out](const char* name, const std::string& value, bool last = false) {
+            out += std::string("      \"") + name + "\": " + value + (last ? "\n" : ",\n");
+        };
+        out += separator;
+        out += "    {\n";
+        if (entry.line.record) {
+            const LogFields fields = fieldsOf(*entry.line.record);
+            field("log_number", std::to_string(fields.logNumber));
+            field("start", quoted(isoMoment(fields.start)));
+            field("peak", quoted(isoMoment(fields.peak)));
+            field("end", quoted(isoMoment(fields.end)));
+            field("peak_value", peakNumber(fields.peakValue));
+            field("overload", fields.overload() ? "true" : "false");
         } else {
-            for (const char* key : {"log_number", "start", "peak", "end", "peak_value", "overload"})
-                log[key] = nullptr;
+            for (const char* name : {"log_number", "start", "peak", "end", "peak_value", "overload"})
+                field(name, "null");
         }
-        log["status"] = std::string(entry.status);
-        logs.push_back(std::move(log));
+        field("status", quoted(std::string(statusText(entry.status))), true);
+        out += "    }";
+        separator = ",\n";
     }
-    Json report;
-    report["module_id"] = idStatusText(moduleId).substr(4); // without "ID: "
-    report["model"] = model;
-    report["count"] = collection.countText;
-    report["logs"] = std::move(logs);
-    // Texts come from the module: bytes that are not UTF-8 must not stop the report.
-    return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    out += collection.entries.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    return out;
 }
 
 } // namespace z83::cli

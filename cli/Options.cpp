@@ -1,15 +1,12 @@
 #include "Options.h"
 
 #include "Session.h"
+#include "Version.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <exception>
-
-#ifndef Z83_VERSION
-#error "Z83_VERSION must be defined by the build"
-#endif
 
 namespace z83::cli {
 
@@ -48,7 +45,7 @@ std::string exitCodeTable() {
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     std::string format = "csv";
-    std::string scenario, output;
+    std::string scenario, output, progId;
 
     CLI::App app{"Extracts the event logs of a Z83-PM-VX handheld module through the base station, checks\n"
                  "every record's CRC and saves them as a report; optionally clears the module's log memory.",
@@ -61,6 +58,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                                           "simulate the base station described in FILE (JSON)\n"
                                           "instead of the built-in demonstration")
                                ->type_name("FILE");
+    CLI::Option* progIdOption = nullptr;
+    if (componentAvailable())
+        progIdOption = app.add_option("--progid", progId,
+                                      "create the maker's component from this class (ProgID), when the\n"
+                                      "registry holds none or more than one")
+                           ->type_name("PROGID");
     auto* outputOption = app.add_option("-o,--output", output,
                                         "write the report to PATH, replacing a file there;\n"
                                         "'-' writes it to standard output. Without -o the report\n"
@@ -73,7 +76,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no informational lines; errors still show");
-    app.set_version_flag("--version", std::string(kProgramName) + " " + Z83_VERSION);
+    app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 
     try {
@@ -116,7 +119,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (scenarioOption->count() > 0) {
         if (scenario.empty())
             return invalid("--scenario needs a file name");
-        options.scenario = scenario;
+        if (progIdOption && progIdOption->count() > 0)
+            return invalid("give either --scenario or --progid, not both");
+        options.backend = {BackendChoice::Kind::Scenario, scenario, {}};
+    } else if (progIdOption && progIdOption->count() > 0) {
+        if (progId.empty())
+            return invalid("--progid needs a class name");
+        options.backend = {BackendChoice::Kind::Component, {}, progId};
     }
     if (outputOption->count() > 0) {
         if (output.empty())

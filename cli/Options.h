@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backend.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,11 +18,11 @@ struct Options {
     Request request = Request::Run;
     std::string message; // Help: the help text; Version: the version line; Invalid: the reason
 
-    std::string idText;                  // --id as typed
-    std::int32_t moduleId = 0;           // what idText names
-    bool pair = false;                   // --pair
-    std::optional<std::string> scenario; // --scenario FILE, else the built-in demo
-    std::optional<std::string> output;   // -o PATH; "-" is standard output
+    std::string idText;                       // --id as typed
+    std::int32_t moduleId = 0;                // what idText names
+    bool pair = false;                        // --pair
+    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
+    std::optional<std::string> output;        // -o PATH; "-" is standard output
     Format format = Format::Csv;
     bool clear = false;
     bool force = false;

@@ -1,6 +1,7 @@
 #include "ExitCode.h"
 #include "Extractor.h"
 #include "Options.h"
+#include "PosixFileSystem.h"
 
 #include <csignal>
 #include <exception>
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
     try {
         const Options options = parseOptions(arguments);
         const Console console{&std::cin, ::isatty(STDIN_FILENO) == 1, ::isatty(STDERR_FILENO) == 1};
-        return runExtractor(options, std::cout, std::cerr, console);
+        z83::PosixFileSystem fileSystem;
+        return runExtractor(options, std::cout, std::cerr, console, fileSystem);
     } catch (const std::exception& error) {
         std::cerr << kProgramName << ": unexpected failure: " << error.what() << '\n';
         return ExitCode::Internal;

@@ -2,7 +2,7 @@
 
 #include "ModuleCommands.h"
 #include "NumberReaders.h"
-#include "ReportFile.h"
+#include "Wire.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,32 +12,7 @@ namespace z83 {
 
 namespace {
 
-constexpr int kMaxLogs = 65535; // log numbers are 16-bit
 constexpr int kReadsPerRecord = 3;
-constexpr const char* kBadCrc = "Bad CRC";
-constexpr const char* kIncorrectLogNumber = "Incorrect Log Number!";
-
-// Reads the current record of a module. Returns false when none was read (a failed read or three
-// wrong lengths), leaving record untouched.
-bool readRecord(Session& session, Desktop& desktop, std::optional<LogRecord>& record) {
-    std::string reply;
-    for (int attempt = 0; attempt < kReadsPerRecord; ++attempt) {
-        std::uint8_t command = Cmd::LogData;
-        if (!session.MRead(session.ModuleID, command, reply, "LogData!"))
-            return false;
-        if (reply.size() == kLogReplyDigits) {
-            record = decodeLogReply(reply);
-            return true;
-        }
-    }
-    desktop.showMessage("Cannot read back log data - incorrect length!", "Warning", MessageIcon::Error);
-    return false;
-}
-
-// The leading number of the line a record gives: its log number, or 0 for the empty line.
-int lineNumber(const std::optional<LogRecord>& record) {
-    return record ? fieldsOf(*record).logNumber : 0;
-}
 
 std::string quoted(const std::string& text) {
     constexpr std::size_t kShown = 40;
@@ -47,32 +22,23 @@ std::string quoted(const std::string& text) {
 } // namespace
 
 std::size_t Collection::flaggedCount() const {
-    return static_cast<std::size_t>(
-        std::count_if(entries.begin(), entries.end(), [](const LogEntry& e) { return !e.status.empty(); }));
+    return static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const LogEntry& e) { return e.status != LogStatus::Good; }));
 }
 
-std::string Collection::reportText() const {
-    constexpr std::size_t kTypicalEntry = 80;
-    std::string text;
-    text.reserve(entries.size() * kTypicalEntry);
-    for (const auto& entry : entries) {
-        if (entry.record)
-            appendCsvLine(*entry.record, text);
-        if (!entry.status.empty()) {
-            text += ' ';
-            text += entry.status;
+LogStatus Session::cvLogToCSV(CsvLine& CSV) {
+    std::string reply;
+    for (int read = 0; read < kReadsPerRecord; ++read) {
+        std::uint8_t command = Cmd::LogData;
+        if (!MRead(ModuleID, command, reply, "LogData!"))
+            return LogStatus::Good; // MRead has shown its message; the line is left as it was
+        if (reply.size() == kLogReplyDigits) {
+            CSV.record = decodeLogReply(reply);
+            return crcMatches(*CSV.record) ? LogStatus::Good : LogStatus::BadCrc;
         }
-        text += "\r\n";
     }
-    return text;
-}
-
-std::string Session::cvLogToCSV(std::string& CSV) {
-    std::optional<LogRecord> record;
-    if (!readRecord(*this, desktop_, record))
-        return "";
-    CSV = csvLine(*record);
-    return crcMatches(*record) ? "" : kBadCrc;
+    desktop_.showMessage("Cannot read back log data - incorrect length!", "Warning", MessageIcon::Error);
+    return LogStatus::Good;
 }
 
 Collection Session::collectLogs() {
@@ -99,7 +65,7 @@ Collection Session::collectLogs() {
     if (!(rounded <= kMaxLogs && rounded >= std::numeric_limits<std::int32_t>::min())) {
         desktop_.showMessage(
             "The handheld reports an impossible number of logs: " + quoted(result.countText) +
-                ".\r\nA module holds at most 65535 logs. No report was written.",
+                ".\r\nA module holds at most " + std::to_string(kMaxLogs) + " logs. No report was written.",
             "Error", MessageIcon::Error);
         result.outcome = Collection::Outcome::ImpossibleCount;
         return result;
@@ -109,66 +75,48 @@ Collection Session::collectLogs() {
     result.outcome = Collection::Outcome::Collected;
     result.entries.reserve(static_cast<std::size_t>(std::max(total, 0)));
 
-    // The record is kept from one log to the next: after a failed read the entry repeats the previous
+    // The line is kept from one log to the next: after a failed read the entry repeats the previous
     // log's line, whose number then does not match.
-    std::optional<LogRecord> record;
-    auto readStatus = [&] {
-        bool read = readRecord(*this, desktop_, record);
-        return std::string_view(read && !crcMatches(*record) ? kBadCrc : "");
-    };
+    CsvLine line;
     for (int d = 1; d <= total; ++d) {
-        std::string_view status = readStatus();
-        if (status.empty() && lineNumber(record) != d) {
+        LogStatus status = cvLogToCSV(line);
+        if (status == LogStatus::Good && line.logNumber() != d) {
             for (int repair = 0; repair < 2; ++repair) {
                 MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                status = readStatus();
-                if (lineNumber(record) == d)
+                status = cvLogToCSV(line);
+                if (line.logNumber() == d)
                     break;
                 if (repair == 1)
-                    status = kIncorrectLogNumber;
+                    status = LogStatus::IncorrectLogNumber;
             }
         }
-        result.entries.push_back({record, status});
+        result.entries.push_back({line, status});
         desktop_.collectProgress(d, total);
     }
     return result;
 }
 
-Delivery Session::deliverReport(const Collection& collection) {
-    Delivery delivery;
+SavedReport Session::deliverReport(const Collection& collection) {
     const std::string text = collection.reportText();
     // The lines reach the clipboard first, so they survive a failure to save the file.
     desktop_.setClipboardText(text);
 
-    std::string why;
-    std::string folder = reportFolder(desktop_, why);
-    if (!folder.empty()) {
-        const std::string content = reportFileContent(text);
-        SavedFile file = saveNewReport(folder, reportStem(desktop_.localNow()), content);
-        delivery.path = file.path;
-        if (file.saved && !readsBackAs(file.path, content)) {
-            file.saved = false;
-            file.error = "the file does not read back as written";
-        }
-        delivery.saved = file.saved;
-        why = file.error;
-    }
-    if (!delivery.saved) {
-        delivery.error = why;
-        desktop_.showMessage("The report could not be saved" +
-                                 (delivery.path.empty() ? std::string() : " as " + delivery.path) + ":\r\n" +
-                                 why + ".\r\nThe logs are on the clipboard. Do not clear the module's logs.",
-                             "Report Not Saved", MessageIcon::Error);
-        return delivery;
+    SavedReport saved = saveReport(reportFileContent(text), {}, desktop_, fileSystem_);
+    if (!saved.safeToClear()) {
+        desktop_.showMessage(
+            "The report could not be saved" + (saved.path.empty() ? std::string() : " as " + saved.path) +
+                ":\r\n" + saved.error + ".\r\nThe logs are on the clipboard. Do not clear the module's logs.",
+            "Report Not Saved", MessageIcon::Error);
+        return saved;
     }
 
-    desktop_.openFile(delivery.path);
+    desktop_.openFile(saved.path);
     desktop_.setClearLogEnabled(true);
     desktop_.showMessage(
         "When you have confirmed that the data has been extracted correctly you should clear the "
         "log data from the handheld by clicking the 'Clear Log' button on the main window.",
         "Remember To Clear Log Data", MessageIcon::Warning);
-    return delivery;
+    return saved;
 }
 
 void Session::ExtractLogs() {

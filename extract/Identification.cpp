@@ -2,16 +2,21 @@
 
 #include "ModuleCommands.h"
 #include "NumberReaders.h"
+#include "Wire.h"
 
 #include <cctype>
 #include <cstdio>
 
 namespace z83 {
 
-std::string idStatusText(std::int32_t id) {
+std::string idHex(std::int32_t id) {
     char text[16];
     std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(static_cast<std::uint32_t>(id)));
-    return std::string("ID: ") + text;
+    return text;
+}
+
+std::string idStatusText(std::int32_t id) {
+    return "ID: " + idHex(id);
 }
 
 std::optional<std::int32_t> parseTypedId(const std::string& text) {

@@ -4,8 +4,8 @@
 
 namespace z83 {
 
-Session::Session(Desktop& desktop, ProviderFactory createProvider)
-    : desktop_(desktop), createProvider_(std::move(createProvider)) {}
+Session::Session(Desktop& desktop, ProviderFactory createProvider, FileSystem& fileSystem)
+    : desktop_(desktop), createProvider_(std::move(createProvider)), fileSystem_(fileSystem) {}
 
 Session::LoadResult Session::Load() {
     DP = createProvider_();
@@ -71,7 +71,7 @@ void Session::ClearLog() {
 
 bool Session::writeClearLog() {
     std::uint8_t command = Cmd::ClearLog;
-    return MWrite(ModuleID, command, kClearLogCode, "ClearLog");
+    return MWrite(ModuleID, command, std::string(kClearLogCode), "ClearLog");
 }
 
 } // namespace z83

@@ -1,30 +1,19 @@
 #pragma once
 
+#include "CsvReport.h"
 #include "DataProvider.h"
 #include "Desktop.h"
-#include "LogRecord.h"
+#include "FileSystem.h"
+#include "ReportFile.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace z83 {
-
-inline constexpr const char* kSupportedModel = "Z83-PM-VX";
-
-// One line of the report: the record its CSV line is made from (none before the first record was
-// read) and its status text ("", "Bad CRC" or "Incorrect Log Number!"). Lines are formatted only
-// when the report is written, so a module's worth of entries stays small.
-struct LogEntry {
-    std::optional<LogRecord> record;
-    std::string_view status;
-
-    std::string line() const { return record ? csvLine(*record) : std::string(); }
-};
 
 // What collecting the logs of one module gave.
 struct Collection {
@@ -40,15 +29,7 @@ struct Collection {
 
     // How many entries carry a status text.
     std::size_t flaggedCount() const;
-    // The entries as the report carries them, each followed by CR LF.
-    std::string reportText() const;
-};
-
-// Where a report went, or why it was not saved.
-struct Delivery {
-    bool saved = false;
-    std::string path;
-    std::string error;
+    std::string reportText() const { return z83::reportText(entries); }
 };
 
 enum class Identification {
@@ -61,12 +42,10 @@ enum class Identification {
 
 // The state the window's actions share, and the actions themselves, with no window in sight: the
 // provider instance DP, ModuleID and ModuleModel live here, every effect on the window or the desktop
-// goes through Desktop.
+// goes through Desktop and every file through FileSystem.
 class Session {
 public:
-    using ProviderFactory = std::function<std::unique_ptr<DataProvider>()>;
-
-    Session(Desktop& desktop, ProviderFactory createProvider);
+    Session(Desktop& desktop, ProviderFactory createProvider, FileSystem& fileSystem);
 
     // Start-up checks. CloseAndEnd: the caller closes the window (running Unload) and ends the program;
     // EndAtOnce: the caller ends the program without unloading.
@@ -85,31 +64,40 @@ public:
     Identification identifyByPairing();
     void ExtractLogs();
     Collection collectLogs();
-    Delivery deliverReport(const Collection& collection);
+    // The clipboard, the saved report, the file opened, Clear Log and the reminder; or the "not saved" box.
+    SavedReport deliverReport(const Collection& collection);
     // The clearing write to ModuleID, without asking; true when the module took it.
     bool writeClearLog();
 
-    // The current log record of ModuleID as a CSV line; the result is "" or "Bad CRC".
-    std::string cvLogToCSV(std::string& CSV);
+    // Reads the current log record of ModuleID into CSV (left as it was when none could be read).
+    LogStatus cvLogToCSV(CsvLine& CSV);
     bool MRead(std::int32_t& ID, std::uint8_t& Command, std::string& Value, const std::string& Description);
     bool MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string& Value,
                 const std::string& Description);
 
-    std::unique_ptr<DataProvider> DP;
-    std::int32_t ModuleID = 0;
-    std::string ModuleModel;
+    // The provider while loaded (between Load and Unload), else none.
+    DataProvider* provider() const { return DP.get(); }
+    std::int32_t moduleId() const { return ModuleID; }
+    const std::string& moduleModel() const { return ModuleModel; }
 
 private:
     Identification checkModel();
     void finishIdentification(Identification outcome);
 
+    std::unique_ptr<DataProvider> DP;
+    std::int32_t ModuleID = 0;
+    std::string ModuleModel;
+
     Desktop& desktop_;
     ProviderFactory createProvider_;
+    FileSystem& fileSystem_;
     bool idLoaded_ = false;
 };
 
 // "ID: " and the ID in upper-case hexadecimal without leading zeros (negative IDs as 8 digits).
 std::string idStatusText(std::int32_t id);
+// The ID alone, as idStatusText shows it.
+std::string idHex(std::int32_t id);
 
 // The ID a typed text names, or nothing when it has more than eight significant hexadecimal digits.
 std::optional<std::int32_t> parseTypedId(const std::string& text);

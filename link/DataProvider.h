@@ -1,10 +1,31 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace z83 {
+
+// The component's operations in the order it declares them, and the names it gives them.
+enum class Operation {
+    OpenUSB,
+    CloseUSB,
+    ProbeProvider,
+    ReadBaseByte,
+    PairModule,
+    DetectBase,
+    WriteCommand,
+    ReadCommand,
+};
+inline constexpr std::string_view kOperationNames[] = {"OpenUSB",      "CloseUSB",   "ProbeProvider",
+                                                       "ReadBaseByte", "PairModule", "DetectBase",
+                                                       "WriteCommand", "ReadCommand"};
+constexpr std::string_view operationName(Operation operation) {
+    return kOperationNames[static_cast<std::size_t>(operation)];
+}
 
 // An error the component left set while returning normally. Number 0 means none.
 struct CurrentError {
@@ -55,5 +76,8 @@ protected:
 private:
     CurrentError currentError_;
 };
+
+// Creates the provider instance at start-up; each call gives a new one.
+using ProviderFactory = std::function<std::unique_ptr<DataProvider>()>;
 
 } // namespace z83

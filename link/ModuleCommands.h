@@ -2,22 +2,12 @@
 
 #include "DataProvider.h"
 #include "Desktop.h"
+#include "Wire.h"
 
 #include <cstdint>
 #include <string>
 
 namespace z83 {
-
-// Command codes of the module parameters the program reads and writes.
-namespace Cmd {
-inline constexpr std::uint8_t Model = '3';    // read: the model text
-inline constexpr std::uint8_t LogIndex = 'S'; // write: the log index, a log number in decimal
-inline constexpr std::uint8_t LogCount = 'T'; // read: the number of logs, decimal text
-inline constexpr std::uint8_t LogData = 'U';  // read: the current record, 56 hex digits; advances the index
-inline constexpr std::uint8_t ClearLog = 'W'; // write: "23130" erases all logs
-} // namespace Cmd
-
-inline constexpr const char* kClearLogCode = "23130"; // 5A5A hexadecimal
 
 // Reads one module parameter. On success the reply, cut at its first NUL, goes to Value. On a nonzero
 // status: default pointer, the "Error" box, status line emptied, Value untouched, false.

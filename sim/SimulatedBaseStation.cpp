@@ -1,6 +1,8 @@
 #include "SimulatedBaseStation.h"
 
+#include "Hex.h"
 #include "LogRecord.h"
+#include "Wire.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,18 +14,19 @@ namespace z83::sim {
 
 namespace {
 
-constexpr std::string_view kOperationNames[] = {"OpenUSB",      "CloseUSB",   "ProbeProvider",
-                                                "ReadBaseByte", "PairModule", "DetectBase"};
-
 constexpr std::size_t kHugeReplyChars = 1'000'000;
 constexpr std::size_t kPaddingNuls = 16;
-constexpr std::string_view kClearCode = "23130";
-
 bool isReadCommand(char c) {
-    return c == '3' || c == 'T' || c == 'U';
+    return commandDirection(static_cast<std::uint8_t>(c)) == Direction::Read;
 }
 bool isWriteCommand(char c) {
-    return c == 'S' || c == 'W';
+    return commandDirection(static_cast<std::uint8_t>(c)) == Direction::Write;
+}
+
+// The operations a fault can name; the two command operations are named by their command codes instead.
+bool isFaultOperation(std::string_view name) {
+    return name != operationName(Operation::ReadCommand) && name != operationName(Operation::WriteCommand) &&
+           std::ranges::find(kOperationNames, name) != std::end(kOperationNames);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -52,15 +55,8 @@ void sleepFor(double seconds) {
 
 // A different hexadecimal digit in the same place, so a stored CRC can no longer match.
 char otherHexDigit(char c) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    int value = -1;
-    if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if (c >= 'A' && c <= 'F')
-        value = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-        value = c - 'a' + 10;
-    return value < 0 ? '0' : digits[(value + 1) % 16];
+    const int value = hexDigitValue(c);
+    return value < 0 ? '0' : hexDigit(static_cast<unsigned>(value + 1));
 }
 
 void spoilReply(FaultKind kind, std::string& reply) {
@@ -104,7 +100,7 @@ bool recordDelivered(FaultKind kind) {
 bool faultApplies(std::string_view target, FaultKind kind) {
     if (kind == FaultKind::Raise)
         return target.size() == 1 ? isReadCommand(target[0]) || isWriteCommand(target[0])
-                                  : std::ranges::find(kOperationNames, target) != std::end(kOperationNames);
+                                  : isFaultOperation(target);
     if (target.size() == 1) {
         char c = target[0];
         switch (kind) {
@@ -117,15 +113,17 @@ bool faultApplies(std::string_view target, FaultKind kind) {
             return isReadCommand(c);
         case FaultKind::BadCrc:
         case FaultKind::SkipRecord:
-            return c == 'U';
+            return c == Cmd::LogData;
         case FaultKind::Raise:
             break;
         }
         return false;
     }
     // CloseUSB and ReadBaseByte have no result that a status fault could spoil.
-    return kind == FaultKind::Status && (target == "OpenUSB" || target == "ProbeProvider" ||
-                                         target == "PairModule" || target == "DetectBase");
+    return kind == FaultKind::Status &&
+           (target == operationName(Operation::OpenUSB) ||
+            target == operationName(Operation::ProbeProvider) ||
+            target == operationName(Operation::PairModule) || target == operationName(Operation::DetectBase));
 }
 
 SimulatedBaseStation::SimulatedBaseStation(Scenario scenario) : scenario_(std::move(scenario)) {
@@ -142,10 +140,10 @@ SimulatedBaseStation::SimulatedBaseStation(Scenario scenario) : scenario_(std::m
 std::optional<std::size_t> SimulatedBaseStation::slotOf(std::string_view target) {
     if (target.size() == 1)
         return static_cast<unsigned char>(target[0]);
-    for (std::size_t op = 0; op < OpCount; ++op)
-        if (kOperationNames[op] == target)
-            return slotOf(static_cast<Operation>(op));
-    return std::nullopt;
+    if (!isFaultOperation(target))
+        return std::nullopt;
+    const auto op = std::ranges::find(kOperationNames, target) - std::begin(kOperationNames);
+    return slotOf(static_cast<Operation>(op));
 }
 
 void SimulatedBaseStation::addFault(Fault fault) {
@@ -169,13 +167,6 @@ const Fault* SimulatedBaseStation::nextFault(std::size_t slot) {
             return &fault;
     }
     return nullptr;
-}
-
-void SimulatedBaseStation::begin(const char* operation, std::int32_t id, std::uint8_t command,
-                                 const std::string* value) {
-    if (recording_)
-        calls_.push_back({operation, id, static_cast<char>(command), value ? *value : std::string()});
-    radioDelay();
 }
 
 // Each call takes the radio latency. A wait the OS stretched is made up on the next call, so the
@@ -211,8 +202,8 @@ std::optional<std::uint32_t> SimulatedBaseStation::logIndex(std::int32_t id) con
 }
 
 std::int16_t SimulatedBaseStation::OpenUSB(std::int32_t, std::int32_t) {
-    begin("OpenUSB");
-    const Fault* fault = nextFault(slotOf(OpOpenUSB));
+    radioDelay();
+    const Fault* fault = nextFault(slotOf(Operation::OpenUSB));
     if (fault && fault->kind == FaultKind::Raise)
         raise(*fault);
     std::int16_t status = fault ? fault->status : scenario_.openStatus;
@@ -222,15 +213,15 @@ std::int16_t SimulatedBaseStation::OpenUSB(std::int32_t, std::int32_t) {
 }
 
 void SimulatedBaseStation::CloseUSB() {
-    begin("CloseUSB");
-    if (const Fault* fault = nextFault(slotOf(OpCloseUSB)))
+    radioDelay();
+    if (const Fault* fault = nextFault(slotOf(Operation::CloseUSB)))
         raise(*fault);
     usbOpen_ = false;
 }
 
 std::int32_t SimulatedBaseStation::ProbeProvider() {
-    begin("ProbeProvider");
-    const Fault* fault = nextFault(slotOf(OpProbe));
+    radioDelay();
+    const Fault* fault = nextFault(slotOf(Operation::ProbeProvider));
     if (fault && fault->kind == FaultKind::Raise)
         raise(*fault);
     setCurrentError(fault ? CurrentError{fault->errorNumber, fault->errorDescription} : scenario_.probeError);
@@ -238,16 +229,16 @@ std::int32_t SimulatedBaseStation::ProbeProvider() {
 }
 
 std::uint8_t SimulatedBaseStation::ReadBaseByte(std::int32_t) {
-    begin("ReadBaseByte");
-    if (const Fault* fault = nextFault(slotOf(OpReadBaseByte)))
+    radioDelay();
+    if (const Fault* fault = nextFault(slotOf(Operation::ReadBaseByte)))
         raise(*fault);
     return scenario_.basePresent ? 0x5A : 0x00;
 }
 
 std::int32_t SimulatedBaseStation::PairModule(std::int32_t, std::int32_t, std::int32_t seconds,
                                               std::int32_t& id, std::int32_t& secondOutput) {
-    begin("PairModule");
-    const Fault* fault = nextFault(slotOf(OpPair));
+    radioDelay();
+    const Fault* fault = nextFault(slotOf(Operation::PairModule));
     if (fault && fault->kind == FaultKind::Raise)
         raise(*fault);
     const double pairingTime = std::max(0, seconds);
@@ -259,8 +250,8 @@ std::int32_t SimulatedBaseStation::PairModule(std::int32_t, std::int32_t, std::i
 }
 
 std::int32_t SimulatedBaseStation::DetectBase(std::int32_t) {
-    begin("DetectBase");
-    const Fault* fault = nextFault(slotOf(OpDetect));
+    radioDelay();
+    const Fault* fault = nextFault(slotOf(Operation::DetectBase));
     if (fault && fault->kind == FaultKind::Raise)
         raise(*fault);
     return !fault && scenario_.basePresent ? 1 : 0;
@@ -268,7 +259,7 @@ std::int32_t SimulatedBaseStation::DetectBase(std::int32_t) {
 
 std::int16_t SimulatedBaseStation::WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
                                                 std::string& text) {
-    begin("WriteCommand", id, command, &text);
+    radioDelay();
     if (const Fault* fault = nextFault(command)) {
         if (fault->kind == FaultKind::Raise)
             raise(*fault);
@@ -282,7 +273,7 @@ std::int16_t SimulatedBaseStation::WriteCommand(std::uint8_t& one, std::int32_t&
 
 std::int16_t SimulatedBaseStation::ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
                                                std::string& text) {
-    begin("ReadCommand", id, command, &text);
+    radioDelay();
     const Fault* fault = nextFault(command);
     if (fault && fault->kind == FaultKind::Raise)
         raise(*fault);
@@ -310,16 +301,20 @@ std::int16_t SimulatedBaseStation::read(std::size_t m, std::uint8_t command, con
                                         std::string& text) {
     SimModule& module = scenario_.modules[m];
     switch (command) {
-    case '3':
+    case Cmd::Model:
         text.assign(module.model);
         break;
-    case 'T': {
+    case Cmd::LogCount: {
+        if (module.countText) {
+            text.assign(*module.countText);
+            break;
+        }
         char digits[24];
         auto end = std::to_chars(digits, digits + sizeof digits, module.records.size()).ptr;
         text.assign(digits, end);
         break;
     }
-    case 'U': {
+    case Cmd::LogData: {
         std::uint32_t& index = logIndex_[m];
         std::uint64_t at = index;
         if (fault && fault->kind == FaultKind::SkipRecord)
@@ -345,17 +340,17 @@ std::int16_t SimulatedBaseStation::write(std::size_t m, std::uint8_t command, co
         return SimStatus::Rejected;
     const std::string_view value(text.data(), text.size() - 2);
     switch (command) {
-    case 'S': {
+    case Cmd::LogIndex: {
         std::uint32_t number = 0;
         auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
         if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < 1 ||
-            number > 65535)
+            number > kMaxLogs)
             return SimStatus::Rejected;
         logIndex_[m] = number;
         return 0;
     }
-    case 'W':
-        if (value != kClearCode)
+    case Cmd::ClearLog:
+        if (value != kClearLogCode)
             return SimStatus::Rejected;
         scenario_.modules[m].records.clear();
         logIndex_[m] = 1;

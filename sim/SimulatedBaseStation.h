@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +41,8 @@ struct Fault {
 struct SimModule {
     std::int32_t id = 0;
     std::string model;
-    std::vector<std::string> records; // each the module's reply to one "U" read
+    std::vector<std::string> records;     // each the module's reply to one "U" read
+    std::optional<std::string> countText; // the reply to "T" in place of the number of records
 };
 
 struct Scenario {
@@ -70,14 +72,6 @@ inline constexpr std::int16_t BadArgument = 6; // the first argument of a comman
 // every target.
 bool faultApplies(std::string_view target, FaultKind kind);
 
-// One call the base station received, for tests and benchmarks.
-struct Call {
-    std::string operation; // "ReadCommand", "WriteCommand", "OpenUSB", ...
-    std::int32_t id = 0;
-    char command = 0;
-    std::string value; // the text written, as it arrived (with its NULs)
-};
-
 class SimulatedBaseStation : public DataProvider {
 public:
     // Throws std::invalid_argument when a fault cannot hit its target (see faultApplies).
@@ -95,8 +89,6 @@ public:
     std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
                              std::string& text) override;
 
-    const std::vector<Call>& calls() const { return calls_; }
-    void recordCalls(bool on) { recording_ = on; }
     const SimModule* module(std::int32_t id) const;
     // The log number the module's next "U" read returns, or nothing when no module has the ID.
     std::optional<std::uint32_t> logIndex(std::int32_t id) const;
@@ -108,23 +100,12 @@ public:
 private:
     // Faults and occurrence counts are kept per target slot, so a call finds its faults without a search:
     // one slot per command byte, then one per operation.
-    enum Operation : std::size_t {
-        OpOpenUSB,
-        OpCloseUSB,
-        OpProbe,
-        OpReadBaseByte,
-        OpPair,
-        OpDetect,
-        OpCount
-    };
-    static constexpr std::size_t kSlots = 256 + OpCount;
-    static constexpr std::size_t slotOf(Operation op) { return 256 + op; }
+    static constexpr std::size_t kSlots = 256 + std::size(kOperationNames);
+    static constexpr std::size_t slotOf(Operation op) { return 256 + static_cast<std::size_t>(op); }
     static std::optional<std::size_t> slotOf(std::string_view target);
 
     // The fault that hits this call of the slot's target, if any; counts the call either way.
     const Fault* nextFault(std::size_t slot);
-    void begin(const char* operation, std::int32_t id = 0, std::uint8_t command = 0,
-               const std::string* value = nullptr);
     std::int16_t read(std::size_t module, std::uint8_t command, const Fault* fault, std::string& text);
     std::int16_t write(std::size_t module, std::uint8_t command, const std::string& text);
     std::optional<std::size_t> moduleIndex(std::int32_t id) const;
@@ -138,8 +119,6 @@ private:
     std::unordered_map<std::int32_t, std::size_t> byId_; // module ID to position in scenario_.modules
     std::array<std::vector<Fault>, kSlots> faults_;
     std::array<std::uint64_t, kSlots> occurrences_{};
-    std::vector<Call> calls_;
-    bool recording_ = true;
     bool usbOpen_ = false;
     std::chrono::steady_clock::duration overslept_{}; // radio time owed to later calls
 };

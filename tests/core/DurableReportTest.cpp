@@ -1,6 +1,8 @@
 // A report writer killed at any moment leaves either no report or a whole one, and never touches an
 // earlier report.
-#include "LogRecord.h"
+#include "CsvReport.h"
+#include "FakeDesktop.h"
+#include "PosixFileSystem.h"
 #include "ReportFile.h"
 #include "TempDir.h"
 
@@ -21,28 +23,36 @@ const std::string kStem = "Log20250307090503";
 const std::string kEarlier = "an earlier report\r\n";
 
 // Writes in small pieces and kills its own process at a chosen moment.
-struct KillingFileSystem : FileSystem {
+struct KillingFileSystem : PosixFileSystem {
     long killAfterBytes = -1; // -1: just before the report gets its name
     long written = 0;
-    int writeAll(int fd, std::string_view data) override {
+    std::error_code writeAll(Handle fd, std::string_view data) override {
         for (; !data.empty(); data.remove_prefix(std::min<std::size_t>(data.size(), 4096))) {
             auto piece = data.substr(0, 4096);
             if (killAfterBytes >= 0 && written + static_cast<long>(piece.size()) > killAfterBytes) {
-                FileSystem::writeAll(fd, piece.substr(0, static_cast<std::size_t>(killAfterBytes - written)));
+                PosixFileSystem::writeAll(
+                    fd, piece.substr(0, static_cast<std::size_t>(killAfterBytes - written)));
                 ::raise(SIGKILL);
             }
-            if (int e = FileSystem::writeAll(fd, piece))
+            if (auto e = PosixFileSystem::writeAll(fd, piece))
                 return e;
             written += static_cast<long>(piece.size());
         }
-        return 0;
+        return {};
     }
-    int moveNoReplace(const std::string& from, const std::string& to) override {
+    std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
         if (killAfterBytes < 0)
             ::raise(SIGKILL);
-        return FileSystem::moveNoReplace(from, to);
+        return PosixFileSystem::moveNoReplace(from, to);
     }
 };
+
+// Saves the report as the program does, at the time of kStem, into dir.
+void save(const TempDir& dir, const std::string& content, FileSystem& fs) {
+    FakeDesktop desktop;
+    desktop.documents = dir.str();
+    saveReport(content, {}, desktop, fs);
+}
 
 // Saves in a child process, killed from inside at killAfterBytes or, when killAfterMicros >= 0, from
 // outside after that time. True when the child was killed.
@@ -51,7 +61,8 @@ bool saveInChild(const TempDir& dir, const std::string& content, long killAfterB
     if (pid == 0) {
         KillingFileSystem killing;
         killing.killAfterBytes = killAfterBytes;
-        saveNewReport(dir.str(), kStem, content, killAfterMicros >= 0 ? FileSystem::real() : killing);
+        PosixFileSystem real;
+        save(dir, content, killAfterMicros >= 0 ? static_cast<FileSystem&>(real) : killing);
         ::_exit(0);
     }
     if (killAfterMicros >= 0) {
@@ -91,7 +102,8 @@ TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
     // Kills from outside land anywhere within the time one whole save takes here.
     auto start = std::chrono::steady_clock::now();
     if (pid_t pid = ::fork(); pid == 0) {
-        saveNewReport(dir.str(), kStem, content);
+        PosixFileSystem real;
+        save(dir, content, real);
         ::_exit(0);
     } else {
         ::waitpid(pid, nullptr, 0);

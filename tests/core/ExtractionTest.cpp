@@ -1,8 +1,5 @@
-#include "FakeDesktop.h"
 #include "Records.h"
-#include "ScriptedProvider.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "ScriptedSession.h"
 
 #include <gtest/gtest.h>
 
@@ -13,27 +10,13 @@ using namespace z83::test;
 
 namespace {
 
-const std::string kHeader =
-    "Log Number,Start Date,Start Time,Peak Date,Peak Time,End Date,End Time,Peak,Overload";
 const std::string kReportName = "Log20250307090503.CSV";
 
-struct Run : ::testing::Test {
-    FakeDesktop desktop;
-    Session session{desktop, nullptr};
-    ScriptedProvider* provider = nullptr;
-    TempDir documents;
-
-    Run() {
-        auto p = std::make_unique<ScriptedProvider>();
-        provider = p.get();
-        session.DP = std::move(p);
-        session.ModuleID = 0x1A2B3C;
-        desktop.documents = documents.str();
-    }
-    void script(const std::string& count, std::vector<std::string> records) {
+struct Run : ::testing::Test, ScriptedSession {
+    void script(const std::string& count, const std::vector<std::string>& records) {
         provider->script('T', {{0, count}});
-        for (auto& r : records)
-            provider->script('U', {{0, std::move(r)}});
+        for (const auto& r : records)
+            provider->script('U', {{0, r}});
     }
     std::vector<std::string> indexesWritten() const {
         std::vector<std::string> values;
@@ -51,57 +34,56 @@ std::string lines(std::initializer_list<std::string> entries) {
     return text;
 }
 
-std::string badCrc(int n) {
-    auto r = recordReply(n);
-    r.back() = r.back() == '0' ? '1' : '0';
-    return r;
-}
-
 } // namespace
 
-TEST_F(Run, RecordReadRetriesOnlyWrongLengthsAndKeepsTheLineOnFailure) {
-    provider->script('U', {{0, recordReply(1).substr(1)},
-                           {0, recordReply(1)}, // one retry, silent
-                           {0, recordReply(2) + "0"},
-                           {0, recordReply(2) + "0"},
-                           {0, recordReply(2) + "0"},
+TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFailure) {
+    const std::string good = recordReply(1);
+    provider->script('U', {{0, good.substr(1)},
+                           {0, good + "0"},
+                           {0, good}, // two wrong lengths, silent
+                           {0, good + "0"},
+                           {0, good + "0"},
+                           {0, good + "0"},
                            {3, ""},
-                           {0, badCrc(4)}});
-    std::string csv = "old";
-    EXPECT_EQ(session.cvLogToCSV(csv), "");
-    EXPECT_EQ(csv, recordLine(1));
+                           {0, badCrcReply(4)}});
+    CsvLine line;
+    EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
+    EXPECT_EQ(line.text(), recordLine(1));
+    EXPECT_EQ(provider->count("ReadCommand", 'U'), 3);
     EXPECT_TRUE(desktop.messages.empty());
 
     desktop.setStatus("ID: 1A2B3C", false);
-    EXPECT_EQ(session.cvLogToCSV(csv), "");
-    EXPECT_EQ(csv, recordLine(1)) << "three wrong lengths leave the line alone";
+    EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
+    EXPECT_EQ(line.text(), recordLine(1)) << "three wrong lengths leave the line alone";
+    EXPECT_EQ(provider->count("ReadCommand", 'U'), 6);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].text, "Cannot read back log data - incorrect length!");
     EXPECT_EQ(desktop.messages[0].title, "Warning");
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(desktop.status, "ID: 1A2B3C");
 
-    EXPECT_EQ(session.cvLogToCSV(csv), "");
-    EXPECT_EQ(provider->count("ReadCommand", 'U'), 6) << "a failed read is not retried";
+    EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
+    EXPECT_EQ(provider->count("ReadCommand", 'U'), 7) << "a failed read is not retried";
     EXPECT_EQ(desktop.messages.back().text, "Cannot read LogData!!\r\nTry again.");
-    EXPECT_EQ(session.cvLogToCSV(csv), "Bad CRC");
-    EXPECT_EQ(csv, recordLine(4));
+    EXPECT_EQ(session.cvLogToCSV(line), LogStatus::BadCrc);
+    EXPECT_EQ(line.text(), recordLine(4));
 }
 
 TEST_F(Run, GoodLogsReachClipboardFileShellAndReminderInThatOrder) {
-    script("3", {recordReply(1), recordReply(2), recordReply(3)});
+    script("3", {recordReply(1), recordReply(2, true), recordReply(3)});
     session.ExtractLogs();
-    const std::string text = lines({recordLine(1), recordLine(2), recordLine(3)});
+    const std::string text = lines({recordLine(1), recordLine(2, true), recordLine(3)});
     EXPECT_EQ(desktop.clipboard, text);
     ASSERT_EQ(documents.names(), std::vector<std::string>{kReportName});
-    EXPECT_EQ(readFile(documents.path() / kReportName), kHeader + "\r\n" + text + "\r\n");
+    EXPECT_EQ(readFile(documents.path() / kReportName),
+              "Log Number,Start Date,Start Time,Peak Date,Peak Time,End Date,End Time,Peak,Overload\r\n" +
+                  text + "\r\n");
     EXPECT_EQ(desktop.opened, std::vector<std::string>{(documents.path() / kReportName).string()});
     EXPECT_EQ(indexesWritten(), (std::vector<std::string>{"1", "1"}));
     EXPECT_EQ(provider->count("ReadCommand", 'U'), 3) << "one record read per log when all goes well";
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].title, "Remember To Clear Log Data");
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(desktop.messages[0].text.substr(0, 40), "When you have confirmed that the data ha");
     EXPECT_EQ(desktop.events,
               (std::vector<std::string>{"busy", "default-pointer", "clipboard", "open", "clear-enabled",
                                         "message:Remember To Clear Log Data"}));
@@ -127,20 +109,15 @@ TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
                  {std::string(400, '9'), Impossible, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE("count " + c.count.substr(0, 12));
-        FakeDesktop fresh;
-        fresh.documents = desktop.documents;
-        fresh.clearEnabled = true;
-        Session s(fresh, nullptr);
-        auto p = std::make_unique<ScriptedProvider>();
-        auto* scripted = p.get();
-        s.DP = std::move(p);
-        scripted->script('T', {{0, c.count}});
+        ScriptedSession fresh;
+        fresh.desktop.clearEnabled = true;
+        fresh.provider->script('T', {{0, c.count}});
         for (int n = 1; n <= c.reads; ++n)
-            scripted->script('U', {{0, recordReply(n)}});
-        s.ExtractLogs();
-        EXPECT_EQ(scripted->count("ReadCommand", 'U'), c.reads);
-        ASSERT_EQ(fresh.messages.size(), 1u);
-        const auto& m = fresh.messages[0];
+            fresh.provider->script('U', {{0, recordReply(n)}});
+        fresh.session.ExtractLogs();
+        EXPECT_EQ(fresh.provider->count("ReadCommand", 'U'), c.reads);
+        ASSERT_EQ(fresh.desktop.messages.size(), 1u);
+        const auto& m = fresh.desktop.messages[0];
         if (c.expect == NoLogs) {
             EXPECT_EQ(m.text, "The handheld does not contain any logs!");
             EXPECT_EQ(m.title, "No Logs");
@@ -151,14 +128,15 @@ TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
             EXPECT_NE(m.text.find("\"" + c.count.substr(0, 40)), std::string::npos) << "quotes the count";
         } else {
             EXPECT_EQ(m.title, "Remember To Clear Log Data");
-            EXPECT_EQ(std::count(fresh.clipboard.begin(), fresh.clipboard.end(), '\n'), c.reads);
+            EXPECT_EQ(std::count(fresh.desktop.clipboard.begin(), fresh.desktop.clipboard.end(), '\n'),
+                      c.reads);
         }
-        EXPECT_EQ(fresh.clipboardSet, c.expect == Reads);
-        EXPECT_TRUE(fresh.clearEnabled) << "the button keeps or regains its state";
+        EXPECT_EQ(fresh.desktop.clipboardSet, c.expect == Reads);
+        EXPECT_TRUE(fresh.desktop.clearEnabled) << "the button keeps or regains its state";
     }
 }
 
-TEST_F(Run, LogNumberChecksRepairFlagAndCountMessages) {
+TEST_F(Run, LogNumberChecksRepairAndFlag) {
     struct Case {
         std::string count;
         std::vector<std::string> replies;
@@ -174,7 +152,7 @@ TEST_F(Run, LogNumberChecksRepairFlagAndCountMessages) {
          lines({recordLine(1), recordLine(5) + " Incorrect Log Number!"}),
          {"1", "1", "2", "2"}},
         {"3",
-         {badCrc(7), recordReply(9), badCrc(2), recordReply(3)},
+         {badCrcReply(7), recordReply(9), badCrcReply(2), recordReply(3)},
          lines({recordLine(7) + " Bad CRC", recordLine(2) + " Bad CRC", recordLine(3)}),
          {"1", "1", "2"}},
     };
@@ -222,17 +200,25 @@ TEST_F(Run, ReportsAreNeverReplacedAndFindAFolder) {
     EXPECT_EQ(home.names(), std::vector<std::string>{kReportName});
 }
 
-TEST_F(Run, UnsavedReportIsReportedAndNeverFollowedByTheReminder) {
+TEST_F(Run, ReportThatIsNotSafelySavedNeverEnablesClearLog) {
     writeFile(documents.path() / "plain-file", "x");
-    desktop.documents = (documents.path() / "plain-file" / "Documents").string();
-    script("1", {recordReply(1)});
-    session.ExtractLogs();
-    EXPECT_EQ(desktop.clipboard, lines({recordLine(1)})) << "the lines are kept on the clipboard";
-    ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0].title, "Report Not Saved");
-    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
-    EXPECT_NE(desktop.messages[0].text.find(desktop.documents), std::string::npos);
-    EXPECT_NE(desktop.messages[0].text.find("Not a directory"), std::string::npos);
-    EXPECT_TRUE(desktop.opened.empty());
-    EXPECT_FALSE(desktop.clearEnabled);
+    for (auto [documentsFolder, failing, reason] :
+         {std::tuple{(documents.path() / "plain-file" / "Documents").string(), FailingFileSystem::Step::None,
+                     "Not a directory"},
+          {documents.str(), FailingFileSystem::Step::ReadBack, "does not read back as written"},
+          {documents.str(), FailingFileSystem::Step::SyncFolder, "Input/output error"}}) {
+        SCOPED_TRACE(reason);
+        desktop.messages.clear();
+        desktop.documents = documentsFolder;
+        fileSystem.failing = failing;
+        script("1", {recordReply(1)});
+        session.ExtractLogs();
+        EXPECT_EQ(desktop.clipboard, lines({recordLine(1)})) << "the lines are kept on the clipboard";
+        ASSERT_EQ(desktop.messages.size(), 1u);
+        EXPECT_EQ(desktop.messages[0].title, "Report Not Saved");
+        EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+        EXPECT_NE(desktop.messages[0].text.find(reason), std::string::npos) << desktop.messages[0].text;
+        EXPECT_TRUE(desktop.opened.empty());
+        EXPECT_FALSE(desktop.clearEnabled);
+    }
 }

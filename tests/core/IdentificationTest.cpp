@@ -1,8 +1,5 @@
-#include "FakeDesktop.h"
 #include "Records.h"
-#include "ScriptedProvider.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "ScriptedSession.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +8,8 @@ using namespace z83::test;
 
 namespace {
 
-struct Identify : ::testing::Test {
-    FakeDesktop desktop;
-    Session session{desktop, nullptr};
-    ScriptedProvider* provider = nullptr;
-    TempDir documents;
-
+struct Identify : ::testing::Test, ScriptedSession {
     Identify() {
-        auto p = std::make_unique<ScriptedProvider>();
-        provider = p.get();
-        session.DP = std::move(p);
-        desktop.documents = documents.str();
         provider->fallback['3'] = {0, "Z83-PM-VX"};
         provider->fallback['T'] = {0, "1"};
         provider->fallback['U'] = {0, recordReply(1)};
@@ -55,7 +43,7 @@ TEST_F(Identify, KnownIdRunsItsStepsInOrderThenExtracts) {
     desktop.id = "1a2b3c";
     desktop.clearEnabled = true;
     session.IKnow();
-    EXPECT_EQ(session.ModuleID, 0x1A2B3C);
+    EXPECT_EQ(session.moduleId(), 0x1A2B3C);
     EXPECT_EQ(provider->calls.front().operation, "ReadBaseByte");
     EXPECT_EQ(std::vector<std::string>(desktop.events.begin(), desktop.events.begin() + 4),
               (std::vector<std::string>{"busy", "status:Waiting...+redraw", "clear-disabled",
@@ -67,12 +55,14 @@ TEST_F(Identify, KnownIdRunsItsStepsInOrderThenExtracts) {
 }
 
 TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
-    session.ModuleID = 0x1A2B3C;
-    desktop.clearEnabled = true;
+    desktop.id = "1A2B3C";
+    session.IKnow();
+    provider->calls.clear();
+    desktop.messages.clear();
     desktop.id = "1A2B3C1A2B3C";
     session.IKnow();
     EXPECT_TRUE(provider->calls.empty());
-    EXPECT_EQ(session.ModuleID, 0x1A2B3C);
+    EXPECT_EQ(session.moduleId(), 0x1A2B3C);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].title, "Invalid ID");
     EXPECT_NE(desktop.messages[0].text.find("1A2B3C1A2B3C"), std::string::npos);
@@ -84,12 +74,12 @@ TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
     desktop.id = "";
     session.IKnow();
     EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0}) << "an empty box is ID 0 like any other";
-    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX");
+    EXPECT_EQ(session.moduleModel(), "Z83-PM-VX");
     EXPECT_TRUE(desktop.clearEnabled);
 
     desktop.messages.clear();
     session.IKnow();
-    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX ");
+    EXPECT_EQ(session.moduleModel(), "Z83-PM-VX ");
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].text,
               "The paired module is a Z83-PM-VX  which is not supported by this software!");
@@ -100,7 +90,7 @@ TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
 
     session.IKnow();
     EXPECT_EQ(desktop.messages.back().text, "Cannot read Model!\r\nTry again.");
-    EXPECT_EQ(session.ModuleModel, "Z83-PM-VX ") << "a failed read keeps the model";
+    EXPECT_EQ(session.moduleModel(), "Z83-PM-VX ") << "a failed read keeps the model";
     EXPECT_FALSE(desktop.busy);
     EXPECT_EQ(desktop.status, "");
 }
@@ -119,7 +109,7 @@ TEST_F(Identify, PairingShowsPausesAndNeverWritesTheBoxOrLeavesModuleZero) {
     provider->pairedId = 0;
     desktop.messages.clear();
     session.IDontKnow();
-    EXPECT_EQ(session.ModuleID, 0);
+    EXPECT_EQ(session.moduleId(), 0);
     EXPECT_FALSE(desktop.clearEnabled);
     EXPECT_EQ(desktop.status, "");
     ASSERT_EQ(desktop.messages.size(), 1u);

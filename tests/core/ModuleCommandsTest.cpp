@@ -29,7 +29,7 @@ struct Link : ::testing::Test {
 } // namespace
 
 TEST_F(Link, RepliesAreCutAtTheFirstNulAndWritesCarryTwoNuls) {
-    for (auto [reply, value] : {std::pair{"Z83-PM-VX\0junk"s, "Z83-PM-VX"s},
+    for (auto [reply, value] : {std::pair{"Z83-PM-VX\0junk\0more"s, "Z83-PM-VX"s},
                                 {"\0Z83"s, ""s},
                                 {"Z83-PM-VX  "s, "Z83-PM-VX  "s},
                                 {""s, ""s}}) {

@@ -1,33 +1,26 @@
 #include "ReportFile.h"
+#include "CsvReport.h"
+#include "FailingFileSystem.h"
+#include "FakeDesktop.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace z83;
 using namespace z83::test;
 
 namespace {
 
-// The real file system with one step made to fail.
-struct FailingFileSystem : FileSystem {
-    enum class Step { Write, Sync, Move, SyncFolder } failing;
-    explicit FailingFileSystem(Step step) : failing(step) {}
-    int writeAll(int fd, std::string_view data) override {
-        if (failing != Step::Write)
-            return FileSystem::writeAll(fd, data);
-        FileSystem::writeAll(fd, data.substr(0, data.size() / 2));
-        return ENOSPC;
-    }
-    int syncFile(int fd) override { return failing == Step::Sync ? EIO : FileSystem::syncFile(fd); }
-    int moveNoReplace(const std::string& from, const std::string& to) override {
-        return failing == Step::Move ? EACCES : FileSystem::moveNoReplace(from, to);
-    }
-    int syncFolder(const std::string& folder) override {
-        return failing == Step::SyncFolder ? EIO : FileSystem::syncFolder(folder);
-    }
-};
+mode_t modeOf(const std::filesystem::path& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
 
 } // namespace
 
@@ -42,25 +35,64 @@ TEST(ReportFile, EveryFailingStepIsReportedAndLeavesNoFileUnderAReportName) {
     for (auto [step, reason] : {std::pair{Step::Write, "No space left on device"},
                                 {Step::Sync, "Input/output error"},
                                 {Step::Move, "Permission denied"},
-                                {Step::SyncFolder, "Input/output error"}}) {
+                                {Step::SyncFolder, "Input/output error"},
+                                {Step::ReadBack, "does not read back as written"}}) {
         TempDir dir;
+        FakeDesktop desktop;
+        desktop.documents = dir.str();
         FailingFileSystem fs(step);
-        auto saved = saveNewReport(dir.str(), "Log1", "content", fs);
-        EXPECT_FALSE(saved.saved) << "a report that may not survive a power cut does not count as saved";
+        const SavedReport saved = saveReport("content", {}, desktop, fs);
+        EXPECT_FALSE(saved.saved()) << "a report that may not survive a power cut does not count as saved";
         EXPECT_NE(saved.error.find(reason), std::string::npos) << saved.error;
-        if (step != Step::SyncFolder) {
+        if (step != Step::SyncFolder && step != Step::ReadBack) {
             EXPECT_TRUE(dir.names().empty()) << "no partial or temporary file is left";
         }
     }
 }
 
-TEST(ReportFile, SavingAtAChosenPathReplacesSafelyAndReadsBack) {
+// A chosen path replaces a regular file whole, keeping its permissions; follows a link to its target;
+// writes into a device or FIFO without replacing it; and refuses a folder.
+TEST(ReportFile, ChosenPathsAreReplacedSafelyOrWrittenInto) {
     TempDir dir;
-    auto path = (dir.path() / "out.csv").string();
-    writeFile(path, "old");
-    auto saved = saveReportAt(path, "new");
-    ASSERT_TRUE(saved.saved) << saved.error;
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.csv"});
-    EXPECT_TRUE(readsBackAs(path, "new"));
-    EXPECT_FALSE(readsBackAs(path, "news"));
+    FakeDesktop desktop;
+    PosixFileSystem fs;
+    auto save = [&](const std::filesystem::path& path) {
+        return saveReport("new", {path.string()}, desktop, fs);
+    };
+
+    const auto existing = dir.path() / "existing.csv";
+    writeFile(existing, "old");
+    ::chmod(existing.c_str(), 0604);
+    EXPECT_EQ(save(existing).outcome, SavedReport::Outcome::File);
+    EXPECT_EQ(readFile(existing), "new");
+    EXPECT_EQ(modeOf(existing) & 07777, 0604u);
+
+    const auto link = dir.path() / "link.csv", target = dir.path() / "target.csv";
+    std::filesystem::create_symlink("target.csv", link);
+    EXPECT_EQ(save(link).outcome, SavedReport::Outcome::File);
+    EXPECT_TRUE(S_ISLNK(modeOf(link))) << "the link stays a link";
+    EXPECT_EQ(readFile(target), "new");
+
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(fifo); });
+    const SavedReport intoFifo = save(fifo);
+    reader.join();
+    EXPECT_EQ(intoFifo.outcome, SavedReport::Outcome::Stream);
+    EXPECT_FALSE(intoFifo.safeToClear());
+    EXPECT_EQ(received, "new");
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+
+    const auto device = dir.path() / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) { // needs root, as CI has
+        EXPECT_EQ(save(device).outcome, SavedReport::Outcome::Stream);
+        EXPECT_TRUE(S_ISCHR(modeOf(device)));
+    }
+
+    const SavedReport folder = save(dir.path());
+    EXPECT_FALSE(folder.saved());
+    EXPECT_NE(folder.error.find("is a folder"), std::string::npos);
+    for (const auto& name : dir.names())
+        EXPECT_NE(name.front(), '~') << "temporary file left: " << name;
 }

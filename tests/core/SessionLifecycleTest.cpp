@@ -1,5 +1,6 @@
-#include "BorrowedProvider.h"
 #include "FakeDesktop.h"
+#include "PosixFileSystem.h"
+#include "RecordingProvider.h"
 #include "Session.h"
 #include "SimulatedBaseStation.h"
 
@@ -11,15 +12,21 @@ using namespace z83::test;
 // The window's tests check the start-up messages; here the order of the calls and the shut-down steps.
 TEST(Lifecycle, ChecksRunInOrderAndClosingStoresClosesWaitsAndReleases) {
     FakeDesktop desktop;
+    PosixFileSystem fileSystem;
     sim::Scenario scenario = sim::demoScenario();
     std::unique_ptr<sim::SimulatedBaseStation> station;
-    Session session(desktop, [&] {
-        station = std::make_unique<sim::SimulatedBaseStation>(scenario);
-        return std::make_unique<BorrowedProvider>(*station);
-    });
+    std::vector<Call> calls;
+    Session session(
+        desktop,
+        [&] {
+            calls.clear();
+            station = std::make_unique<sim::SimulatedBaseStation>(scenario);
+            return std::make_unique<RecordingProvider>(*station, calls);
+        },
+        fileSystem);
     auto operations = [&] {
         std::vector<std::string> ops;
-        for (const auto& c : station->calls())
+        for (const auto& c : calls)
             ops.push_back(c.operation);
         return ops;
     };
@@ -31,7 +38,7 @@ TEST(Lifecycle, ChecksRunInOrderAndClosingStoresClosesWaitsAndReleases) {
                                                       "ReadBaseByte", "CloseUSB"}));
     EXPECT_EQ(desktop.settings.at("Settings/ID"), "");
     EXPECT_EQ(desktop.pauses, std::vector<double>{1.0});
-    EXPECT_EQ(session.DP, nullptr);
+    EXPECT_EQ(session.provider(), nullptr);
     EXPECT_FALSE(desktop.busy);
 
     scenario.basePresent = false;

@@ -2,9 +2,10 @@
 // program starts and ends, and extraction end to end. HOME, and with it the settings store and the
 // documents folder, is a temporary folder.
 #include "ExitStatus.h"
-#include "LogRecord.h"
 #include "MainFrm.h"
+#include "PosixFileSystem.h"
 #include "QtDesktop.h"
+#include "RecordingProvider.h"
 #include "SimulatedBaseStation.h"
 #include "XTab.h"
 
@@ -34,14 +35,6 @@ namespace z83::guitest {
 namespace {
 
 constexpr std::int32_t kDemoModule = 0x1A2B3C;
-
-// The simulated station; what it received stays readable after the window released it.
-struct KeptStation : sim::SimulatedBaseStation {
-    KeptStation(const sim::Scenario& scenario, std::vector<sim::Call>& kept)
-        : SimulatedBaseStation(scenario), kept_(kept) {}
-    ~KeptStation() override { kept_ = calls(); }
-    std::vector<sim::Call>& kept_;
-};
 
 QDir documents() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
@@ -108,9 +101,11 @@ public slots:
     void open(const QUrl& url) { opened << url.toLocalFile(); }
 
 private:
+    std::unique_ptr<sim::SimulatedBaseStation> simulated; // outlives the window's hold on it
+    std::vector<test::Call> calls;                        // what the window sent it
+    PosixFileSystem fileSystem;
     std::unique_ptr<app::MainFrm> window;
-    std::vector<int> endRequests;      // what the error guard asked of the program
-    std::vector<sim::Call> finalCalls; // what the station had received when the window released it
+    std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
     // could be read as markup, the busy pointer still showing.
     QStringList seen;
@@ -146,19 +141,18 @@ private:
         if (change)
             change(scenario);
         window = std::make_unique<app::MainFrm>(
-            [this, scenario] { return std::make_unique<KeptStation>(scenario, finalCalls); },
-            [this](int status) { endRequests.push_back(status); });
+            [this, scenario] {
+                calls.clear();
+                simulated = std::make_unique<sim::SimulatedBaseStation>(scenario);
+                return std::make_unique<test::RecordingProvider>(*simulated, calls);
+            },
+            fileSystem, [this](int status) { endRequests.push_back(status); });
         return window->start();
     }
     template <class T = QWidget> T* find(const char* name) const { return window->findChild<T*>(name); }
-    sim::SimulatedBaseStation* station() const { // while the window holds it
-        return static_cast<sim::SimulatedBaseStation*>(window->session().DP.get());
-    }
+    sim::SimulatedBaseStation* station() const { return simulated.get(); }
     int callCount(const std::string& operation, char command = 0) const {
-        const auto& calls = station() ? station()->calls() : finalCalls;
-        return int(std::count_if(calls.begin(), calls.end(), [&](const sim::Call& c) {
-            return c.operation == operation && (command == 0 || c.command == command);
-        }));
+        return test::countCalls(calls, operation, command);
     }
     void extractTyped(const QString& id) { // types the ID and presses the first tab's Extract
         find<QLineEdit>("tbID")->selectAll();
@@ -257,7 +251,7 @@ private slots:
         window->desktop().setStatus("ID: 1A2B3C", false);
         window->desktop().setClearLogEnabled(true);
         find<QLineEdit>("tbID")->setText(QStringLiteral("4D5E6F"));
-        const std::size_t callsBefore = station()->calls().size();
+        const std::size_t callsBefore = calls.size();
         QCOMPARE(focusCycle(4), QStringList({"XTab", "tbID", "IKnow", "cbClear", "XTab"}));
         QTest::keyClick(tabs, Qt::Key_Right);
         QCOMPARE(visibleOnTabs(tabs), QStringList({"IDontKnow", "Label5"}));
@@ -268,7 +262,7 @@ private slots:
         QCOMPARE(find<QLabel>("Found")->text(), QStringLiteral("ID: 1A2B3C"));
         QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("4D5E6F"));
         QVERIFY(find("cbClear")->isEnabled());
-        QCOMPARE(station()->calls().size(), callsBefore);
+        QCOMPARE(calls.size(), callsBefore);
     }
 
     // ---- Starting and ending.
@@ -386,9 +380,9 @@ private slots:
                 extractTyped(QStringLiteral("1A2B3C"));
             }
             QCOMPARE(seen, QStringList{reminder});
-            QString lines;
-            for (const std::string& record : station()->module(kDemoModule)->records)
-                lines += QString::fromStdString(csvLine(decodeLogReply(record))) + "\r\n";
+            // The demo module's first log, written out by hand, and 24 more.
+            const QString lines = QGuiApplication::clipboard()->text();
+            QVERIFY(lines.startsWith("1,4/3/2024,10:19:6,4/3/2024,10:19:58,4/3/2024,10:24:23,12.5,SAFE\r\n"));
             QCOMPARE(lines.count("\r\n"), 25);
             const QStringList files = documents().entryList(QDir::Files);
             QVERIFY2(files.size() == 1 && QRegularExpression("^Log\\d{14}\\.CSV$").match(files[0]).hasMatch(),
@@ -399,7 +393,6 @@ private slots:
                 QString::fromLatin1(file.readAll()),
                 "Log Number,Start Date,Start Time,Peak Date,Peak Time,End Date,End Time,Peak,Overload\r\n" +
                     lines + "\r\n");
-            QCOMPARE(QGuiApplication::clipboard()->text(), lines);
             QCOMPARE(opened, QStringList{file.fileName()});
             QCOMPARE(find<QLabel>("Found")->text(), QString());
             QVERIFY(find("cbClear")->isEnabled());
@@ -425,7 +418,7 @@ private slots:
     }
 
     void unsupportedModelShownAsPlainText() {
-        start([](sim::Scenario& s) { s.modules.push_back({0x77, "<b>Z83</b> &amp; <i>pm</i>", {}}); });
+        start([](sim::Scenario& s) { s.modules.push_back({0x77, "<b>Z83</b> &amp; <i>pm</i>", {}, {}}); });
         extractTyped(QStringLiteral("77"));
         QCOMPARE(seen,
                  QStringList{"Warning \"Warning\": The paired module is a <B>Z83</B> &AMP; <I>PM</I> which "

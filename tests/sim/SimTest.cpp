@@ -22,7 +22,7 @@ std::string record(std::uint16_t number) {
 
 Scenario twoModules(std::vector<Fault> faults = {}) {
     Scenario s;
-    s.modules = {{kPm, "Z83-PM-VX", {record(1), record(2), record(3)}}, {kTx, "Z83-TX-2", {}}};
+    s.modules = {{kPm, "Z83-PM-VX", {record(1), record(2), record(3)}, {}}, {kTx, "Z83-TX-2", {}, {}}};
     s.pairs = kPm;
     s.pairDelaySeconds = 0.01;
     s.faults = std::move(faults);
@@ -161,6 +161,10 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
         {R"({"latency_ms":-1})", "/latency_ms: expected a number from 0 to 60000, got -1"},
         {R"({"modles": []})",
          "/modles: unknown field (expected one of description, base_station, latency_ms"},
+        {R"({"modules":[{"id":"1A","logs":[{"start":"2024-01-01T00:00:00","peak_vlaue":1}]}]})",
+         "/modules/0/logs/0/peak_vlaue: unknown field"},
+        {R"({"faults":[{"command":"U","kind":"raise","error":{"number":1,"text":"x"}}]})",
+         "/faults/0/error/text: unknown field (expected one of number, description)"},
         {log + R"("number":1,"number":2}]}]})", "/modules/0/logs/0/number: field given twice"},
         {log + R"("peak":"2023-02-29T00:00:00"}]}]})",
          R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
@@ -206,13 +210,11 @@ TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
 }
 
 TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
-    int loaded = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kScenarios))
+    for (const auto& entry : std::filesystem::directory_iterator(kScenarios)) {
         if (entry.path().extension() == ".json") {
             EXPECT_NO_THROW(loadScenarioFile(entry.path().string())) << entry.path();
-            ++loaded;
         }
-    EXPECT_GE(loaded, 7);
+    }
     const Scenario demo = demoScenario();
     EXPECT_EQ(loadScenarioFile(kScenarios + "/demo.json").modules[0].records, demo.modules[0].records);
     EXPECT_EQ(std::tuple(demo.pairs, demo.modules[0].id, demo.modules[0].model),

@@ -62,8 +62,8 @@ public:
         clipboardSet = true;
         events.push_back("clipboard");
     }
-    std::string GetSpecialFolder(int folder) override {
-        return folder == kFolderDocuments ? documents : (folder == kFolderProfile ? home : std::string());
+    std::string GetSpecialFolder(SpecialFolder folder) override {
+        return folder == SpecialFolder::Documents ? documents : home;
     }
     void openFile(const std::string& path) override {
         opened.push_back(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataProvider.h"
+#include "RecordingProvider.h"
 
 #include <deque>
 #include <map>
@@ -15,12 +16,6 @@ class ScriptedProvider : public DataProvider {
 public:
     struct Reply {
         std::int16_t status = 0;
-        std::string text;
-    };
-    struct Call {
-        std::string operation;
-        std::int32_t id;
-        char command;
         std::string text;
     };
 
@@ -54,10 +49,7 @@ public:
     }
 
     int count(const std::string& operation, char command = 0) const {
-        int n = 0;
-        for (const auto& c : calls)
-            n += c.operation == operation && (command == 0 || c.command == command);
-        return n;
+        return countCalls(calls, operation, command);
     }
 
     std::map<char, std::deque<Reply>> scripts;

@@ -1,5 +1,7 @@
 #include "NumberReaders.h"
 
+#include "Hex.h"
+
 #include <charconv>
 #include <limits>
 #include <string>
@@ -12,16 +14,6 @@ bool isSkipped(char c) {
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 LeadingHex readLeadingHex(std::string_view text) {
@@ -29,7 +21,7 @@ LeadingHex readLeadingHex(std::string_view text) {
     for (char c : text) {
         if (isSkipped(c))
             continue;
-        int digit = hexDigit(c);
+        int digit = hexDigitValue(c);
         if (digit < 0)
             break;
         result.value = (result.value << 4) | static_cast<unsigned>(digit);

@@ -17,12 +17,14 @@ struct LocalDateTime {
     int second = 0;
 };
 
-// Shell special-folder numbers that GetSpecialFolder understands.
-inline constexpr int kFolderDocuments = 5; // the user's documents folder
-inline constexpr int kFolderProfile = 40;  // the user's home folder
+// The folders GetSpecialFolder knows.
+enum class SpecialFolder {
+    Documents, // the user's documents folder, where reports go
+    Profile,   // the user's home folder, where reports go when there is no documents folder
+};
 
-// Everything the actions need of the window and the desktop. The Qt window implements it for real,
-// the command-line extractor on the console, and tests as a recording fake.
+// Everything the actions need of the window and the desktop. The windows implement it for real, the
+// command-line extractor on the console, and tests as a recording fake.
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -48,16 +50,20 @@ public:
 
     // Replaces the clipboard's content with plain text.
     virtual void setClipboardText(const std::string& text) = 0;
-    // The path of a special folder (kFolderDocuments, kFolderProfile), or "" when there is none.
-    virtual std::string GetSpecialFolder(int folder) = 0;
+    // The path of a special folder, or "" when there is none.
+    virtual std::string GetSpecialFolder(SpecialFolder folder) = 0;
     // Opens a file with the program the desktop associates with it; failures pass silently.
     virtual void openFile(const std::string& path) = 0;
     virtual LocalDateTime localNow() = 0;
-    // Blocks for the given time on a monotonic clock without servicing the window.
-    virtual void pause(double seconds) = 0;
+    // Blocks for the given time without servicing the window, on a monotonic clock so that midnight
+    // or a clock change cannot stretch it. Tests record it instead.
+    virtual void pause(double seconds);
 
     // Called while logs are collected: done of total logs handled so far.
     virtual void collectProgress(int /*done*/, int /*total*/) {}
 };
+
+// The current local date and time of this computer.
+LocalDateTime currentLocalTime();
 
 } // namespace z83

@@ -1,0 +1,221 @@
+#include "JsonFieldReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace z83::sim {
+
+namespace {
+
+using Json = JsonFieldReader::Json;
+
+// A bound as the file would give it: whole numbers without a decimal point.
+std::string boundText(double bound) {
+    return bound == std::floor(bound) && std::fabs(bound) < 1e15
+               ? std::to_string(static_cast<long long>(bound))
+               : JsonFieldReader::shown(Json(bound));
+}
+
+std::string listed(std::initializer_list<const char*> names) {
+    std::string text;
+    for (const char* name : names)
+        text += (text.empty() ? "" : ", ") + std::string(name);
+    return text;
+}
+
+// Refuses a field named twice in one object, where a plain parse would let the last one win silently.
+class DuplicateFieldCheck {
+public:
+    explicit DuplicateFieldCheck(const JsonFieldReader& reader) : reader_(reader) {}
+
+    bool operator()(int, Json::parse_event_t event, Json& parsed) {
+        switch (event) {
+        case Json::parse_event_t::object_start:
+        case Json::parse_event_t::array_start:
+            frames_.push_back({event == Json::parse_event_t::array_start, childPath(), {}, {}, 0});
+            break;
+        case Json::parse_event_t::key: {
+            Frame& frame = frames_.back();
+            frame.key = parsed.get<std::string>();
+            if (!frame.keys.insert(frame.key).second)
+                reader_.fail(frame.path + "/" + JsonFieldReader::pathStep(frame.key), "field given twice");
+            break;
+        }
+        case Json::parse_event_t::object_end:
+        case Json::parse_event_t::array_end:
+            frames_.pop_back();
+            elementDone();
+            break;
+        case Json::parse_event_t::value:
+            elementDone();
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct Frame {
+        bool array;
+        std::string path;
+        std::set<std::string> keys;
+        std::string key;
+        std::size_t index;
+    };
+
+    std::string childPath() const {
+        if (frames_.empty())
+            return "";
+        const Frame& parent = frames_.back();
+        return parent.path + "/" +
+               (parent.array ? std::to_string(parent.index) : JsonFieldReader::pathStep(parent.key));
+    }
+    void elementDone() {
+        if (!frames_.empty() && frames_.back().array)
+            ++frames_.back().index;
+    }
+
+    const JsonFieldReader& reader_;
+    std::vector<Frame> frames_;
+};
+
+} // namespace
+
+Json JsonFieldReader::parse(std::string_view text) const {
+    try {
+        return Json::parse(text.begin(), text.end(), DuplicateFieldCheck(*this));
+    } catch (const Json::parse_error& e) {
+        // The parser gives the count of bytes it read; the last of them is where it gave up.
+        const std::size_t at = std::min<std::size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i < at; ++i) {
+            if (text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        const std::string what = at < text.size() ? "unexpected " + inQuotes(text.substr(at, 1))
+                                                  : std::string("the text ends too early");
+        throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " +
+                            std::to_string(column) + ": not valid JSON: " + what);
+    } catch (const Json::out_of_range&) {
+        // The one range error of parsing: a number beyond a double, such as 1e999.
+        throw JsonFileError(fileName_ + ": not valid JSON: a number is too large");
+    }
+}
+
+void JsonFieldReader::fail(const std::string& path, const std::string& what) const {
+    throw JsonFileError(fileName_ + ": " + (path.empty() ? "/" : path) + ": " + what);
+}
+
+void JsonFieldReader::object(const Json& value, const std::string& path,
+                             std::initializer_list<const char*> fields) const {
+    if (!value.is_object())
+        fail(path, "expected an object, got " + shown(value));
+    for (const auto& [key, item] : value.items())
+        if (std::none_of(fields.begin(), fields.end(), [&key](const char* field) { return key == field; }))
+            fail(path + "/" + pathStep(key), "unknown field (expected one of " + listed(fields) + ")");
+}
+
+const Json* JsonFieldReader::find(const Json& object, const char* field) const {
+    auto it = object.find(field);
+    return it == object.end() ? nullptr : &*it;
+}
+
+const Json& JsonFieldReader::require(const Json& object, const std::string& path, const char* field) const {
+    const Json* value = find(object, field);
+    if (!value)
+        fail(path + "/" + field, "required field is missing");
+    return *value;
+}
+
+bool JsonFieldReader::boolean(const Json& value, const std::string& path) const {
+    if (!value.is_boolean())
+        fail(path, "expected true or false, got " + shown(value));
+    return value.get<bool>();
+}
+
+std::string JsonFieldReader::text(const Json& value, const std::string& path) const {
+    if (!value.is_string())
+        fail(path, "expected a text, got " + shown(value));
+    return value.get<std::string>();
+}
+
+std::int64_t JsonFieldReader::integer(const Json& value, const std::string& path, std::int64_t low,
+                                      std::int64_t high) const {
+    bool inRange = false;
+    std::int64_t result = 0;
+    if (value.is_number_unsigned()) {
+        const auto u = value.get<std::uint64_t>();
+        inRange = u <= static_cast<std::uint64_t>(high) && static_cast<std::int64_t>(u) >= low;
+        result = static_cast<std::int64_t>(u);
+    } else if (value.is_number_integer()) {
+        result = value.get<std::int64_t>();
+        inRange = result >= low && result <= high;
+    }
+    if (!inRange)
+        fail(path, "expected an integer from " + std::to_string(low) + " to " + std::to_string(high) +
+                       ", got " + shown(value));
+    return result;
+}
+
+double JsonFieldReader::number(const Json& value, const std::string& path, double low, double high) const {
+    if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < low ||
+        value.get<double>() > high)
+        fail(path,
+             "expected a number from " + boundText(low) + " to " + boundText(high) + ", got " + shown(value));
+    return value.get<double>();
+}
+
+std::string JsonFieldReader::choice(const Json& value, const std::string& path,
+                                    const std::vector<std::string>& choices, std::string_view what) const {
+    const std::string given = text(value, path);
+    if (std::find(choices.begin(), choices.end(), given) != choices.end())
+        return given;
+    std::string expected;
+    for (const std::string& c : choices)
+        expected += (expected.empty() ? "" : ", ") + c;
+    fail(path,
+         "unknown " + std::string(what) + " " + inQuotes(given) + " (expected one of " + expected + ")");
+}
+
+const Json& JsonFieldReader::array(const Json& value, const std::string& path, std::size_t maxSize) const {
+    if (!value.is_array())
+        fail(path, "expected an array, got " + shown(value));
+    if (value.size() > maxSize)
+        fail(path, "at most " + std::to_string(maxSize) + " elements, got " + std::to_string(value.size()));
+    return value;
+}
+
+std::string JsonFieldReader::inQuotes(std::string_view text) {
+    return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string JsonFieldReader::shown(const Json& value) {
+    if (value.is_object())
+        return "an object";
+    if (value.is_array())
+        return "an array";
+    std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (text.size() > 60)
+        text.replace(57, std::string::npos, "...");
+    return text;
+}
+
+std::string JsonFieldReader::pathStep(std::string_view key) {
+    std::string out;
+    for (char c : key) {
+        if (c == '~')
+            out += "~0";
+        else if (c == '/')
+            out += "~1";
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace z83::sim

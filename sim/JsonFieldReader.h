@@ -1,0 +1,61 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace z83::sim {
+
+// A JSON file that cannot be used. what() names the file, the field as a JSON path and the fault, e.g.
+// "flaky.json: /modules/0/id: expected a hexadecimal ID text, got 12".
+class JsonFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the fields of a JSON document strictly: every field checked for its type and range, unknown and
+// duplicate fields refused, and every refusal naming the file and the field's JSON path.
+class JsonFieldReader {
+public:
+    using Json = nlohmann::json;
+
+    explicit JsonFieldReader(std::string fileName) : fileName_(std::move(fileName)) {}
+
+    // The document; refuses malformed JSON (naming line and column) and fields given twice.
+    Json parse(std::string_view text) const;
+
+    [[noreturn]] void fail(const std::string& path, const std::string& what) const;
+
+    // Checks that value is an object whose fields are all among fields.
+    void object(const Json& value, const std::string& path, std::initializer_list<const char*> fields) const;
+    const Json* find(const Json& object, const char* field) const;
+    const Json& require(const Json& object, const std::string& path, const char* field) const;
+
+    bool boolean(const Json& value, const std::string& path) const;
+    std::string text(const Json& value, const std::string& path) const;
+    std::int64_t integer(const Json& value, const std::string& path, std::int64_t low,
+                         std::int64_t high) const;
+    double number(const Json& value, const std::string& path, double low, double high) const;
+    // A text among the given choices.
+    std::string choice(const Json& value, const std::string& path, const std::vector<std::string>& choices,
+                       std::string_view what) const;
+    // A value of the array at path, checked to be an array of at most maxSize elements.
+    const Json& array(const Json& value, const std::string& path, std::size_t maxSize) const;
+
+    // Text in JSON quotes, and a value as the file shows it, shortened so one bad field cannot flood the
+    // message.
+    static std::string inQuotes(std::string_view text);
+    static std::string shown(const Json& value);
+    // A JSON-pointer step, escaped so that "/" and "~" in a field name keep the path unambiguous.
+    static std::string pathStep(std::string_view key);
+
+private:
+    std::string fileName_;
+};
+
+} // namespace z83::sim

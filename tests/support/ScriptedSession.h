@@ -1,0 +1,35 @@
+#pragma once
+
+#include "FailingFileSystem.h"
+#include "FakeDesktop.h"
+#include "ScriptedProvider.h"
+#include "Session.h"
+#include "TempDir.h"
+
+namespace z83::test {
+
+// A session loaded on a scripted provider, with the recording desktop and an empty documents folder;
+// what loading did is forgotten, so a test sees only its own action.
+struct ScriptedSession {
+    FakeDesktop desktop;
+    TempDir documents;
+    FailingFileSystem fileSystem;
+    ScriptedProvider* provider = nullptr;
+    Session session{desktop,
+                    [this] {
+                        auto scripted = std::make_unique<ScriptedProvider>();
+                        provider = scripted.get();
+                        return scripted;
+                    },
+                    fileSystem};
+
+    ScriptedSession() {
+        desktop.documents = documents.str();
+        session.Load();
+        provider->calls.clear();
+        desktop.events.clear();
+        desktop.messages.clear();
+    }
+};
+
+} // namespace z83::test
