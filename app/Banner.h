@@ -1,12 +1,14 @@
 #pragma once
 
+#include "MainFrmLayout.h"
+
 #include <QImage>
 #include <QSize>
 
 namespace z83::app {
 
 // The banner's natural size in pixels.
-inline constexpr QSize kBannerSize(509, 71);
+inline constexpr QSize kBannerSize(layout::kBannerWidth, layout::kBannerHeight);
 
 // The window's banner, drawn at run time so the program carries no artwork files: a handheld, the
 // model name and a recorded event trace on a blue band. Drawn to the given size in 24-bit colour.

@@ -47,24 +47,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Builds every control of the design, in the design's tab order.
     void createControls();
-    void setTabOrders();
     void centreOnScreen();
 
-    QLabel* Label1_ = nullptr;
-    QLabel* Label7_ = nullptr;
-    QLabel* Label2_ = nullptr;
-    QLabel* Image1_ = nullptr;
+    // The controls the actions and the buttons need; the others live on as children only.
     XTab* XTab_ = nullptr;
-    QLabel* Label6_ = nullptr;
-    QWidget* Shape1_ = nullptr;
     QLineEdit* tbID_ = nullptr;
-    QLabel* Label4_ = nullptr;
     QPushButton* IKnow_ = nullptr;
-    QLabel* Label5_ = nullptr;
     QPushButton* IDontKnow_ = nullptr;
     QPushButton* cbClear_ = nullptr;
-    QWidget* Picture1_ = nullptr;
     QLabel* Found_ = nullptr;
 
     std::unique_ptr<QtDesktop> desktop_;

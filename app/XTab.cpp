@@ -1,5 +1,6 @@
 #include "XTab.h"
 
+#include "LayoutStyle.h"
 #include "Twips.h"
 
 #include <QFocusEvent>
@@ -10,30 +11,14 @@
 
 namespace z83::app {
 
-namespace {
-
-const QColor kActiveBack(255, 255, 255);
-const QColor kActiveText(64, 64, 64);
-const QColor kInactiveBack(227, 227, 227); // the light edge of raised elements
-const QColor kInactiveText(109, 109, 109); // greyed text
-const QColor kEdge(192, 192, 192);
-
-constexpr int kCaptionHeightTwips = 330;
-constexpr int kCaptionPaddingTwips = 180;
-
-} // namespace
-
-XTab::XTab(QWidget* parent) : QWidget(parent), activeFont_(font()), inactiveFont_(font()) {
-    setObjectName(QStringLiteral("XTab"));
+XTab::XTab(const layout::TabStripLook& look, QWidget* parent)
+    : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
+      inactiveFont_(toQFont(look.inactiveFont)) {
     setFocusPolicy(Qt::StrongFocus);
-}
-
-int XTab::addTab(const QString& caption) {
-    tabs_.push_back(Tab{caption, {}});
-    if (current_ < 0)
-        current_ = 0;
-    update();
-    return count() - 1;
+    for (std::string_view caption : look.captions)
+        tabs_.push_back(Tab{QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), {}});
+    // No current tab is set, so the first one shows.
+    current_ = 0;
 }
 
 void XTab::addControl(int tab, QWidget* control) {
@@ -49,25 +34,10 @@ void XTab::setCurrentIndex(int index) {
     current_ = index;
     showControlsOfCurrent();
     update();
-    emit currentChanged(current_);
-}
-
-QString XTab::tabText(int index) const {
-    return index >= 0 && index < count() ? tabs_[static_cast<std::size_t>(index)].caption : QString();
-}
-
-QList<QWidget*> XTab::controls(int tab) const {
-    QList<QWidget*> result;
-    if (tab < 0 || tab >= count())
-        return result;
-    for (const auto& control : tabs_[static_cast<std::size_t>(tab)].controls)
-        if (control)
-            result.append(control.data());
-    return result;
 }
 
 int XTab::captionHeight() const {
-    return twipsToPixels(kCaptionHeightTwips, logicalDpiY());
+    return twipsToPixels(look_.captionHeight, logicalDpiY());
 }
 
 QRect XTab::tabRect(int index) const {
@@ -75,22 +45,12 @@ QRect XTab::tabRect(int index) const {
         return {};
     // Widths follow the active font so a tab does not change size when it is picked.
     const QFontMetrics metrics(activeFont_);
-    const int padding = twipsToPixels(kCaptionPaddingTwips, logicalDpiY());
+    const int padding = twipsToPixels(look_.captionPadding, logicalDpiY());
     int left = 0;
     for (int i = 0; i < index; ++i)
         left += metrics.horizontalAdvance(tabs_[static_cast<std::size_t>(i)].caption) + 2 * padding;
     const int width = metrics.horizontalAdvance(tabs_[static_cast<std::size_t>(index)].caption) + 2 * padding;
     return QRect(left, 0, width, captionHeight());
-}
-
-void XTab::setActiveFont(const QFont& font) {
-    activeFont_ = font;
-    update();
-}
-
-void XTab::setInactiveFont(const QFont& font) {
-    inactiveFont_ = font;
-    update();
 }
 
 void XTab::showControlsOfCurrent() {
@@ -102,32 +62,37 @@ void XTab::showControlsOfCurrent() {
 
 void XTab::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
+    const QColor activeBack = toQColor(look_.activeBack, palette()),
+                 inactiveBack = toQColor(look_.inactiveBack, palette());
+    const QColor activeText = toQColor(look_.activeFore, palette()),
+                 inactiveText = toQColor(look_.inactiveFore, palette());
+    const QColor edge = toQColor(look_.outerBorder, palette());
     const int top = captionHeight();
     const QRect page(0, top - 1, width(), height() - top + 1);
 
-    painter.fillRect(QRect(0, 0, width(), top), kInactiveBack);
-    painter.fillRect(page, kActiveBack);
-    painter.setPen(kEdge);
+    painter.fillRect(QRect(0, 0, width(), top), toQColor(look_.stripBack, palette()));
+    painter.fillRect(page, activeBack);
+    painter.setPen(edge);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 
     for (int i = 0; i < count(); ++i) {
         const QRect tab = tabRect(i);
         const bool active = i == current_;
-        painter.fillRect(tab, active ? kActiveBack : kInactiveBack);
-        painter.setPen(kEdge);
+        painter.fillRect(tab, active ? activeBack : inactiveBack);
+        painter.setPen(edge);
         painter.drawLine(tab.topLeft(), tab.bottomLeft());
         painter.drawLine(tab.topLeft(), tab.topRight());
         painter.drawLine(tab.topRight(), tab.bottomRight());
         if (active) {
             // The active tab opens into the page.
-            painter.setPen(kActiveBack);
+            painter.setPen(activeBack);
             painter.drawLine(tab.left() + 1, tab.bottom(), tab.right() - 1, tab.bottom());
         }
         painter.setFont(active ? activeFont_ : inactiveFont_);
-        painter.setPen(active ? kActiveText : kInactiveText);
+        painter.setPen(active ? activeText : inactiveText);
         painter.drawText(tab, Qt::AlignCenter, tabs_[static_cast<std::size_t>(i)].caption);
         if (active && hasFocus()) {
-            painter.setPen(QPen(kActiveText, 1, Qt::DotLine));
+            painter.setPen(QPen(activeText, 1, Qt::DotLine));
             painter.drawRect(tab.adjusted(3, 3, -4, -4));
         }
     }

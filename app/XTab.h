@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MainFrmLayout.h"
+
 #include <QFont>
 #include <QList>
 #include <QPointer>
@@ -16,26 +18,17 @@ class XTab : public QWidget {
     Q_OBJECT
 
 public:
-    explicit XTab(QWidget* parent = nullptr);
+    XTab(const layout::TabStripLook& look, QWidget* parent);
 
-    int addTab(const QString& caption);
     // The control must be a child of the strip; it is shown only with its tab.
     void addControl(int tab, QWidget* control);
 
     int count() const { return static_cast<int>(tabs_.size()); }
     int currentIndex() const { return current_; }
     void setCurrentIndex(int index);
-    QString tabText(int index) const;
-    QList<QWidget*> controls(int tab) const;
     QRect tabRect(int index) const;
     // Height of the caption row; the page lies below it.
     int captionHeight() const;
-
-    void setActiveFont(const QFont& font);
-    void setInactiveFont(const QFont& font);
-
-signals:
-    void currentChanged(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,6 +45,7 @@ private:
 
     void showControlsOfCurrent();
 
+    const layout::TabStripLook& look_;
     std::vector<Tab> tabs_;
     int current_ = -1;
     QFont activeFont_;

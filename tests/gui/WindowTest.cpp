@@ -3,6 +3,7 @@
 // documents folder, is a temporary folder.
 #include "ExitStatus.h"
 #include "MainFrm.h"
+#include "MainFrmLayout.h"
 #include "PosixFileSystem.h"
 #include "QtDesktop.h"
 #include "RecordingProvider.h"
@@ -40,29 +41,16 @@ QDir documents() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
-// "name in parent QRect(x,y wxh)", in pixels; empty when there is no such control.
-QString place(const QWidget* control) {
-    QString text;
-    if (control)
-        QDebug(&text).noquote().nospace()
-            << control->objectName() << " in " << control->parentWidget()->objectName() << " "
-            << control->geometry();
-    return text;
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// "name: text | font size, resolved face, colour" and " | tip" when there is one; the face is the one the
-// font configuration resolved, the designed font or its Liberation stand-in: narrow or wide.
-QString look(const QWidget* control) {
-    const QFont font = control->font();
-    QString face = QFontInfo(font).family();
-    if (face.startsWith(QLatin1String("Liberation")) || face.startsWith(QLatin1String("Arial")))
-        face = face.contains(QLatin1String("Narrow")) ? QStringLiteral("narrow") : QStringLiteral("wide");
-    QString text = QStringLiteral("%1: %2 | %3 %4%5, %6, %7")
-                       .arg(control->objectName(), control->property("text").toString(), font.family())
-                       .arg(font.pointSizeF())
-                       .arg(QLatin1String(font.bold() ? " bold" : ""), face,
-                            control->palette().color(QPalette::Active, control->foregroundRole()).name());
-    return control->toolTip().isEmpty() ? text : text + " | " + control->toolTip();
+// The designed font's face as resolved here: the font itself or its Liberation stand-in, narrow or wide.
+QString faceOf(const QFont& font) {
+    const QString face = QFontInfo(font).family();
+    if (!face.startsWith(QLatin1String("Liberation")) && !face.startsWith(QLatin1String("Arial")))
+        return face;
+    return face.contains(QLatin1String("Narrow")) ? QStringLiteral("narrow") : QStringLiteral("wide");
 }
 
 QStringList visibleOnTabs(const QWidget* tabs) {
@@ -178,7 +166,9 @@ private slots:
 
     // ---- The window as the user sees it.
 
-    void geometryAndFrame() {
+    // Every control where the design puts it (at 96 dpi, 15 twips to the pixel), with its text, font,
+    // colour, tooltip and state, shown only with its tab.
+    void builtFromTheDesign() {
         start();
         QCOMPARE(window->windowTitle(), QStringLiteral("Tarnwell Z83-PM-VX Log Extraction"));
         QCOMPARE(window->size(), QSize(630, 409));
@@ -186,46 +176,35 @@ private slots:
         const auto buttons =
             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
         QCOMPARE(window->windowFlags() & buttons, Qt::WindowCloseButtonHint);
-        // The layout's twips over 15, as at 96 dpi.
-        const char* layout[] = {
-            "Label1 in MainFrm QRect(12,8 589x57)",     "Label7 in MainFrm QRect(588,4 37x13)",
-            "Label2 in MainFrm QRect(372,32 241x21)",   "Image1 in MainFrm QRect(12,64 509x71)",
-            "XTab in MainFrm QRect(12,152 605x245)",    "Label6 in XTab QRect(8,28 513x41)",
-            "Shape1 in XTab QRect(28,72 401x57)",       "tbID in XTab QRect(48,88 77x25)",
-            "Label4 in XTab QRect(132,92 241x21)",      "IKnow in XTab QRect(472,152 125x41)",
-            "Label5 in XTab QRect(8,28 513x41)",        "IDontKnow in XTab QRect(472,152 125x41)",
-            "cbClear in MainFrm QRect(348,304 125x41)", "Picture1 in MainFrm QRect(24,348 573x45)",
-            "Found in Picture1 QRect(0,0 573x45)",
-        };
-        for (const QString expected : layout)
-            QCOMPARE(place(find(qPrintable(expected.section(' ', 0, 0)))), expected);
-    }
-
-    void textsFontsColoursTips() {
-        start();
-        const QString tip =
-            " | After clicking this button you have 10 seconds to power cycle the remote module";
-        // clang-format off
-        const QString looks[] = {
-            "Label1: This program will extract the log data from a Z83-PM-VX handheld module. | Arial 9.75 "
-                "bold, wide, #000000",
-            "Label2: Must be used with a Z83 USB base station | Arial Narrow 9.75, narrow, #808080",
-            "Label6: Enter the ID of the handheld module, turn it on then click the Extract button. | Arial "
-                "Narrow 9.75, narrow, #808080",
-            "Label4: Enter the 6 character ID of the handheld module | Arial Narrow 9.75, narrow, #404040",
-            "Label5: You need to remove at least one battery from the handheld module then click the 'Extract' "
-                "button then insert the battery again within 10 seconds. | Arial Narrow 9.75, narrow, #808080",
-            "Label7: v1.3 | Arial 8.25, wide, #000000",
-            "Found: Ready | Arial 24 bold, wide, #669ee0",
-            "tbID: 0 | Arial 8.25, wide, #404040",
-            "IKnow: Extract | Arial Narrow 9.75, narrow, #000000" + tip,
-            "IDontKnow: Extract | Arial Narrow 9.75, narrow, #000000" + tip,
-            "cbClear: Clear Log | Arial 8.25, wide, #000000",
-        };
-        // clang-format on
-        for (const QString& expected : looks)
-            QCOMPARE(look(find(qPrintable(expected.section(':', 0, 0)))), expected);
-        QVERIFY(!find("cbClear")->isEnabled());
+        for (const layout::Control& design : layout::kControls) {
+            const QWidget* control = find(qPrintable(qText(design.name)));
+            QVERIFY2(control, qPrintable(qText(design.name)));
+            const QString name = control->objectName();
+            QCOMPARE(name + " in " + control->parentWidget()->objectName(),
+                     name + " in " + qText(design.container));
+            QCOMPARE(control->geometry(),
+                     QRect(design.left / 15, design.top / 15, design.width / 15, design.height / 15));
+            if (design.kind == layout::Kind::Label || design.kind == layout::Kind::Button)
+                QCOMPARE(name + ": " + control->property("text").toString(),
+                         name + ": " + qText(design.text));
+            const layout::Font font = design.font.family.empty() ? layout::kDefaultFont : design.font;
+            QCOMPARE(
+                name + ": " + faceOf(control->font()) + " " + QString::number(control->font().pointSizeF()) +
+                    (control->font().bold() ? " bold" : ""),
+                name + ": " + (font.family.find("Narrow") != std::string_view::npos ? "narrow" : "wide") +
+                    " " + QString::number(font.points) + (font.bold ? " bold" : ""));
+            if (design.foreground.kind == layout::Colour::Kind::Fixed) {
+                const auto [r, g, b] = design.foreground.rgb;
+                QCOMPARE(name + ": " + control->palette().color(control->foregroundRole()).name(),
+                         name + ": " + QColor(r, g, b).name());
+            }
+            QCOMPARE(control->toolTip(), qText(design.tooltip));
+            QCOMPARE(control->isEnabled(), design.enabled);
+            QCOMPARE(name + (control->isVisible() ? " shown" : " hidden"),
+                     name + (design.tab == 1 ? " hidden" : " shown"));
+        }
+        QCOMPARE(find<QLabel>("Label7")->text(), QStringLiteral("v1.3"));
+        QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("0"));
     }
 
     void tabsAndKeyboardFocus() {
