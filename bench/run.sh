@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh bench
 [ -f build/dev/build.ninja ] || cmake --preset dev >/dev/null
-cmake --build --preset dev --target core_bench window_startup_bench z83-extract >/dev/null
+cmake --build --preset dev --target core_bench window_startup_bench window_memory z83-extract >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/.config
@@ -17,6 +17,10 @@ echo
 echo "== Window: from creating it to shown and exposed, offscreen"
 QT_QPA_PLATFORM=offscreen build/dev/bench/window_startup_bench --benchmark_repetitions=9 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median|Benchmark|---'
+
+echo
+echo "== Window: resident memory after each of four extractions of a full module (65,535 logs)"
+build/dev/bench/window_memory scenarios/full-module.json 4 2>/dev/null
 
 # Median wall seconds of five runs of a whole extractor process, then its peak resident memory (KB),
 # measured in a separate run so the measuring process does not add to the time.
