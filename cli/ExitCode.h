@@ -11,4 +11,6 @@ inline constexpr int NoLogs = 5;       // the module holds no logs, or reports a
 inline constexpr int NotSaved = 6;     // the report could not be written or did not read back
 inline constexpr int ClearFailed = 7;  // the module did not take the clearing write
 inline constexpr int ClearRefused = 8; // --clear was given but clearing was not safe or not confirmed
+inline constexpr int Flagged = 9;      // as Success, but some logs of the report are flagged
+inline constexpr int CloseFailed = 10; // as Success or Flagged, but closing the link afterwards failed
 } // namespace z83::cli::ExitCode

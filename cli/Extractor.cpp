@@ -7,6 +7,7 @@
 #include "JsonReport.h"
 #include "ReportFile.h"
 #include "Session.h"
+#include "ShownText.h"
 
 #include <ostream>
 
@@ -21,16 +22,17 @@ public:
         : options_(options), out_(out), console_(console), desktop_(desktop), session_(session),
           fileSystem_(fileSystem) {}
 
-    // The exit code. Start-up and shut-down as in the window: a failed OpenUSB ends at once, the other
-    // start-up failures and every run that got going shut down.
+    // Start-up and the extraction; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
+    // the other start-up failures and every run that got going shut down afterwards.
     int operator()() {
         const auto load = session_.Load();
-        if (load == Session::LoadResult::EndAtOnce)
-            return ExitCode::Link;
-        const int code = load == Session::LoadResult::Running ? extract() : ExitCode::Link;
-        session_.Unload();
-        return code;
+        unloadAfterwards_ = load != Session::LoadResult::EndAtOnce;
+        return load == Session::LoadResult::Running ? extract() : ExitCode::Link;
     }
+
+    bool unloadAfterwards() const { return unloadAfterwards_; }
+    // What a successful run had done, for when closing the link fails after it.
+    const std::string& done() const { return done_; }
 
 private:
     int extract() {
@@ -48,7 +50,8 @@ private:
         case Collection::Outcome::ImpossibleCount:
             return ExitCode::NoLogs;
         }
-        desktop_.note("Read " + std::to_string(collection.entries.size()) + " logs of module " +
+        const std::size_t logs = collection.entries.size();
+        desktop_.note("Read " + std::to_string(logs) + (logs == 1 ? " log" : " logs") + " of module " +
                       idHex(session_.moduleId()) + ".");
 
         const std::string content = options_.format == Options::Format::Json
@@ -57,19 +60,25 @@ private:
         const SavedReport saved = save(content);
         if (!saved.saved())
             return ExitCode::NotSaved;
+        done_ = "The report is saved";
 
         const std::size_t flagged = collection.flaggedCount();
         if (flagged > 0)
-            desktop_.error("Warning: " + std::to_string(flagged) + " of " +
-                           std::to_string(collection.entries.size()) +
-                           " logs are flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
+            desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
+                           (logs == 1 ? " log is" : " logs are") +
+                           " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
+        const int success = flagged > 0 ? ExitCode::Flagged : ExitCode::Success;
         if (!options_.clear) {
             if (saved.safeToClear())
                 desktop_.note("When you have confirmed that the data has been extracted correctly, clear the "
                               "log data from the handheld with --clear.");
-            return ExitCode::Success;
+            return success;
         }
-        return clear(saved, flagged);
+        const int cleared = clear(saved, flagged, logs);
+        if (cleared != ExitCode::Success)
+            return cleared;
+        done_ += " and the module's logs are cleared";
+        return success;
     }
 
     int identify() {
@@ -122,6 +131,9 @@ private:
             // The one line on standard output, so a script can pick the report up.
             out_ << saved.path << '\n';
             out_.flush();
+            if (!out_)
+                desktop_.error("The report was saved as " + saved.path +
+                               ", but its path could not be written to standard output.");
         }
         return saved;
     }
@@ -131,7 +143,7 @@ private:
         return ExitCode::ClearRefused;
     }
 
-    int clear(const SavedReport& saved, std::size_t flagged) {
+    int clear(const SavedReport& saved, std::size_t flagged, std::size_t logs) {
         if (!saved.safeToClear())
             return refuse("the report went to " +
                           (saved.path == "-" ? std::string("standard output") : saved.path) +
@@ -148,6 +160,23 @@ private:
             if (!desktop_.confirm(question, *console_.in))
                 return refuse("not confirmed.");
         }
+        // Read again just before the clear: a count that lost a digit, or logs recorded since the report,
+        // would otherwise clear logs that no report holds.
+        const LogCount count = session_.readLogCount();
+        const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
+        switch (count.kind) {
+        case LogCount::Kind::Unreadable:
+            return refuse("the module's log count could not be read again to compare it with the report's " +
+                          std::to_string(logs) + ".");
+        case LogCount::Kind::None:
+            return refuse("the module now reports no logs" + holds);
+        case LogCount::Kind::Impossible:
+            return refuse("the module now reports \"" + shownDeviceText(count.text, 40) + "\" logs" + holds);
+        case LogCount::Kind::Logs:
+            if (static_cast<std::size_t>(count.logs) != logs)
+                return refuse("the module now reports " + std::to_string(count.logs) + " logs" + holds);
+            break;
+        }
         if (!session_.writeClearLog())
             return ExitCode::ClearFailed; // the write's own message has been shown
         desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
@@ -160,6 +189,8 @@ private:
     ConsoleDesktop& desktop_;
     Session& session_;
     FileSystem& fileSystem_;
+    bool unloadAfterwards_ = false;
+    std::string done_;
 };
 
 } // namespace
@@ -191,10 +222,18 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     }
 
     Session session(desktop, std::move(createProvider), fileSystem);
+    Run run(options, out, console, desktop, session, fileSystem);
     int code = ExitCode::Link;
     // The one guard: an error the base station raises ends the run at once, as it ends the window.
-    ActionGuard guard(desktop, [&code] { code = ExitCode::Link; });
-    guard.run([&] { code = Run(options, out, console, desktop, session, fileSystem)(); });
+    ActionGuard guard(desktop, [] {});
+    if (!guard.run([&] { code = run(); }))
+        return ExitCode::Link;
+    if (run.unloadAfterwards() && !guard.run([&] { session.Unload(); })) {
+        if (code != ExitCode::Success && code != ExitCode::Flagged)
+            return code; // the run's own failure says more
+        desktop.error(run.done() + ", but closing the link to the base station failed.");
+        return ExitCode::CloseFailed;
+    }
     return code;
 }
 

@@ -1,6 +1,8 @@
 #include "Options.h"
 
+#include "NumberReaders.h"
 #include "Session.h"
+#include "ShownText.h"
 #include "Version.h"
 
 #include <CLI/CLI.hpp>
@@ -21,8 +23,7 @@ Options invalid(std::string reason) {
 
 // A typed text is echoed in messages; keep a pasted wall of text from flooding the terminal.
 std::string shortened(const std::string& text) {
-    constexpr std::size_t kShown = 40;
-    return text.size() > kShown ? text.substr(0, kShown) + "..." : text;
+    return shownDeviceText(text, 40);
 }
 
 } // namespace
@@ -38,8 +39,10 @@ std::string exitCodeTable() {
            "  5  no logs on the module, or an impossible log count\n"
            "  6  report not saved (not written, or did not read back as written)\n"
            "  7  clearing failed: the module did not take the clear command\n"
-           "  8  clearing refused: report on standard output, flagged logs without --force,\n"
-           "     or no confirmation\n";
+           "  8  clearing refused: report not in a file that reads back, flagged logs without\n"
+           "     --force, a log count that no longer matches the report, or no confirmation\n"
+           "  9  report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!\n"
+           " 10  all done as asked, but closing the link to the base station failed afterwards\n";
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -79,6 +82,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 
+    // The option library would call an empty ID "1 required HEX missing"; say what is wanted instead.
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        if (arguments[i] == "--id=" || (arguments[i] == "--id" && i + 1 == arguments.size()))
+            return invalid("--id needs the module's ID in hexadecimal digits, e.g. --id 1A2B3C");
     try {
         // CLI11 takes the arguments last first.
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -107,12 +114,14 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (!idGiven && !options.pair)
         return invalid("give the module with --id HEX, or --pair to pair with it");
     if (idGiven) {
-        // Refused before anything is sent: more digits would wrap to some other module's ID.
-        auto parsed = parseTypedId(options.idText);
-        if (!parsed)
+        // Refused before anything is sent: no digits is no module (the window would ask module 0), and
+        // more digits would wrap to some other module's ID.
+        if (readLeadingHex(options.idText).digits == 0)
+            return invalid("--id: \"" + shortened(options.idText) +
+                           "\" is no module ID: give its hexadecimal digits, e.g. --id 1A2B3C");
+        if (!parseTypedId(options.idText))
             return invalid("--id: \"" + shortened(options.idText) +
                            "\" is too long: a module ID has at most 8 hexadecimal digits");
-        options.moduleId = *parsed;
     }
     if ((options.force || options.yes) && !options.clear)
         return invalid("--force and --yes go with --clear only");

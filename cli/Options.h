@@ -19,7 +19,6 @@ struct Options {
     std::string message; // Help: the help text; Version: the version line; Invalid: the reason
 
     std::string idText;                       // --id as typed
-    std::int32_t moduleId = 0;                // what idText names
     bool pair = false;                        // --pair
     BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
     std::optional<std::string> output;        // -o PATH; "-" is standard output

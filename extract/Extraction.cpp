@@ -2,11 +2,11 @@
 
 #include "ModuleCommands.h"
 #include "NumberReaders.h"
+#include "ShownText.h"
 #include "Wire.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace z83 {
 
@@ -15,8 +15,7 @@ namespace {
 constexpr int kReadsPerRecord = 3;
 
 std::string quoted(const std::string& text) {
-    constexpr std::size_t kShown = 40;
-    return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
+    return "\"" + shownDeviceText(text, 40) + "\"";
 }
 
 } // namespace
@@ -24,6 +23,24 @@ std::string quoted(const std::string& text) {
 std::size_t Collection::flaggedCount() const {
     return static_cast<std::size_t>(std::count_if(
         entries.begin(), entries.end(), [](const LogEntry& e) { return e.status != LogStatus::Good; }));
+}
+
+LogCount Session::readLogCount() {
+    LogCount count;
+    std::uint8_t command = Cmd::LogCount;
+    if (!MRead(ModuleID, command, count.text, "LogData!"))
+        return count;
+    const double value = readLeadingDecimal(count.text);
+    if (value == 0.0) {
+        count.kind = LogCount::Kind::None;
+    } else if (value >= 1 && value <= kMaxLogs && value == std::floor(value)) {
+        count.kind = LogCount::Kind::Logs;
+        count.logs = static_cast<int>(value);
+    } else {
+        // Reading "2.5" as two logs or "-2" as none would leave logs out of a report that looks whole.
+        count.kind = LogCount::Kind::Impossible;
+    }
+    return count;
 }
 
 LogStatus Session::cvLogToCSV(CsvLine& CSV) {
@@ -49,31 +66,30 @@ Collection Session::collectLogs() {
     MWrite(ModuleID, setIndex, "1", "LogIndex");
     MWrite(ModuleID, setIndex, "1", "LogIndex");
 
-    std::uint8_t readCount = Cmd::LogCount;
-    if (!MRead(ModuleID, readCount, result.countText, "LogData!")) {
+    const LogCount count = readLogCount();
+    result.countText = count.text;
+    switch (count.kind) {
+    case LogCount::Kind::Unreadable:
         result.outcome = Collection::Outcome::CountUnreadable;
         return result;
-    }
-
-    double count = readLeadingDecimal(result.countText);
-    if (count == 0.0) {
+    case LogCount::Kind::None:
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
         result.outcome = Collection::Outcome::NoLogs;
         return result;
-    }
-    double rounded = std::nearbyint(count); // halves to even in the default rounding mode
-    if (!(rounded <= kMaxLogs && rounded >= std::numeric_limits<std::int32_t>::min())) {
-        desktop_.showMessage(
-            "The handheld reports an impossible number of logs: " + quoted(result.countText) +
-                ".\r\nA module holds at most " + std::to_string(kMaxLogs) + " logs. No report was written.",
-            "Error", MessageIcon::Error);
+    case LogCount::Kind::Impossible:
+        desktop_.showMessage("The handheld reports an impossible number of logs: " + quoted(count.text) +
+                                 ".\r\nA module holds a whole number of logs from 1 to " +
+                                 std::to_string(kMaxLogs) + ". No report was written.",
+                             "Error", MessageIcon::Error);
         result.outcome = Collection::Outcome::ImpossibleCount;
         return result;
+    case LogCount::Kind::Logs:
+        break;
     }
 
-    const int total = static_cast<int>(rounded);
+    const int total = count.logs;
     result.outcome = Collection::Outcome::Collected;
-    result.entries.reserve(static_cast<std::size_t>(std::max(total, 0)));
+    result.entries.reserve(static_cast<std::size_t>(total));
 
     // The line is kept from one log to the next: after a failed read the entry repeats the previous
     // log's line, whose number then does not match.
@@ -111,6 +127,7 @@ SavedReport Session::deliverReport(const Collection& collection) {
     }
 
     desktop_.openFile(saved.path);
+    reportedLogs_ = collection.entries.size();
     desktop_.setClearLogEnabled(true);
     desktop_.showMessage(
         "When you have confirmed that the data has been extracted correctly you should clear the "

@@ -2,6 +2,7 @@
 
 #include "ModuleCommands.h"
 #include "NumberReaders.h"
+#include "ShownText.h"
 #include "Wire.h"
 
 #include <cctype>
@@ -31,8 +32,8 @@ Identification Session::identifyByTypedId() {
     std::string typed = desktop_.idText();
     auto id = parseTypedId(typed);
     if (!id) {
-        desktop_.setClearLogEnabled(false);
-        desktop_.showMessage("The ID \"" + (typed.size() > 40 ? typed.substr(0, 40) + "..." : typed) +
+        disableClearLog();
+        desktop_.showMessage("The ID \"" + shownDeviceText(typed, 40) +
                                  "\" is too long: a module ID has at most 8 hexadecimal digits.\r\n"
                                  "Nothing was sent to the module.",
                              "Invalid ID", MessageIcon::Error);
@@ -42,14 +43,14 @@ Identification Session::identifyByTypedId() {
     DP->ReadBaseByte(1);
     desktop_.setBusyPointer(true);
     desktop_.setStatus("Waiting...", true);
-    desktop_.setClearLogEnabled(false);
+    disableClearLog();
     ModuleID = *id;
     desktop_.setStatus(idStatusText(ModuleID), true);
     return checkModel();
 }
 
 Identification Session::identifyByPairing() {
-    desktop_.setClearLogEnabled(false);
+    disableClearLog();
     DP->ReadBaseByte(1);
     desktop_.setBusyPointer(true);
     desktop_.setStatus("Waiting...", true);
@@ -75,7 +76,7 @@ Identification Session::checkModel() {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (ModuleModel != kSupportedModel) {
         desktop_.setBusyPointer(false);
-        desktop_.showMessage("The paired module is a " + ModuleModel +
+        desktop_.showMessage("The paired module is a " + shownDeviceText(ModuleModel) +
                                  " which is not supported by this software!",
                              "Warning", MessageIcon::Warning);
         desktop_.setStatus("", false);
@@ -90,6 +91,11 @@ void Session::finishIdentification(Identification outcome) {
     ExtractLogs();
     desktop_.setBusyPointer(false);
     desktop_.setStatus("", false);
+}
+
+void Session::disableClearLog() {
+    reportedLogs_.reset();
+    desktop_.setClearLogEnabled(false);
 }
 
 void Session::IKnow() {

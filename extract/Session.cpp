@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "ModuleCommands.h"
+#include "ShownText.h"
 
 namespace z83 {
 
@@ -13,7 +14,8 @@ Session::LoadResult Session::Load() {
     DP->ProbeProvider();
     if (const auto& error = DP->currentError(); error.number != 0) {
         desktop_.showMessage("Z83DataProviderCOM.DLL possibly not registered!\r\nError: " +
-                                 error.description + " [Code: " + std::to_string(error.number) + "]",
+                                 shownDeviceText(error.description) +
+                                 " [Code: " + std::to_string(error.number) + "]",
                              desktop_.applicationName(), MessageIcon::Error);
         return LoadResult::CloseAndEnd;
     }
@@ -62,11 +64,45 @@ bool Session::MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string&
 }
 
 void Session::ClearLog() {
+    if (!moduleStillHoldsTheReportedLogs())
+        return;
     auto answer = desktop_.showMessage("Are you sure that you want to delete all logs?", "Clear All Logs",
                                        MessageIcon::Question, MessageButtons::YesNo);
     if (answer == MessageAnswer::No)
         return;
     writeClearLog();
+}
+
+bool Session::moduleStillHoldsTheReportedLogs() {
+    // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
+    const std::string reported = reportedLogs_ ? std::to_string(*reportedLogs_) : std::string("no");
+    const std::string again = ".\r\nExtract the logs again before clearing them. Nothing was cleared.";
+    const LogCount count = readLogCount();
+    switch (count.kind) {
+    case LogCount::Kind::Unreadable:
+        desktop_.showMessage(
+            "The number of logs on the handheld could not be read to compare it with the last "
+            "report, which holds " +
+                reported + " logs" + again,
+            "Logs Not Cleared", MessageIcon::Error);
+        return false;
+    case LogCount::Kind::None:
+        desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
+        return false;
+    case LogCount::Kind::Impossible:
+    case LogCount::Kind::Logs:
+        if (count.kind == LogCount::Kind::Logs && reportedLogs_ &&
+            static_cast<std::size_t>(count.logs) == *reportedLogs_)
+            return true;
+        desktop_.showMessage("The handheld reports " +
+                                 (count.kind == LogCount::Kind::Logs
+                                      ? std::to_string(count.logs)
+                                      : "\"" + shownDeviceText(count.text, 40) + "\"") +
+                                 " logs, but the last report holds " + reported + again,
+                             "Logs Not Cleared", MessageIcon::Error);
+        return false;
+    }
+    return false;
 }
 
 bool Session::writeClearLog() {

@@ -32,6 +32,19 @@ struct Collection {
     std::string reportText() const { return z83::reportText(entries); }
 };
 
+// The module's log count as it answered the count read.
+struct LogCount {
+    enum class Kind {
+        Unreadable, // the read failed; MRead has shown its message
+        None,       // 0, or no number at all: no logs
+        Impossible, // not a whole number from 1 to the most logs a module holds
+        Logs,       // logs holds the count
+    };
+    Kind kind = Kind::Unreadable;
+    int logs = 0;
+    std::string text; // as the module sent it
+};
+
 enum class Identification {
     Supported,       // the module answers with the supported model
     InvalidId,       // the typed ID cannot name a module; nothing was sent
@@ -66,6 +79,8 @@ public:
     Collection collectLogs();
     // The clipboard, the saved report, the file opened, Clear Log and the reminder; or the "not saved" box.
     SavedReport deliverReport(const Collection& collection);
+    // Reads the module's log count; shows nothing beyond MRead's own message.
+    LogCount readLogCount();
     // The clearing write to ModuleID, without asking; true when the module took it.
     bool writeClearLog();
 
@@ -83,6 +98,9 @@ public:
 private:
     Identification checkModel();
     void finishIdentification(Identification outcome);
+    // Whether the module still holds exactly the logs of the last saved report; shows why not.
+    bool moduleStillHoldsTheReportedLogs();
+    void disableClearLog();
 
     std::unique_ptr<DataProvider> DP;
     std::int32_t ModuleID = 0;
@@ -92,6 +110,8 @@ private:
     ProviderFactory createProvider_;
     FileSystem& fileSystem_;
     bool idLoaded_ = false;
+    // The entries of the report whose saving enabled Clear Log; none while Clear Log is disabled.
+    std::optional<std::size_t> reportedLogs_;
 };
 
 // "ID: " and the ID in upper-case hexadecimal without leading zeros (negative IDs as 8 digits).

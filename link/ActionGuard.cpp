@@ -1,6 +1,7 @@
 #include "ActionGuard.h"
 
 #include "DataProvider.h"
+#include "ShownText.h"
 
 #include <exception>
 #include <string>
@@ -16,7 +17,7 @@ bool ActionGuard::run(const std::function<void()>& action) {
         action();
         return true;
     } catch (const ProviderError& error) {
-        report("Error " + std::to_string(error.number()) + ":\r\n" + error.description());
+        report("Error " + std::to_string(error.number()) + ":\r\n" + shownDeviceText(error.description()));
     } catch (const std::exception& error) {
         // Not the component's, but just as fatal: report it the same way rather than let it abort.
         report(std::string("Error:\r\n") + error.what());

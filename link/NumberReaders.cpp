@@ -25,6 +25,7 @@ LeadingHex readLeadingHex(std::string_view text) {
         if (digit < 0)
             break;
         result.value = (result.value << 4) | static_cast<unsigned>(digit);
+        ++result.digits;
         if (result.significantDigits > 0 || digit != 0)
             ++result.significantDigits;
     }

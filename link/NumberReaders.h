@@ -10,6 +10,7 @@ namespace z83 {
 struct LeadingHex {
     std::uint64_t value = 0;   // the low 64 bits of the number read
     int significantDigits = 0; // digits after leading zeros; beyond 16 the value has wrapped
+    int digits = 0;            // all digits read, leading zeros included; 0 when there was no number
 };
 LeadingHex readLeadingHex(std::string_view text);
 

@@ -27,10 +27,15 @@ struct KindName {
     const char* name;
 };
 constexpr KindName kKindNames[] = {
-    {FaultKind::Status, "status"},          {FaultKind::WrongLength, "wrong_length"},
-    {FaultKind::NulPadding, "nul_padding"}, {FaultKind::OnlyNuls, "only_nuls"},
-    {FaultKind::HugeReply, "huge_reply"},   {FaultKind::BadCrc, "bad_crc"},
-    {FaultKind::SkipRecord, "skip_record"}, {FaultKind::Raise, "raise"},
+    {FaultKind::Status, "status"},
+    {FaultKind::WrongLength, "wrong_length"},
+    {FaultKind::NulPadding, "nul_padding"},
+    {FaultKind::OnlyNuls, "only_nuls"},
+    {FaultKind::HugeReply, "huge_reply"},
+    {FaultKind::BadCrc, "bad_crc"},
+    {FaultKind::SkipRecord, "skip_record"},
+    {FaultKind::NewLog, "new_log"},
+    {FaultKind::Raise, "raise"},
 };
 
 std::vector<std::string> kindNames() {

@@ -1,5 +1,6 @@
 #include "SimulatedBaseStation.h"
 
+#include "GeneratedLogs.h"
 #include "Hex.h"
 #include "LogRecord.h"
 #include "Wire.h"
@@ -84,6 +85,7 @@ void spoilReply(FaultKind kind, std::string& reply) {
         break;
     case FaultKind::Status:
     case FaultKind::SkipRecord:
+    case FaultKind::NewLog:
     case FaultKind::Raise:
         break;
     }
@@ -110,6 +112,7 @@ bool faultApplies(std::string_view target, FaultKind kind) {
         case FaultKind::NulPadding:
         case FaultKind::OnlyNuls:
         case FaultKind::HugeReply:
+        case FaultKind::NewLog:
             return isReadCommand(c);
         case FaultKind::BadCrc:
         case FaultKind::SkipRecord:
@@ -300,6 +303,8 @@ std::int16_t SimulatedBaseStation::route(std::uint8_t one, std::int32_t id, std:
 std::int16_t SimulatedBaseStation::read(std::size_t m, std::uint8_t command, const Fault* fault,
                                         std::string& text) {
     SimModule& module = scenario_.modules[m];
+    if (fault && fault->kind == FaultKind::NewLog && module.records.size() < kMaxLogs)
+        appendGeneratedLogs(module.records, 1, static_cast<std::uint32_t>(module.records.size()));
     switch (command) {
     case Cmd::Model:
         text.assign(module.model);

@@ -23,6 +23,7 @@ enum class FaultKind {
     HugeReply,   // a reply of a million characters
     BadCrc,      // a record whose stored CRC is wrong
     SkipRecord,  // the module skips one record before replying (index drift)
+    NewLog,      // the module records one more log just before it replies, as when an event happens
     Raise,       // the call raises a ProviderError outright
 };
 

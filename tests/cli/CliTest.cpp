@@ -17,6 +17,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <set>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,7 +43,7 @@ struct Ran {
 // Runs the extractor to its end, its standard input empty. With terminal, standard input and error are a
 // pseudo-terminal (input is typed there; what it shows comes back in err) and standard output stays a pipe.
 Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, const std::string& input,
-                 bool terminal) {
+                 bool terminal, bool closedStdout = false) {
     int out[2], err[2];
     if (::pipe(out) != 0 ||
         (terminal ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) : ::pipe(err)) != 0)
@@ -61,6 +63,8 @@ Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, co
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         ::closefrom(3);
+        if (closedStdout)
+            ::close(STDOUT_FILENO);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -115,28 +119,31 @@ std::string windowReport(const std::string& scenarioFile) {
 
 class Extractor : public ::testing::Test {
 protected:
-    Ran run(std::vector<std::string> args, const std::string& input = "", bool terminal = false) {
+    Ran run(std::vector<std::string> args, const std::string& input = "", bool terminal = false,
+            bool closedStdout = false) {
         std::vector<std::string> env{"HOME=" + home.str(), "XDG_CONFIG_HOME=" + home.str() + "/.config",
                                      "LC_ALL=C.UTF-8"};
         if (const char* tz = std::getenv("TZ"))
             env.push_back(std::string("TZ=") + tz);
-        return runExtractor(std::move(args), std::move(env), input, terminal);
+        return runExtractor(std::move(args), std::move(env), input, terminal, closedStdout);
     }
 
-    // A copy of an example scenario with a fault added, in the temporary home.
-    std::string withFault(const std::string& name, const Json& fault) {
+    // A copy of an example scenario with faults added, in the temporary home.
+    std::string withFaults(const std::string& name, const Json& faults) {
         Json document = Json::parse(readFile(scenario(name)));
-        document["faults"].push_back(fault);
+        for (const Json& fault : faults)
+            document["faults"].push_back(fault);
         const std::string path = home.str() + "/" + name + std::to_string(++files_) + ".json";
         writeFile(path, document.dump());
         return path;
     }
 
     // A clear command that arrives raises error 77, so a run that must not clear proves it sent none.
-    std::string clearRaises(const std::string& name) {
-        return withFault(name, {{"command", "W"},
-                                {"kind", "raise"},
-                                {"error", {{"number", 77}, {"description", "clear was sent"}}}});
+    std::string clearRaises(const std::string& name, Json faults = Json::array()) {
+        faults.push_back({{"command", "W"},
+                          {"kind", "raise"},
+                          {"error", {{"number", 77}, {"description", "clear was sent"}}}});
+        return withFaults(name, faults);
     }
 
     TempDir home;
@@ -145,7 +152,12 @@ protected:
 
 TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     writeFile(home.path() / "bad.json", R"({"modules": [{"id": 12}]})");
+    writeFile(home.path() / "fraction.json", R"({"modules": [{"id": "1A2B3C", "count_text": "2.5"}]})");
+    const std::string device = home.str() + "/null"; // as root (CI is), a device node to write into
+    const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     const std::string demoClearRaises = clearRaises("demo"), badCrcClearRaises = clearRaises("bad-crc");
+    const Json cutOnce = {{"command", "T"}, {"kind", "wrong_length"}, {"start", 1}, {"count", 1}};
+    const Json newLogBeforeClear = {{"command", "T"}, {"kind", "new_log"}, {"start", 2}, {"count", 1}};
     const std::string saved = home.str() + "/Documents/Log"; // the start of stdout: the saved report's path
     const struct {
         std::vector<std::string> args;
@@ -153,30 +165,32 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         std::string message, out; // a part of stderr ("": none at all), the start of stdout ("": nothing)
     } cases[] = {
         {{"--id", "1A2B3C", "-q"}, 0, "", saved},
-        {{"--pair", "-q", "--scenario", scenario("bad-crc")}, 0, "Warning: 3 of 6 logs are flagged", saved},
         {{"--id", "1A2B3C", "--clear", "--yes"}, 0, "Cleared all logs of module 1A2B3C.", saved},
         {{"--id", "123456789"}, 2, "at most 8 hexadecimal digits", ""},
+        {{"--id="}, 2, "--id needs the module's ID in hexadecimal digits", ""},
+        {{"--id", ""}, 2, "--id: \"\" is no module ID", ""},
+        {{"--id", "-5"}, 2, "--id: \"-5\" is no module ID", ""},
         {{"--id", "1", "--scenario", home.str() + "/bad.json"}, 2, "bad.json: /modules/0/id: ", ""},
         {{"--id", "1A2B3C", "--scenario", scenario("no-base-station")},
          3,
          "Warning: Base station not detected! Connect base station and restart program.",
          ""},
         {{"--id", "1A2B3C", "--scenario",
-          withFault("demo", {{"command", "U"},
-                             {"kind", "raise"},
-                             {"start", 4},
-                             {"error", {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}}}})},
+          withFaults("demo", {{{"command", "U"},
+                               {"kind", "raise"},
+                               {"start", 4},
+                               {"error", {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}}}}})},
          3,
-         "Error 42: Radio gone now?[31m\n",
+         "z83-extract: Error 42: Radio gone now?[31m\n",
+         ""},
+        {{"--id", "1A2B3C", "--scenario", withFaults("demo", {{{"command", "T"}, {"kind", "status"}}})},
+         3,
+         "Error: Cannot read LogData!! Try again.",
          ""},
         {{"--id", "1A2B3C", "--scenario", badCrcClearRaises, "--clear", "--yes", "--force"},
          3,
          "Error 77: clear was sent",
          saved},
-        {{"--id", "1A2B3C", "--scenario", withFault("demo", {{"command", "T"}, {"kind", "status"}})},
-         3,
-         "Error: Cannot read LogData!! Try again.",
-         ""},
         {{"--id", "999999"}, 4, "Error: Cannot read Model! Try again.\n", ""},
         {{"--pair", "--scenario", scenario("unsupported-model")},
          4,
@@ -186,13 +200,17 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
          5,
          "No Logs: The handheld does not contain any logs!",
          ""},
+        {{"--id", "1A2B3C", "--scenario", home.str() + "/fraction.json"},
+         5,
+         "Error: The handheld reports an impossible number of logs: \"2.5\"",
+         ""},
         {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o",
           home.str() + "/no/r.csv"},
          6,
          "Report Not Saved: The report could not be saved as " + home.str() + "/no/r.csv",
          ""},
         {{"--id", "1A2B3C", "--clear", "--yes", "--scenario",
-          withFault("demo", {{"command", "W"}, {"kind", "status"}})},
+          withFaults("demo", {{{"command", "W"}, {"kind", "status"}}})},
          7,
          "Error: Cannot write ClearLog Try again.",
          saved},
@@ -208,6 +226,21 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
          8,
          "Clear refused: the report went to standard output",
          "Log Number,"},
+        {{"--id", "1A2B3C", "--scenario", clearRaises("demo", {cutOnce}), "--clear", "--yes"},
+         8,
+         "Clear refused: the module now reports 25 logs, but the report holds 2; extract again.",
+         saved},
+        {{"--id", "1A2B3C", "--scenario", clearRaises("demo", {newLogBeforeClear}), "--clear", "--yes"},
+         8,
+         "Clear refused: the module now reports 26 logs, but the report holds 25; extract again.",
+         saved},
+        {{"--pair", "-q", "--scenario", scenario("bad-crc")}, 9, "Warning: 3 of 6 logs are flagged", saved},
+        {{"--id", "1A2B3C", "--clear", "--yes", "--scenario",
+          withFaults("demo", {{{"operation", "CloseUSB"}, {"kind", "raise"}}})},
+         10,
+         "The report is saved and the module's logs are cleared, but closing the link to the base station "
+         "failed.",
+         saved},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -218,13 +251,25 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         EXPECT_TRUE(contains(c.message, "Error 77") || !contains(ran.err, "Error 77")) << "a clear was sent";
         EXPECT_FALSE(contains(ran.err, "\r")) << "progress belongs on a terminal only";
     }
+    if (haveDevice) {
+        const auto ran =
+            run({"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o", device});
+        EXPECT_EQ(ran.exitCode, 8) << ran.err;
+        EXPECT_TRUE(contains(ran.err, "Clear refused: the report went to " + device)) << ran.err;
+        struct stat st;
+        EXPECT_TRUE(::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << "the device was replaced";
+    }
+    const auto unprinted = run({"--id", "1A2B3C", "-q"}, "", false, true);
+    EXPECT_EQ(unprinted.exitCode, 0);
+    EXPECT_TRUE(contains(unprinted.err, "but its path could not be written to standard output"))
+        << unprinted.err;
 }
 
 TEST_F(Extractor, ReportOnStandardOutputIsTheWindowsFile) {
     for (const std::string name : {"demo", "bad-crc", "flaky-radio"}) {
         SCOPED_TRACE(name);
         const auto csv = run({"--id", "1A2B3C", "--scenario", scenario(name), "-o", "-"});
-        EXPECT_EQ(csv.exitCode, 0) << csv.err;
+        EXPECT_EQ(csv.exitCode, name == "bad-crc" ? 9 : 0) << csv.err;
         EXPECT_EQ(csv.out, windowReport(scenario(name)));
     }
 }
@@ -234,14 +279,15 @@ TEST_F(Extractor, ReportOnStandardOutputIsTheWindowsFile) {
 TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
     writeFile(home.path() / "two.json", R"({"modules": [{"id": "1A2B3C", "logs": [
         {"start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07", "peak_value": 0.3333333, "flags": 2},
-        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255}]}]})");
+        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255},
+        {"start": "2000-01-01T00:00:00", "peak_value": 3.4028235e38}]}]})");
     const auto ran =
         run({"--id", "1a2b3c", "--scenario", home.str() + "/two.json", "-o", "-", "--format", "json"});
-    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(ran.exitCode, 9) << ran.err; // the second log is flagged
     EXPECT_EQ(ran.out, R"({
   "module_id": "1A2B3C",
   "model": "Z83-PM-VX",
-  "count": "2",
+  "count": "3",
   "logs": [
     {
       "log_number": 1,
@@ -260,6 +306,15 @@ TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
       "peak_value": -1e+23,
       "overload": true,
       "status": "Incorrect Log Number!"
+    },
+    {
+      "log_number": 3,
+      "start": "2000-01-01T00:00:00",
+      "peak": "2000-01-01T00:00:00",
+      "end": "2000-01-01T00:00:00",
+      "peak_value": 3.4028235e+38,
+      "overload": false,
+      "status": ""
     }
   ]
 }
@@ -310,10 +365,7 @@ TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
     EXPECT_TRUE(contains(quiet.err, question) && !contains(quiet.err, "log 25 of 25")) << quiet.err;
 }
 
-TEST(Options, ReadTheModuleIdAndRefuseWhatCannotWork) {
-    // Leading zeros do not count, eight digits reach the negative IDs, reading stops at a non-digit.
-    for (const auto& [typed, id] : {std::pair{"00001A2B3C", 0x1A2B3C}, {"FFFFFFFF", -1}, {"12G4", 0x12}})
-        EXPECT_EQ(cli::parseOptions({"--id", typed}).moduleId, id) << typed;
+TEST(Options, RefuseWhatCannotWork) {
     const std::pair<std::vector<std::string>, std::string> refused[] = {
         {{"--id", "100000000"},
          R"(--id: "100000000" is too long: a module ID has at most 8 hexadecimal digits)"},

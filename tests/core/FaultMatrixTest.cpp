@@ -40,13 +40,16 @@ const std::map<std::string, std::string> kStatusMessages = {
 
 // Every text the program may show, by its beginning.
 bool known(const std::string& text) {
-    static const std::vector<std::string> starts = {"Cannot read back log data - incorrect length!",
-                                                    "The handheld does not contain any logs!",
-                                                    "Are you sure that you want to delete all logs?",
-                                                    "The paired module is a ",
-                                                    "The handheld reports an impossible number of logs: \"",
-                                                    "Error 5:\r\n",
-                                                    kReminderStart};
+    static const std::vector<std::string> starts = {
+        "Cannot read back log data - incorrect length!",
+        "The handheld does not contain any logs!",
+        "Are you sure that you want to delete all logs?",
+        "The paired module is a ",
+        "The handheld reports an impossible number of logs: \"",
+        "The handheld reports ",
+        "The number of logs on the handheld could not be read to compare",
+        "Error 5:\r\n",
+        kReminderStart};
     for (const auto& start : starts)
         if (text.rfind(start, 0) == 0)
             return true;
@@ -71,7 +74,7 @@ struct World {
         scenario.pairDelaySeconds = 0;
         station = std::make_unique<sim::SimulatedBaseStation>(scenario);
         desktop.documents = documents.str();
-        desktop.id = "1A2B3C";
+        desktop.settings["Settings/ID"] = "1A2B3C"; // what loading puts into the ID box
         desktop.answers.assign(8, MessageAnswer::Yes);
     }
     std::size_t logsLeft() const { return station->module(kModule)->records.size(); }
@@ -196,6 +199,10 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                     }
                     if (action.name != "clear") {
                         EXPECT_EQ(w.logsLeft(), logsBefore) << "logs erased without a confirmed Clear Log";
+                    } else if (w.logsLeft() < logsBefore) {
+                        EXPECT_EQ(std::count(w.desktop.clipboard.begin(), w.desktop.clipboard.end(), '\n'),
+                                  std::ptrdiff_t(logsBefore))
+                            << "logs erased that the last report does not hold";
                     }
                     if (action.endsWithDefaultPointer && !w.ended) {
                         EXPECT_FALSE(w.desktop.busy) << "the busy pointer outlived the action";

@@ -8,8 +8,9 @@ using namespace z83::test;
 
 namespace {
 
-struct Identify : ::testing::Test, ScriptedSession {
-    Identify() {
+// A module that answers as a supported one with one log.
+struct OneLogModule : ScriptedSession {
+    OneLogModule() {
         provider->fallback['3'] = {0, "Z83-PM-VX"};
         provider->fallback['T'] = {0, "1"};
         provider->fallback['U'] = {0, recordReply(1)};
@@ -22,6 +23,8 @@ struct Identify : ::testing::Test, ScriptedSession {
         return ids;
     }
 };
+
+struct Identify : ::testing::Test, OneLogModule {};
 
 } // namespace
 
@@ -140,4 +143,37 @@ TEST_F(Identify, ClearLogGoesToTheLastIdentifiedModuleOnlyAfterYes) {
     EXPECT_EQ(desktop.messages[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(desktop.messages[3].text, "Cannot write ClearLog\r\nTry again.");
     EXPECT_TRUE(desktop.clearEnabled);
+}
+
+// Before its question, Clear Log reads the count again: only the count of the last report lets it go on.
+TEST_F(Identify, ClearLogAsksOnlyWhileTheModuleHoldsExactlyTheReportedLogs) {
+    const struct {
+        ScriptedProvider::Reply count;
+        std::string shown; // the start of the box instead of the question, "" for the question
+    } cases[] = {
+        {{0, "1"}, ""},
+        {{0, "2"}, "The handheld reports 2 logs, but the last report holds 1."},
+        {{0, "1.5"}, "The handheld reports \"1.5\" logs, but the last report holds 1."},
+        {{0, "0"}, "The handheld does not contain any logs!"},
+        {{3, ""}, "Cannot read LogData!!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count.text);
+        OneLogModule fresh;
+        fresh.desktop.id = "1A2B3C";
+        fresh.session.IKnow(); // a report of one log
+        fresh.desktop.messages.clear();
+        fresh.desktop.answers = {MessageAnswer::Yes};
+        fresh.provider->script('T', {c.count});
+        fresh.session.ClearLog();
+        ASSERT_FALSE(fresh.desktop.messages.empty());
+        if (c.shown.empty()) {
+            EXPECT_EQ(fresh.desktop.messages[0].title, "Clear All Logs");
+            EXPECT_EQ(fresh.idsOf('W'), std::vector<std::int32_t>{0x1A2B3C});
+        } else {
+            EXPECT_EQ(fresh.desktop.messages[0].text.substr(0, c.shown.size()), c.shown);
+            EXPECT_NE(fresh.desktop.messages.back().title, "Clear All Logs") << "no question";
+            EXPECT_TRUE(fresh.idsOf('W').empty()) << "nothing is written to the module";
+        }
+    }
 }

@@ -3,10 +3,13 @@
 #include "FailingFileSystem.h"
 #include "FakeDesktop.h"
 #include "TempDir.h"
+#include "UserFolders.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <thread>
@@ -95,4 +98,32 @@ TEST(ReportFile, ChosenPathsAreReplacedSafelyOrWrittenInto) {
     EXPECT_NE(folder.error.find("is a folder"), std::string::npos);
     for (const auto& name : dir.names())
         EXPECT_NE(name.front(), '~') << "temporary file left: " << name;
+}
+
+// Reports never go to the file-system root: without HOME the home folder comes from the user database,
+// and the desktop's documents setting counts only as that format allows.
+TEST(UserFolders, HomeFromTheUserDatabaseAndDocumentsAsTheDesktopNamesThem) {
+    const std::pair<std::string, std::string> settings[] = {
+        {"XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n", "/home/u/Docs"},
+        {"  XDG_DOCUMENTS_DIR = \"/srv/reports/\"", "/srv/reports"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Logs\\\" \\\\ here\"", "/home/u/My \"Logs\" \\ here"},
+        {"XDG_DOCUMENTS_DIR=\"Documents\"", ""}, // relative: ignored
+        {"XDG_DOCUMENTS_DIR=$HOME/Docs", ""},    // unquoted: ignored
+        {"XDG_DOCUMENTS_DIR=\"$HOME/A\"\r\n# XDG_DOCUMENTS_DIR=\"/x\"\nXDG_DOCUMENTS_DIR=\"$HOME/B\"",
+         "/home/u/B"},
+        {"XDG_DOWNLOAD_DIR=\"$HOME/Down\"", ""},
+    };
+    for (const auto& [text, folder] : settings)
+        EXPECT_EQ(documentsFolderFromUserDirs(text, "/home/u"), folder) << text;
+
+    const char* home = std::getenv("HOME");
+    const std::string saved = home ? home : "";
+    ::unsetenv("HOME");
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
+    EXPECT_EQ(documentsFolder().rfind(user->pw_dir, 0), 0u);
+    ::setenv("HOME", saved.c_str(), 1);
 }

@@ -396,6 +396,28 @@ private slots:
         QVERIFY(station()->module(kDemoModule)->records.empty());
     }
 
+    // Clear Log reads the count again before its question: a count that lost a digit during the
+    // extraction, or a log recorded since, stops it with both numbers, and nothing reaches the module.
+    void clearLogRechecksTheCount() {
+        const std::pair<sim::Fault, QString> cases[] = {
+            {{"T", sim::FaultKind::WrongLength, 1, 1},
+             "The handheld reports 25 logs, but the last report holds 2."},
+            {{"T", sim::FaultKind::NewLog, 2, 1},
+             "The handheld reports 26 logs, but the last report holds 25."},
+        };
+        for (const auto& [fault, shown] : cases) {
+            init();
+            start([fault](sim::Scenario& s) { s.faults.push_back(fault); });
+            extractTyped(QStringLiteral("1A2B3C"));
+            seen.clear();
+            QTest::mouseClick(find("cbClear"), Qt::LeftButton);
+            QCOMPARE(seen.size(), 1);
+            QVERIFY2(seen[0].startsWith("Critical \"Logs Not Cleared\": " + shown), qPrintable(seen[0]));
+            QCOMPARE(callCount("WriteCommand", 'W'), 0);
+            QVERIFY(station()->module(kDemoModule)->records.size() >= 25);
+        }
+    }
+
     void unsupportedModelShownAsPlainText() {
         start([](sim::Scenario& s) { s.modules.push_back({0x77, "<b>Z83</b> &amp; <i>pm</i>", {}, {}}); });
         extractTyped(QStringLiteral("77"));

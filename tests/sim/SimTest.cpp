@@ -110,6 +110,7 @@ TEST(StationFaults, EachKindHitsItsWindowOfReads) {
         {{"U", FaultKind::NulPadding, 1, 1}, {"1 padded", "2", "3", "status 5"}}, // delivered: moves on
         {{"U", FaultKind::BadCrc, 2, 1}, {"1", "2 bad crc", "3", "status 5"}},
         {{"U", FaultKind::SkipRecord, 1, 1}, {"2", "3", "status 5", "status 5"}},
+        {{"U", FaultKind::NewLog, 3, 1}, {"1", "2", "3", "other"}}, // log 4 appears before the third read
     };
     for (const auto& [fault, expected] : cases) {
         SimulatedBaseStation sim(twoModules({fault}));
@@ -172,7 +173,7 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
          R"(/faults/0/kind: unknown fault kind "wrong-length" (expected one of status, wrong_length, )"},
         {R"({"faults":[{"command":"T","kind":"bad_crc"}]})",
          R"(/faults/0/kind: a "bad_crc" fault cannot hit command "T" (it takes status, wrong_length, )"
-         R"(nul_padding, only_nuls, huge_reply, raise))"},
+         R"(nul_padding, only_nuls, huge_reply, new_log, raise))"},
         {R"({"pairing":{"module":"ABCDEF"}})",
          R"(/pairing/module: no module in /modules has the ID "ABCDEF")"},
         {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace z83 {
+
+// How much of a text from the module or the component a message shows: enough to recognise it, little
+// enough that a box stays narrower than the screen and a console line stays readable.
+inline constexpr std::size_t kShownDeviceChars = 160;
+
+// The text as a message shows it: at most maxChars characters, then "..." when it was longer. Never cuts a
+// UTF-8 character in half.
+std::string shownDeviceText(std::string_view text, std::size_t maxChars = kShownDeviceChars);
+
+} // namespace z83
