@@ -6,6 +6,7 @@
 #include "QtDesktop.h"
 #include "RoundedPanel.h"
 #include "Twips.h"
+#include "WindowFrame.h"
 #include "XTab.h"
 
 #include <QCloseEvent>
@@ -60,6 +61,9 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     // A fixed dialog frame with a close button only; a tool window gets no taskbar button.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
+    // The classic dialog fonts, where this system lacks them, as Windows stands in for them.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
     // The stand-in for the classic dialog font, used by every control that sets none of its own.
     setFont(toQFont(layout::kDefaultFont));
     setColour(this, QPalette::Window, layout::kWindowBackground);
@@ -176,6 +180,7 @@ std::optional<int> MainFrm::start() {
     switch (result) {
     case Session::LoadResult::Running:
         centreOnScreen();
+        showCloseButtonOnly(*this);
         show();
         return std::nullopt;
     case Session::LoadResult::CloseAndEnd:

@@ -1,6 +1,7 @@
 #include "QtDesktop.h"
 
 #include "UserFolders.h"
+#include "WindowFrame.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStringDecoder>
 #include <QUrl>
@@ -60,8 +62,59 @@ QString messageText(const std::string& text) {
     }
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QChar('\r'), QChar('\n'));
-    return shown;
+    // A label breaks lines only between words; a long run without blanks (a module's reply can be one)
+    // gets invisible break opportunities so the box stays narrower than the screen.
+    constexpr int kLongestRun = 60;
+    QString broken;
+    broken.reserve(shown.size());
+    int run = 0;
+    for (const QChar c : shown) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestRun) {
+            broken += QChar(0x200B); // zero width space
+            run = 1;
+        }
+        broken += c;
+    }
+    return broken;
 }
+
+// A message box centred on the window, or on the screen while the window is not shown yet (start-up), with
+// plain push buttons and a close button only in its frame.
+class MessageBox : public QMessageBox {
+public:
+    explicit MessageBox(QWidget& window) : QMessageBox(&window), window_(window) {
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event); // settles the box's size
+        for (QAbstractButton* button : buttons())
+            button->setIcon(QIcon());
+        // The box's own frame is not known before it is first shown; it is the window's, as the same window
+        // manager draws both. Before the window is shown it is not known at all, and the box lands lower by
+        // half its title bar.
+        QRect anchor;
+        QMargins frame;
+        if (window_.isVisible()) {
+            anchor = window_.frameGeometry();
+            const QRect client = window_.geometry();
+            frame = {client.left() - anchor.left(), client.top() - anchor.top(),
+                     anchor.right() - client.right(), anchor.bottom() - client.bottom()};
+        } else if (const QScreen* screen =
+                       window_.screen() ? window_.screen() : QGuiApplication::primaryScreen()) {
+            anchor = screen->availableGeometry();
+        }
+        QRect placed(QPoint(), size().grownBy(frame));
+        placed.moveCenter(anchor.center());
+        setGeometry(placed.marginsRemoved(frame)); // the client area, inside the frame
+    }
+
+private:
+    QWidget& window_;
+};
 
 // The remembered values live in the per-user store under the executable's name.
 QSettings userSettings() {
@@ -76,7 +129,7 @@ QtDesktop::QtDesktop(QWidget& window, QLabel& status, QAbstractButton& clearLog,
 
 MessageAnswer QtDesktop::showMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                      MessageButtons buttons) {
-    QMessageBox box(&window_);
+    MessageBox box(window_);
     box.setIcon(boxIcon(icon));
     box.setWindowTitle(toQString(title));
     // Texts can carry what a module sent; they must never be read as markup.
@@ -89,6 +142,7 @@ MessageAnswer QtDesktop::showMessage(const std::string& text, const std::string&
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
     }
+    showCloseButtonOnly(box);
     box.exec();
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;

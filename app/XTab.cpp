@@ -9,7 +9,33 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace z83::app {
+
+namespace {
+
+// WCAG relative luminance and contrast ratio.
+double luminance(const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Some styles' greyed text is meant for a window's background and all but vanishes on the strip's light
+// edge; it is darkened just enough to be read, as the classic system colours are.
+QColor legibleOn(QColor text, const QColor& background) {
+    for (int step = 0; step < 20 && contrast(text, background) < 3.0; ++step)
+        text = text.darker(110);
+    return text;
+}
+
+} // namespace
 
 XTab::XTab(const layout::TabStripLook& look, QWidget* parent)
     : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
@@ -65,7 +91,7 @@ void XTab::paintEvent(QPaintEvent* /*event*/) {
     const QColor activeBack = toQColor(look_.activeBack, palette()),
                  inactiveBack = toQColor(look_.inactiveBack, palette());
     const QColor activeText = toQColor(look_.activeFore, palette()),
-                 inactiveText = toQColor(look_.inactiveFore, palette());
+                 inactiveText = legibleOn(toQColor(look_.inactiveFore, palette()), inactiveBack);
     const QColor edge = toQColor(look_.outerBorder, palette());
     const int top = captionHeight();
     const QRect page(0, top - 1, width(), height() - top + 1);

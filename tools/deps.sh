@@ -5,7 +5,7 @@ set -euo pipefail
 run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev
               libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
 bench_packages=("${run_packages[@]}" time)
-test_packages=("${run_packages[@]}" xvfb xauth xdotool python3 clang libclang-rt-14-dev clang-tidy cppcheck)
+test_packages=("${run_packages[@]}" xvfb xauth xdotool x11-utils openbox imagemagick python3 clang libclang-rt-14-dev clang-tidy cppcheck)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;

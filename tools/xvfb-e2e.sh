@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Drives the window program like a user, under a virtual X server: type the demo module's ID, press
-# Extract, dismiss the reminder, check the report in the documents folder, close the window.
+# Drives the window program like a user, under a virtual X server with a window manager (openbox): type
+# the demo module's ID, press Extract, dismiss the reminder, check the report in the documents folder,
+# close the window. On the way it checks what only a window manager shows: a close button alone on the
+# window and its boxes, boxes centred on the window (or on the screen at start-up), and a box that stays
+# on the screen when the module sends a model text of a million characters.
 # Usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]   (DIR receives window.png and reminder.png)
-# Needs xvfb-run, xdotool and python3 (to ask the window to close as a window manager would);
-# import (ImageMagick) only for screenshots. Exits non-zero on any failure.
+# Needs xvfb-run, openbox, xdotool, xprop and python3 (to ask the window to close as a window manager
+# would); import (ImageMagick) only for screenshots. Exits non-zero on any failure.
 set -euo pipefail
 
 program=${1:?usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]}
@@ -22,6 +25,7 @@ fi
 say() { echo "xvfb-e2e: $*"; }
 fail() {
     echo "xvfb-e2e: FAIL: $*" >&2
+    [[ -n $shots ]] && import -window root "$shots/failure.png" 2>/dev/null
     [[ -f $work/program.log ]] && sed 's/^/  program: /' "$work/program.log" >&2
     exit 1
 }
@@ -85,12 +89,91 @@ PY
 
 find_window() { timeout "$2" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 
+# The window manager, so that frames, buttons and placement are the ones a desktop gives.
+openbox >/dev/null 2>&1 &
+for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+
+# x y width height of a window's frame, from xdotool (the client area) and the frame extents.
+frame_of() {
+    local x y w h l r t b
+    eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/\1=/p')"
+    read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    echo "$((X - l)) $((Y - t)) $((WIDTH + l + r)) $((HEIGHT + t + b))"
+}
+
+# The window shows a close button and neither minimise nor maximise.
+expect_close_only() {
+    local actions
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
+    [[ $actions == *_NET_WM_ACTION_CLOSE* ]] || fail "$2 has no close button: $actions"
+    [[ $actions != *MINIMIZE* && $actions != *MAXIMIZE* ]] || fail "$2 can be minimised or maximised: $actions"
+}
+
+# The window's frame is centred on the area "x y width height", within a few pixels; with "unframed" as $4
+# (placed before any frame of the window manager was known) within half its title bar.
+expect_centred() {
+    local bx by bw bh ax ay aw ah top slack=2
+    read -r bx by bw bh < <(frame_of "$1")
+    read -r ax ay aw ah <<<"$2"
+    if [[ ${4:-} == unframed ]]; then
+        read -r _ _ top _ < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+        slack=$((top / 2 + 2))
+    fi
+    local dx=$(((bx + bw / 2) - (ax + aw / 2))) dy=$(((by + bh / 2) - (ay + ah / 2)))
+    ((dx * dx <= slack * slack && dy * dy <= slack * slack)) ||
+        fail "$3 at $bx,$by ${bw}x$bh is not centred on $2 (off by $dx,$dy)"
+}
+
+screen=$(xdotool getdisplaygeometry)
+screen_area="0 0 $screen"
+
+# Start-up on a station without a base station: its box is centred on the screen, with a close button only.
+printf '{ "base_station": { "present": false } }' >"$work/no-base.json"
+"$program" --scenario "$work/no-base.json" >"$work/program.log" 2>&1 &
+pid=$!
+box=$(find_window 'Warning' 20) || true
+[[ -n $box ]] || fail "the start-up box did not appear"
+sleep 0.3
+expect_close_only "$box" "the start-up box"
+expect_centred "$box" "$screen_area" "the start-up box" unframed
+xdotool windowfocus --sync "$box" key Return
+wait "$pid" || true
+pid=
+say "start-up box centred on the screen with a close button only"
+
+# A model text of a million characters: the box shortens it and stays within the screen.
+printf '{ "modules": [ { "id": "1A2B3C" } ], "faults": [ { "command": "3", "kind": "huge_reply" } ] }' >"$work/huge-model.json"
+"$program" --scenario "$work/huge-model.json" >"$work/program.log" 2>&1 &
+pid=$!
+window=$(find_window 'Tarnwell Z83-PM-VX Log Extraction' 20) || true
+[[ -n $window ]] || fail "the main window did not appear"
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 98 252 click 1 key --clearmodifiers ctrl+a type 1A2B3C
+xdotool mousemove --window "$window" 546 324 click 1
+box=$(find_window 'Warning' 30) || true
+[[ -n $box ]] || fail "the unsupported-model box did not appear"
+sleep 0.3
+read -r _ _ bw _ < <(frame_of "$box")
+((bw <= ${screen% *})) || fail "the unsupported-model box is ${bw} pixels wide, wider than the screen"
+[[ -n $shots ]] && import -window "$box" "$shots/long-model.png"
+xdotool windowfocus --sync "$box" key Return
+close_window "$window"
+wait "$pid" || true
+pid=
+say "a million-character model gives a box ${bw} pixels wide"
+
 "$program" >"$work/program.log" 2>&1 &
 pid=$!
 
 window=$(find_window 'Tarnwell Z83-PM-VX Log Extraction' 20) || true
 [[ -n $window ]] || fail "the main window did not appear"
 say "main window $window is up"
+sleep 0.3
+expect_close_only "$window" "the main window"
+expect_centred "$window" "$screen_area" "the main window" unframed
 xdotool windowfocus --sync "$window"
 
 # Places at 96 dpi: the ID box and the Extract button of the first tab.
@@ -103,6 +186,9 @@ say "typed 1A2B3C and pressed Extract"
 reminder=$(find_window 'Remember To Clear Log Data' 30) || true
 [[ -n $reminder ]] || fail "the reminder did not appear"
 sleep 0.5
+expect_close_only "$reminder" "the reminder"
+expect_centred "$reminder" "$(frame_of "$window")" "the reminder"
+say "the reminder is centred on the window with a close button only"
 [[ -n $shots ]] && import -window "$reminder" "$shots/reminder.png"
 xdotool windowfocus --sync "$reminder"
 xdotool key Return

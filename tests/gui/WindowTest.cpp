@@ -117,6 +117,11 @@ private:
             note += QStringLiteral(" (markup)");
         if (QGuiApplication::overrideCursor() != nullptr)
             note += QStringLiteral(" (busy pointer)");
+        if (box->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+            note += QStringLiteral(" (minimise or maximise button)");
+        for (const QAbstractButton* button : box->buttons())
+            if (!button->icon().isNull())
+                note += QStringLiteral(" (icon on %1)").arg(button->text());
         seen << note;
         QAbstractButton* button = box->button(answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst());
         QTest::mouseClick(button ? button : box->buttons().value(0), Qt::LeftButton);
