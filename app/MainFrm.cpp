@@ -1,6 +1,5 @@
 #include "MainFrm.h"
 
-#include "Banner.h"
 #include "ExitStatus.h"
 #include "LayoutStyle.h"
 #include "QtDesktop.h"
@@ -104,7 +103,7 @@ void MainFrm::createControls() {
         case layout::Kind::Image: {
             auto* image = new QLabel(parent);
             image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            image->setPixmap(QPixmap::fromImage(drawBanner()));
+            image->setPixmap(QPixmap(QStringLiteral(":/Banner.bmp")));
             widget = image;
             break;
         }

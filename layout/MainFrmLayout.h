@@ -69,7 +69,7 @@ struct Control {
 inline constexpr std::string_view kCaption = "Tarnwell Z83-PM-VX Log Extraction";
 inline constexpr int kClientWidth = 9450, kClientHeight = 6135; // twips
 inline constexpr Colour kWindowBackground = fixed(255, 255, 255);
-// The banner picture's natural size in pixels.
+// The banner picture (Banner.bmp beside this file, 24-bit colour) is shown at its natural size in pixels.
 inline constexpr int kBannerWidth = 509, kBannerHeight = 71;
 
 inline constexpr Colour kBlack = fixed(0, 0, 0), kGrey = fixed(128, 128, 128), kDarkGrey = fixed(64, 64, 64);

@@ -208,6 +208,7 @@ private slots:
             QCOMPARE(name + (control->isVisible() ? " shown" : " hidden"),
                      name + (design.tab == 1 ? " hidden" : " shown"));
         }
+        QCOMPARE(find<QLabel>("Image1")->pixmap().size(), QSize(layout::kBannerWidth, layout::kBannerHeight));
         QCOMPARE(find<QLabel>("Label7")->text(), QStringLiteral("v1.3"));
         QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("0"));
     }
