@@ -21,7 +21,7 @@ struct Collection {
         Collected,       // entries hold one entry per log number
         CountUnreadable, // the count read failed; its message has been shown
         NoLogs,          // the count was 0 or no number; "No Logs" has been shown
-        ImpossibleCount, // more logs than log numbers exist; an error box has been shown
+        ImpossibleCount, // not a whole number of logs a module can hold; an error box has been shown
     };
     Outcome outcome = Outcome::CountUnreadable;
     std::string countText;
