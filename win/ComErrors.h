@@ -2,8 +2,9 @@
 
 #include "DataProvider.h"
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,9 @@
 
 #include "DataProvider.h"
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 namespace z83::win {
 

@@ -3,8 +3,9 @@
 #include "SimulatedBaseStation.h"
 #include "StationSettings.h"
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <memory>
 #include <string>
