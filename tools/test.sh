@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the CI build (warnings are errors), the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, each fuzz target for a bounded time, and the static analysers.
+# and UndefinedBehaviorSanitizer, each fuzz target for a bounded time, the static analysers, and the
+# Windows programs cross-built and tested under Wine.
 # Exits non-zero when anything fails. Set Z83_FUZZ_SECONDS to change the fuzzing time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,5 +32,8 @@ unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
 step "Static analysis"
 tools/static-analysis.sh
+
+step "Windows: cross build, tests under Wine, the extractor end to end"
+tools/windows.sh
 
 step "All tests passed"
