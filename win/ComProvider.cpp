@@ -155,7 +155,7 @@ std::string operationText(Operation operation) {
 
 // What came back, converted to the type the program holds it in; the component's fault when it does not
 // convert (a status out of 16-bit range, text where a number belongs).
-void convert(VARIANT& value, VARTYPE type, Variant& into, Operation operation, const std::string& what) {
+void convert(VARIANT& value, VARTYPE type, Variant& into, Operation operation, const char* what) {
     if (HRESULT hr = ::VariantChangeType(&into.v, &value, 0, type); FAILED(hr))
         throw ProviderError(automationErrorNumber(hr), operationText(operation) + ": " + what +
                                                            " came back as " + variantTypeName(V_VT(&value)) +
@@ -385,8 +385,7 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
     // The by-reference arguments come back in the contract's types.
     i = 0;
     for (const Argument& argument : arguments) {
-        const std::string what =
-            "argument " + std::to_string(i + 1) + " (" + contract.arguments[i].name + ")";
+        const char* what = contract.arguments[i].name;
         Variant back;
         switch (contract.arguments[i].pass) {
         case Pass::Value:

@@ -57,22 +57,20 @@ std::wstring typeName(VARTYPE type) {
 }
 
 // An argument as it arrived, for the tests: its type and its value; text in quotes with NULs as \0.
-std::wstring describe(VARIANT& argument) {
-    std::wstring text = typeName(V_VT(&argument));
-    if (V_VT(&argument) == (VT_BYREF | VT_VARIANT))
-        return text + L"(" + describe(*V_VARIANTREF(&argument)) + L")";
-    Variant value;
-    if (FAILED(::VariantCopyInd(&value.v, &argument)))
-        return text;
-    if (V_VT(&value.v) == VT_BSTR) {
+std::wstring describe(VARTYPE type, VARIANT& value) {
+    std::wstring text = typeName(type);
+    if (type == (VT_BYREF | VT_VARIANT))
+        return text + L"(" + describe(V_VT(&value), value) + L")";
+    if (V_VT(&value) == VT_BSTR) {
         text += L" \"";
-        const BSTR bstr = V_BSTR(&value.v);
+        const BSTR bstr = V_BSTR(&value);
         for (UINT i = 0; i < ::SysStringLen(bstr); ++i)
             text += bstr[i] == L'\0' ? std::wstring(L"\\0") : std::wstring(1, bstr[i]);
         return text + L"\"";
     }
-    if (SUCCEEDED(::VariantChangeType(&value.v, &value.v, 0, VT_BSTR)))
-        text += L" " + std::wstring(V_BSTR(&value.v), ::SysStringLen(V_BSTR(&value.v)));
+    Variant shown;
+    if (SUCCEEDED(::VariantChangeType(&shown.v, &value, 0, VT_BSTR)))
+        text += L" " + std::wstring(V_BSTR(&shown.v), ::SysStringLen(V_BSTR(&shown.v)));
     return text;
 }
 
@@ -152,17 +150,19 @@ Station::Station(HMODULE module) : settings_(readStationSettings()) {
     } catch (const std::exception& error) {
         unusable_ = error.what();
     }
-    if (settings_.declarations == Declarations::None)
-        return;
-    wchar_t path[MAX_PATH];
-    ITypeLib* library = nullptr;
-    if (::GetModuleFileNameW(module, path, MAX_PATH) &&
-        SUCCEEDED(::LoadTypeLibEx(path, REGKIND_NONE, &library))) {
-        library->GetTypeInfoOfGuid(settings_.declarations == Declarations::Library ? IID__Station
-                                                                                   : IID__MismatchedStation,
-                                   &typeInfo_);
-        library->Release();
+    if (settings_.declarations != Declarations::None) {
+        wchar_t path[MAX_PATH];
+        ITypeLib* library = nullptr;
+        if (::GetModuleFileNameW(module, path, MAX_PATH) &&
+            SUCCEEDED(::LoadTypeLibEx(path, REGKIND_NONE, &library))) {
+            library->GetTypeInfoOfGuid(
+                settings_.declarations == Declarations::Mismatched ? IID__MismatchedStation : IID__Station,
+                &typeInfo_);
+            library->Release();
+        }
     }
+    for (std::size_t i = 0; i < std::size(kOperationNames); ++i)
+        expected_.push_back(declaredTypes(static_cast<Operation>(i)));
 }
 
 Station::~Station() {
@@ -230,7 +230,7 @@ HRESULT Station::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID
 }
 
 // The types a caller must pass: as the type library declares them, else as the contract gives them.
-std::vector<VARTYPE> Station::expectedTypes(Operation operation) const {
+std::vector<VARTYPE> Station::declaredTypes(Operation operation) const {
     std::vector<VARTYPE> types;
     if (typeInfo_) {
         TYPEATTR* attributes = nullptr;
@@ -277,8 +277,16 @@ HRESULT Station::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* par
         if (result) {
             ::VariantInit(result);
             if (member == STATION_DISPID_LASTCALL) {
+                std::wstring text;
+                if (lastOperation_) {
+                    text = win::toUtf16(operationName(*lastOperation_)) + L"(";
+                    for (std::size_t p = 0; p < lastArguments_.size(); ++p)
+                        text += (p ? L", " : L"") +
+                                describe(lastArguments_[p].first, lastArguments_[p].second->v);
+                    text += L")";
+                }
                 V_VT(result) = VT_BSTR;
-                V_BSTR(result) = ::SysAllocStringLen(lastCall_.data(), static_cast<UINT>(lastCall_.size()));
+                V_BSTR(result) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             } else {
                 *result = number(VT_I4, nameLookups_);
             }
@@ -293,12 +301,18 @@ HRESULT Station::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* par
 
     // What arrived, before anything is checked.
     const UINT count = parameters->cArgs;
-    lastCall_ = win::toUtf16(operationName(*operation)) + L"(";
-    for (UINT p = 0; p < count; ++p)
-        lastCall_ += (p ? L", " : L"") + describe(parameters->rgvarg[count - 1 - p]);
-    lastCall_ += L")";
+    lastOperation_ = operation;
+    lastArguments_.resize(count);
+    for (UINT p = 0; p < count; ++p) {
+        VARIANT& argument = parameters->rgvarg[count - 1 - p];
+        if (!lastArguments_[p].second)
+            lastArguments_[p].second = std::make_unique<Variant>();
+        lastArguments_[p].first = V_VT(&argument);
+        ::VariantClear(&lastArguments_[p].second->v);
+        ::VariantCopyInd(&lastArguments_[p].second->v, &argument);
+    }
 
-    const std::vector<VARTYPE> expected = expectedTypes(*operation);
+    const std::vector<VARTYPE>& expected = expected_[static_cast<std::size_t>(*operation)];
     if (count != expected.size())
         return DISP_E_BADPARAMCOUNT;
     for (UINT p = 0; p < count; ++p) {

@@ -2,12 +2,14 @@
 
 #include "SimulatedBaseStation.h"
 #include "StationSettings.h"
+#include "Variant.h"
 
 #include <windows.h>
 
 #include <oaidl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,7 @@ public:
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
 private:
-    std::vector<VARTYPE> expectedTypes(Operation operation) const;
+    std::vector<VARTYPE> declaredTypes(Operation operation) const;
     HRESULT operate(Operation operation, DISPPARAMS& parameters, VARIANT* result, EXCEPINFO* exception);
     void rememberCleared(std::int32_t id);
 
@@ -46,7 +48,10 @@ private:
     std::unique_ptr<sim::SimulatedBaseStation> station_;
     std::string unusable_; // why the scenario could not be used; every operation raises it
     ITypeInfo* typeInfo_ = nullptr;
-    std::wstring lastCall_;
+    std::vector<std::vector<VARTYPE>> expected_; // per operation, the types a caller must pass
+    // What the last operation received, kept as it came and described only when a test asks.
+    std::optional<Operation> lastOperation_;
+    std::vector<std::pair<VARTYPE, std::unique_ptr<win::Variant>>> lastArguments_;
     LONG nameLookups_ = 0;
 };
 
