@@ -278,6 +278,21 @@ TEST(ComProvider, AnArgumentTheComponentRefusesIsNamed) {
     }
 }
 
+TEST(ComProvider, TheTestStationTakesItsScenarioFromTheRegistryToo) {
+    TempDir dir;
+    writeFile(dir.path() / "registry.json",
+              R"({ "modules": [ { "id": "1A2B3C", "model": "FROM-REGISTRY" } ] })");
+    ScratchKey station(HKEY_CURRENT_USER, L"Software\\Z83TestStation");
+    station.set(L"", L"Scenario", (dir.path() / "registry.json").wstring());
+    win::ComProvider provider(kTestStation);
+    provider.OpenUSB(0, 0);
+    std::int32_t id = kModule;
+    std::uint8_t one = 1, command = '3';
+    std::string model;
+    EXPECT_EQ(provider.ReadCommand(one, id, command, model), 0);
+    EXPECT_EQ(model, "FROM-REGISTRY");
+}
+
 TEST(ComErrors, NumbersAndTextsAreThoseAnAutomationClientGives) {
     EXPECT_EQ(win::automationErrorNumber(static_cast<HRESULT>(0x800A0005)), 5);
     EXPECT_EQ(win::automationErrorNumber(static_cast<HRESULT>(0x800AFFFF)), 65535);
