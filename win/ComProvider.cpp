@@ -455,6 +455,7 @@ std::int32_t ComProvider::ProbeProvider() {
     return 0;
 }
 
+// The program ignores this result and PairModule's, so they are not read: an odd value cannot fail the call.
 std::uint8_t ComProvider::ReadBaseByte(std::int32_t which) {
     Variant result;
     call(Operation::ReadBaseByte, {{which}}, result);
