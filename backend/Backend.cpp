@@ -3,10 +3,47 @@
 #include "ScenarioFile.h"
 #include "SimulatedBaseStation.h"
 
+#ifdef _WIN32
+#include "ComProvider.h"
+#include "ComponentRegistry.h"
+#endif
+
 namespace z83 {
 
+namespace {
+
+#ifdef _WIN32
+// The class to create: the one asked for, else the ProgID setting, else the one class the registry holds
+// under the component's name. Nothing found is not refused here: start-up then says that the component is
+// possibly not registered.
+std::string componentProgId(const std::string& asked) {
+    if (!asked.empty())
+        return asked;
+    if (std::string setting = win::userSetting("Settings", "ProgID"); !setting.empty())
+        return setting;
+    const std::string prefix = std::string(win::kComponentLibrary) + ".";
+    const auto classes = win::findRegisteredClasses(HKEY_CLASSES_ROOT, prefix);
+    if (classes.size() > 1) {
+        std::string found;
+        for (const auto& registered : classes)
+            found += (found.empty() ? "" : ", ") + registered.progIds.front() + " " + registered.classId;
+        throw BackendError(std::to_string(classes.size()) + " classes named " + prefix +
+                           "* are registered: " + found +
+                           ". Choose one with --progid, or with the ProgID value " +
+                           "under HKEY_CURRENT_USER\\Software\\" + win::executableName() + "\\Settings.");
+    }
+    return classes.empty() ? std::string() : classes.front().progIds.front();
+}
+#endif
+
+} // namespace
+
 bool componentAvailable() {
+#ifdef _WIN32
+    return true;
+#else
     return false;
+#endif
 }
 
 BackendChoice defaultBackend() {
@@ -27,7 +64,13 @@ ProviderFactory makeProviderFactory(const BackendChoice& choice) {
         }
         break;
     case BackendChoice::Kind::Component:
+#ifdef _WIN32
+        // The instance is created when the program starts (in Session::Load), as the window does it.
+        return
+            [progId = componentProgId(choice.progId)] { return std::make_unique<win::ComProvider>(progId); };
+#else
         throw BackendError("the maker's device-access component can only be used by the Windows programs");
+#endif
     }
     return [scenario = std::move(scenario)] { return std::make_unique<sim::SimulatedBaseStation>(scenario); };
 }

@@ -18,15 +18,13 @@ void Desktop::pause(double seconds) {
         std::this_thread::sleep_until(until);
 }
 
+#ifndef _WIN32 // Windows: win/WindowsLocalTime.cpp
 LocalDateTime currentLocalTime() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
     localtime_r(&now, &local);
-#endif
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
+#endif
 
 } // namespace z83

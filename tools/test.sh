@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the CI build (warnings are errors), the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, each fuzz target for a bounded time, and the static analysers.
+# Builds and runs every test: the CI build (warnings are errors), the Windows programs cross-built and
+# tested under Wine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, each fuzz
+# target for a bounded time, and the static analysers.
 # Exits non-zero when anything fails. Set Z83_FUZZ_SECONDS to change the fuzzing time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,10 @@ step "Build (warnings are errors) and test"
 [ -f build/ci/build.ninja ] || cmake --preset ci >/dev/null
 cmake --build --preset ci
 ctest --preset ci -j2 --timeout 600
+
+# Right after the CI build, whose extractor it compares the Windows one with.
+step "Windows: cross build, tests under Wine, the extractor end to end"
+tools/windows.sh
 
 step "Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -4,7 +4,7 @@
 #include "ActionGuard.h"
 #include "CsvReport.h"
 #include "FakeDesktop.h"
-#include "PosixFileSystem.h"
+#include "NativeFileSystem.h"
 #include "RecordingProvider.h"
 #include "Session.h"
 #include "SimulatedBaseStation.h"
@@ -63,7 +63,7 @@ struct World {
     TempDir documents;
     std::unique_ptr<sim::SimulatedBaseStation> station;
     std::vector<Call> calls;
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     Session session{desktop, [this] { return std::make_unique<RecordingProvider>(*station, calls); },
                     fileSystem};
     bool ended = false;

@@ -1,5 +1,5 @@
 #include "FakeDesktop.h"
-#include "PosixFileSystem.h"
+#include "NativeFileSystem.h"
 #include "RecordingProvider.h"
 #include "Session.h"
 #include "SimulatedBaseStation.h"
@@ -12,7 +12,7 @@ using namespace z83::test;
 // The window's tests check the start-up messages; here the order of the calls and the shut-down steps.
 TEST(Lifecycle, ChecksRunInOrderAndClosingStoresClosesWaitsAndReleases) {
     FakeDesktop desktop;
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     sim::Scenario scenario = sim::demoScenario();
     std::unique_ptr<sim::SimulatedBaseStation> station;
     std::vector<Call> calls;

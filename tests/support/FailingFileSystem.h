@@ -1,13 +1,13 @@
 #pragma once
 
-#include "PosixFileSystem.h"
+#include "NativeFileSystem.h"
 
 #include <cerrno>
 
 namespace z83::test {
 
 // The real file system with one chosen step made to fail, or a file that reads back other than written.
-struct FailingFileSystem : PosixFileSystem {
+struct FailingFileSystem : NativeFileSystem {
     enum class Step { None, Write, Sync, Move, SyncFolder, ReadBack };
     Step failing = Step::None;
 
@@ -17,25 +17,25 @@ struct FailingFileSystem : PosixFileSystem {
 
     std::error_code writeAll(Handle file, std::string_view data) override {
         if (failing != Step::Write)
-            return PosixFileSystem::writeAll(file, data);
-        PosixFileSystem::writeAll(file, data.substr(0, data.size() / 2));
+            return NativeFileSystem::writeAll(file, data);
+        NativeFileSystem::writeAll(file, data.substr(0, data.size() / 2));
         return error(ENOSPC);
     }
     std::error_code syncFile(Handle file) override {
-        return failing == Step::Sync ? error(EIO) : PosixFileSystem::syncFile(file);
+        return failing == Step::Sync ? error(EIO) : NativeFileSystem::syncFile(file);
     }
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
-        return failing == Step::Move ? error(EACCES) : PosixFileSystem::moveNoReplace(from, to);
+        return failing == Step::Move ? error(EACCES) : NativeFileSystem::moveNoReplace(from, to);
     }
     std::error_code moveReplace(const std::string& from, const std::string& to) override {
-        return failing == Step::Move ? error(EACCES) : PosixFileSystem::moveReplace(from, to);
+        return failing == Step::Move ? error(EACCES) : NativeFileSystem::moveReplace(from, to);
     }
     std::error_code syncFolder(const std::string& folder) override {
-        return failing == Step::SyncFolder ? error(EIO) : PosixFileSystem::syncFolder(folder);
+        return failing == Step::SyncFolder ? error(EIO) : NativeFileSystem::syncFolder(folder);
     }
     // As a disk that lost the last byte.
     std::error_code readWhole(const std::string& path, std::string& content) override {
-        std::error_code e = PosixFileSystem::readWhole(path, content);
+        std::error_code e = NativeFileSystem::readWhole(path, content);
         if (!e && failing == Step::ReadBack && !content.empty())
             content.pop_back();
         return e;

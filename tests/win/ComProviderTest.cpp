@@ -1,0 +1,367 @@
+#include "Backend.h"
+#include "ComErrors.h"
+#include "ComponentRegistry.h"
+#include "ScenarioFile.h"
+#include "SimulatedBaseStation.h"
+#include "StationFixture.h"
+
+#include <functional>
+
+using namespace z83;
+using namespace z83::test;
+
+namespace {
+
+constexpr std::int32_t kModule = 0x1A2B3C;
+const char* const kOneModule = R"({ "pairing": { "module": "1A2B3C", "delay_seconds": 0 },
+  "modules": [ { "id": "1A2B3C", "logs": [ { "start": "2024-06-21T14:30:05", "peak_value": 2.5 } ] } ] })";
+
+std::string text(std::string_view s) {
+    return std::string(s);
+}
+
+// A key of the registry that is gone, with everything under it, at the end of the test.
+class ScratchKey {
+public:
+    ScratchKey(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {
+        ::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    }
+    ~ScratchKey() {
+        ::RegCloseKey(key_);
+        ::RegDeleteTreeW(root_, path_.c_str());
+    }
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    HKEY key() const { return key_; }
+    void set(const std::wstring& subKey, const wchar_t* name, const std::wstring& value) const {
+        ::RegSetKeyValueW(key_, subKey.c_str(), name, REG_SZ, value.c_str(),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    HKEY key_ = nullptr;
+};
+
+// A server that fills in its EXCEPINFO only when asked.
+HRESULT STDMETHODCALLTYPE fillInLate(EXCEPINFO* info) {
+    info->scode = E_ACCESSDENIED;
+    info->bstrDescription = ::SysAllocString(L"Filled in");
+    return S_OK;
+}
+
+} // namespace
+
+// Each operation's arguments as the station received them, with a type library (which declares some
+// constants by reference, one in 16 bits and one output as a Variant) and without one (the contract's
+// types), and the outputs copied back. The station is strict: any other type fails the call.
+class Declarations : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Declarations, EveryOperationPassesTheDeclaredTypesAndCopiesOutputsBack) {
+    const bool library = GetParam() == text("library");
+    StationSetup setup(kOneModule, GetParam());
+    win::ComProvider provider(kTestStation);
+    ASSERT_FALSE(provider.unusable()) << provider.unusable()->description;
+    const auto received = [&](const char* withoutLibrary, const char* withLibrary) {
+        EXPECT_EQ(lastCall(provider), library ? withLibrary : withoutLibrary);
+    };
+
+    provider.ProbeProvider();
+    EXPECT_EQ(provider.currentError().number, 0) << provider.currentError().description;
+    received("ProbeProvider()", "ProbeProvider()");
+    EXPECT_EQ(provider.OpenUSB(0, 0), 0);
+    received("OpenUSB(VT_I4 0, VT_I4 0)", "OpenUSB(VT_BYREF|VT_I4 0, VT_BYREF|VT_I4 0)");
+    EXPECT_EQ(provider.DetectBase(1), 1);
+    received("DetectBase(VT_I4 1)", "DetectBase(VT_BYREF|VT_I4 1)");
+    provider.ReadBaseByte(1);
+    received("ReadBaseByte(VT_I4 1)", "ReadBaseByte(VT_I2 1)");
+
+    std::int32_t id = 0, secondOutput = 7;
+    provider.PairModule(1, 1, 10, id, secondOutput);
+    received("PairModule(VT_I4 1, VT_I4 1, VT_I4 10, VT_BYREF|VT_I4 0, VT_BYREF|VT_I4 7)",
+             "PairModule(VT_I4 1, VT_I4 1, VT_I4 10, VT_BYREF|VT_I4 0, VT_BYREF|VT_VARIANT(VT_I4 7))");
+    EXPECT_EQ(id, kModule);
+    EXPECT_EQ(secondOutput, 0);
+
+    std::uint8_t one = 1, command = 'S';
+    std::string value("1\0\0", 3);
+    EXPECT_EQ(provider.WriteCommand(one, id, command, value), 0);
+    received(
+        R"(WriteCommand(VT_BYREF|VT_UI1 1, VT_BYREF|VT_I4 1715004, VT_BYREF|VT_UI1 83, VT_BYREF|VT_BSTR "1\0\0"))",
+        R"(WriteCommand(VT_BYREF|VT_UI1 1, VT_BYREF|VT_I4 1715004, VT_BYREF|VT_UI1 83, VT_BYREF|VT_BSTR "1\0\0"))");
+
+    command = 'U';
+    std::string record;
+    EXPECT_EQ(provider.ReadCommand(one, id, command, record), 0);
+    received(
+        R"(ReadCommand(VT_BYREF|VT_UI1 1, VT_BYREF|VT_I4 1715004, VT_BYREF|VT_UI1 85, VT_BYREF|VT_BSTR ""))",
+        R"(ReadCommand(VT_BYREF|VT_UI1 1, VT_BYREF|VT_I4 1715004, VT_BYREF|VT_UI1 85, VT_BYREF|VT_BSTR ""))");
+    EXPECT_EQ(one, 1);
+    EXPECT_EQ(id, kModule);
+    EXPECT_EQ(command, 'U');
+
+    // The same reads straight from the simulator give the same reply.
+    sim::SimulatedBaseStation direct(sim::parseScenario(kOneModule, "one module"));
+    std::uint8_t directOne = 1, directCommand = 'U';
+    std::int32_t directId = kModule;
+    std::string directRecord;
+    direct.OpenUSB(0, 0);
+    direct.ReadCommand(directOne, directId, directCommand, directRecord);
+    EXPECT_EQ(record, directRecord);
+    EXPECT_EQ(record.size(), 56u);
+
+    provider.CloseUSB();
+    received("CloseUSB()", "CloseUSB()");
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, Declarations, ::testing::Values("none", "library"));
+
+TEST(ComProvider, NamesAreLookedUpOnceAtCreationNotPerCall) {
+    StationSetup setup(kOneModule);
+    win::ComProvider provider(kTestStation);
+    EXPECT_EQ(nameLookups(provider), static_cast<long>(std::size(kOperationNames)));
+    provider.OpenUSB(0, 0);
+    std::int32_t id = kModule;
+    std::uint8_t one = 1, command = '3';
+    for (int i = 0; i < 20; ++i) {
+        std::string reply;
+        provider.ReadCommand(one, id, command, reply);
+    }
+    EXPECT_EQ(nameLookups(provider), static_cast<long>(std::size(kOperationNames)));
+}
+
+TEST(ComProvider, TextKeepsItsNulsBothWaysAndConvertsFromUtf16) {
+    StationSetup setup(R"({ "modules": [ { "id": "1A2B3C", "model": "Z83-PM-VX-Ä€" } ],
+                            "faults": [ { "command": "3", "kind": "nul_padding", "start": 2 } ] })");
+    win::ComProvider provider(kTestStation);
+    provider.OpenUSB(0, 0);
+    std::int32_t id = kModule;
+    std::uint8_t one = 1, command = '3';
+    std::string reply;
+    ASSERT_EQ(provider.ReadCommand(one, id, command, reply), 0);
+    EXPECT_EQ(reply, "Z83-PM-VX-Ä€");
+    ASSERT_EQ(provider.ReadCommand(one, id, command, reply), 0);
+    EXPECT_EQ(reply, "Z83-PM-VX-Ä€" + std::string(16, '\0'));
+
+    command = 'S';
+    std::string written("Grüße\0\0", 9);
+    provider.WriteCommand(one, id, command, written);
+    EXPECT_NE(lastCall(provider).find(R"("Grüße\0\0")"), std::string::npos) << lastCall(provider);
+}
+
+TEST(ComProvider, StatusesAreSigned16BitValues) {
+    StationSetup setup(R"({ "base_station": { "open_status": -32768 }, "modules": [ { "id": "1A2B3C" } ],
+                            "faults": [ { "command": "3", "kind": "status", "status": -2 },
+                                        { "command": "T", "kind": "status", "status": 32767 } ] })");
+    win::ComProvider provider(kTestStation);
+    EXPECT_EQ(provider.OpenUSB(0, 0), -32768);
+    EXPECT_EQ(provider.currentError().number, 0);
+    std::int32_t id = kModule;
+    std::uint8_t one = 1;
+    for (auto [command, status] : {std::pair<std::uint8_t, std::int16_t>{'3', -2}, {'T', 32767}}) {
+        std::string reply;
+        EXPECT_EQ(provider.ReadCommand(one, id, command, reply), status) << command;
+    }
+}
+
+// An error the station raises keeps its number and description. After ProbeProvider and OpenUSB it
+// becomes the current error, which the start-up checks read; after any other call it is raised.
+TEST(ComProvider, RaisedErrorsKeepNumberAndDescription) {
+    struct Case {
+        const char* fault;
+        std::function<void(win::ComProvider&)> call;
+        bool becomesCurrent;
+        std::int32_t number;
+        const char* description; // "": our own text for one the station left out
+    };
+    const auto probe = [](win::ComProvider& p) { p.ProbeProvider(); };
+    const auto open = [](win::ComProvider& p) { EXPECT_NE(p.OpenUSB(0, 0), 0); };
+    const auto read = [](win::ComProvider& p) {
+        std::int32_t id = kModule;
+        std::uint8_t one = 1, command = 'U';
+        std::string reply;
+        p.ReadCommand(one, id, command, reply);
+    };
+    const Case cases[] = {
+        {R"({ "operation": "ReadBaseByte", "kind": "raise", "error": { "number": 5, "description": "Busy" } })",
+         [](win::ComProvider& p) { p.ReadBaseByte(1); }, false, 5, "Busy"},
+        {R"({ "operation": "DetectBase", "kind": "raise", "error": { "number": -2147467259, "description": "Lost" } })",
+         [](win::ComProvider& p) { p.DetectBase(1); }, false, -2147467259, "Lost"},
+        {R"({ "command": "U", "kind": "raise", "error": { "number": 1000 } })", read, false, 1000, ""},
+        {R"({ "operation": "CloseUSB", "kind": "raise", "error": { "number": -2147418113 } })",
+         [](win::ComProvider& p) { p.CloseUSB(); }, false, -2147418113, ""},
+        {R"({ "operation": "ProbeProvider", "kind": "raise", "error": { "number": 7, "description": "No driver" } })",
+         probe, true, 7, "No driver"},
+        {R"({ "operation": "ProbeProvider", "kind": "status", "error": { "number": 42, "description": "Left set" } })",
+         probe, true, 42, "Left set"},
+        {R"({ "operation": "OpenUSB", "kind": "raise", "error": { "number": -2147221164, "description": "Gone" } })",
+         open, true, -2147221164, "Gone"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        StationSetup setup(std::string(R"({ "modules": [ { "id": "1A2B3C" } ], "faults": [ )") + c.fault +
+                           " ] }");
+        win::ComProvider provider(kTestStation);
+        CurrentError error;
+        try {
+            c.call(provider);
+            error = provider.currentError();
+            EXPECT_TRUE(c.becomesCurrent) << "nothing was raised";
+        } catch (const ProviderError& raised) {
+            EXPECT_FALSE(c.becomesCurrent) << "raised instead of left as the current error";
+            error = {raised.number(), raised.description()};
+        }
+        EXPECT_EQ(error.number, c.number);
+        if (*c.description)
+            EXPECT_EQ(error.description, c.description);
+        else
+            EXPECT_FALSE(error.description.empty());
+    }
+}
+
+// A class that cannot be created still gives a provider: its failure is the current error after
+// ProbeProvider, closing it does nothing, and any other call raises it.
+TEST(ComProvider, AClassThatCannotBeCreatedBecomesTheStartUpError) {
+    const struct {
+        std::string progId;
+        std::int32_t number;
+        const char* mentions;
+    } cases[] = {
+        {"Z83DataProviderCOM.NoSuchClass", static_cast<std::int32_t>(CO_E_CLASSSTRING),
+         "Z83DataProviderCOM.NoSuchClass"},
+        {"{8D1C2F7A-0000-4000-8000-000000000001}", static_cast<std::int32_t>(REGDB_E_CLASSNOTREG), "32-bit"},
+        {"", static_cast<std::int32_t>(REGDB_E_CLASSNOTREG), "Z83DataProviderCOM."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.progId);
+        win::ComProvider provider(c.progId);
+        provider.ProbeProvider();
+        EXPECT_EQ(provider.currentError().number, c.number);
+        EXPECT_NE(provider.currentError().description.find(c.mentions), std::string::npos)
+            << provider.currentError().description;
+        provider.clearCurrentError();
+        EXPECT_NE(provider.OpenUSB(0, 0), 0);
+        EXPECT_EQ(provider.currentError().number, c.number);
+        EXPECT_NO_THROW(provider.CloseUSB());
+        EXPECT_THROW(provider.DetectBase(1), ProviderError);
+    }
+}
+
+TEST(ComProvider, ATypeLibraryThatDepartsFromTheContractIsReportedAtStart) {
+    StationSetup setup(kOneModule, "mismatched");
+    win::ComProvider provider(kTestStation);
+    provider.ProbeProvider();
+    EXPECT_EQ(provider.currentError().number, static_cast<std::int32_t>(DISP_E_TYPEMISMATCH));
+    EXPECT_NE(provider.currentError().description.find("ReadCommand's argument 2 (id) as VT_BYREF|VT_I2"),
+              std::string::npos)
+        << provider.currentError().description;
+    EXPECT_EQ(provider.instance(), nullptr) << "an instance that does not fit is not kept";
+}
+
+// Without a type library the contract's types go out; a station that wants others refuses them, and
+// the refusal names the argument.
+TEST(ComProvider, AnArgumentTheComponentRefusesIsNamed) {
+    StationSetup setup(kOneModule, "undeclared");
+    win::ComProvider provider(kTestStation);
+    EXPECT_NE(provider.OpenUSB(0, 0), 0);
+    EXPECT_EQ(provider.currentError().number, static_cast<std::int32_t>(DISP_E_TYPEMISMATCH));
+    EXPECT_NE(provider.currentError().description.find("OpenUSB: "), std::string::npos);
+    EXPECT_NE(provider.currentError().description.find("(argument 1, first)"), std::string::npos)
+        << provider.currentError().description;
+    EXPECT_NO_THROW(provider.ReadBaseByte(1)) << "by-value arguments are converted by the component";
+    try {
+        provider.DetectBase(1);
+        ADD_FAILURE() << "a refused argument must raise";
+    } catch (const ProviderError& error) {
+        EXPECT_NE(error.description().find("(argument 1, which)"), std::string::npos) << error.description();
+    }
+}
+
+TEST(ComProvider, TheTestStationTakesItsScenarioFromTheRegistryToo) {
+    TempDir dir;
+    writeFile(dir.path() / "registry.json",
+              R"({ "modules": [ { "id": "1A2B3C", "model": "FROM-REGISTRY" } ] })");
+    ScratchKey station(HKEY_CURRENT_USER, L"Software\\Z83TestStation");
+    station.set(L"", L"Scenario", (dir.path() / "registry.json").wstring());
+    win::ComProvider provider(kTestStation);
+    provider.OpenUSB(0, 0);
+    std::int32_t id = kModule;
+    std::uint8_t one = 1, command = '3';
+    std::string model;
+    EXPECT_EQ(provider.ReadCommand(one, id, command, model), 0);
+    EXPECT_EQ(model, "FROM-REGISTRY");
+}
+
+TEST(ComErrors, NumbersAndTextsAreThoseAnAutomationClientGives) {
+    EXPECT_EQ(win::automationErrorNumber(static_cast<HRESULT>(0x800A0005)), 5);
+    EXPECT_EQ(win::automationErrorNumber(static_cast<HRESULT>(0x800AFFFF)), 65535);
+    EXPECT_EQ(win::automationErrorNumber(E_FAIL), -2147467259);
+    EXPECT_EQ(win::automationErrorNumber(static_cast<HRESULT>(0x800B0005)), -2146762747);
+    for (HRESULT code :
+         {CO_E_CLASSSTRING, REGDB_E_CLASSNOTREG, DISP_E_TYPEMISMATCH, static_cast<HRESULT>(0x80ABCDEF)})
+        EXPECT_FALSE(win::hresultText(code).empty()) << std::hex << code;
+
+    // A small error number in wCode, a description filled in late, none at all.
+    EXCEPINFO small{};
+    small.wCode = 1001;
+    small.bstrDescription = ::SysAllocString(L"Ünits");
+    EXPECT_EQ(win::raisedError(small).number, 1001);
+    EXPECT_EQ(small.bstrDescription, nullptr) << "the texts are freed";
+    EXCEPINFO deferred{};
+    deferred.pfnDeferredFillIn = fillInLate;
+    const CurrentError late = win::raisedError(deferred);
+    EXPECT_EQ(late.number, static_cast<std::int32_t>(E_ACCESSDENIED));
+    EXPECT_EQ(late.description, "Filled in");
+    EXCEPINFO bare{};
+    bare.scode = static_cast<HRESULT>(0x800A0009);
+    const CurrentError plain = win::raisedError(bare);
+    EXPECT_EQ(plain.number, 9);
+    EXPECT_FALSE(plain.description.empty());
+}
+
+TEST(ComponentRegistry, FindsEachClassOnceByItsProgIdPrefix) {
+    ScratchKey classes(HKEY_CURRENT_USER,
+                       L"Software\\Z83Tests\\Classes" + std::to_wstring(::GetCurrentProcessId()));
+    const std::wstring a = L"{11111111-2222-3333-4444-555555555555}",
+                       b = L"{AAAAAAAA-2222-3333-4444-555555555555}";
+    classes.set(L"Z83DataProviderCOM.Provider\\CLSID", nullptr, a);
+    classes.set(L"Z83DataProviderCOM.Provider.1\\CLSID", nullptr, a); // the same class, by its versioned name
+    classes.set(L"z83dataprovidercom.Other\\CLSID", nullptr, b);      // ProgIDs ignore case
+    classes.set(L"Z83DataProviderCOMX.Near\\CLSID", nullptr, a);      // another library
+    classes.set(L"Z83DataProviderCOM.NoClass", nullptr, L"a ProgID without a class");
+    classes.set(L"Other.Thing\\CLSID", nullptr, b);
+
+    const auto found = win::findRegisteredClasses(classes.key(), "Z83DataProviderCOM.");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].classId, "{11111111-2222-3333-4444-555555555555}");
+    EXPECT_EQ(found[0].progIds,
+              (std::vector<std::string>{"Z83DataProviderCOM.Provider", "Z83DataProviderCOM.Provider.1"}));
+    EXPECT_EQ(found[1].progIds, std::vector<std::string>{"z83dataprovidercom.Other"});
+}
+
+// Without --progid: the ProgID setting, else the one registered class; two classes are refused by name.
+TEST(ComponentRegistry, TheBackendTakesTheSettingOrRefusesToGuess) {
+    const BackendChoice component{BackendChoice::Kind::Component, {}, {}};
+    {
+        ScratchKey settings(HKEY_CURRENT_USER, L"Software\\" + win::toUtf16(win::executableName()));
+        settings.set(L"Settings", L"ProgID", win::toUtf16(kTestStation));
+        StationSetup setup(kOneModule);
+        const auto provider = makeProviderFactory(component)();
+        provider->ProbeProvider();
+        EXPECT_EQ(provider->currentError().number, 0) << provider->currentError().description;
+    }
+    ScratchKey first(HKEY_CLASSES_ROOT, L"Z83DataProviderCOM.TestFirst");
+    first.set(L"CLSID", nullptr, L"{11111111-2222-3333-4444-555555555555}");
+    ScratchKey second(HKEY_CLASSES_ROOT, L"Z83DataProviderCOM.TestSecond");
+    second.set(L"CLSID", nullptr, L"{AAAAAAAA-2222-3333-4444-555555555555}");
+    try {
+        makeProviderFactory(component);
+        ADD_FAILURE() << "two classes must not be guessed between";
+    } catch (const BackendError& error) {
+        const std::string why = error.what();
+        EXPECT_NE(why.find("Z83DataProviderCOM.TestFirst"), std::string::npos) << why;
+        EXPECT_NE(why.find("Z83DataProviderCOM.TestSecond"), std::string::npos) << why;
+        EXPECT_NE(why.find("--progid"), std::string::npos) << why;
+    }
+}

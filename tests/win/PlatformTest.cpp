@@ -1,0 +1,187 @@
+// The Windows platform layer on its own: the report writer's file system, the user folders, the local
+// time and the shell.
+#include "FailingFileSystem.h"
+#include "FakeDesktop.h"
+#include "ReportFile.h"
+#include "TempDir.h"
+#include "UserFolders.h"
+#include "Utf16.h"
+#include "WindowsFileSystem.h"
+#include "WindowsShell.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <thread>
+#include <tuple>
+
+using namespace z83;
+using namespace z83::test;
+
+namespace {
+
+bool existsWide(const std::string& utf8Path) {
+    return ::GetFileAttributesW(win::toUtf16(utf8Path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+TEST(WindowsFileSystem, NewReportsNeverReplaceOneAndLeaveNoTemporaryFile) {
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.documents = dir.str();
+    WindowsFileSystem fs;
+    const SavedReport first = saveReport("first", {}, desktop, fs);
+    const SavedReport second = saveReport("second", {}, desktop, fs);
+    ASSERT_TRUE(first.safeToClear()) << first.error;
+    ASSERT_TRUE(second.safeToClear()) << second.error;
+    EXPECT_EQ(fs.nameOf(second.path), fs.nameOf(first.path).substr(0, 17) + "-2.CSV");
+    EXPECT_EQ(readFile(first.path), "first");
+    EXPECT_EQ(readFile(second.path), "second");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{fs.nameOf(second.path), fs.nameOf(first.path)}));
+
+    // The step itself: a taken name is the portable file_exists, and neither file changes.
+    EXPECT_EQ(fs.moveNoReplace(second.path, first.path), std::errc::file_exists);
+    EXPECT_EQ(readFile(first.path), "first");
+    EXPECT_EQ(readFile(second.path), "second");
+}
+
+TEST(WindowsFileSystem, AFailingStepLeavesNoFileBehind) {
+    using Step = FailingFileSystem::Step;
+    for (Step step : {Step::Write, Step::Sync, Step::Move}) {
+        TempDir dir;
+        FakeDesktop desktop;
+        desktop.documents = dir.str();
+        FailingFileSystem fs(step);
+        const SavedReport saved = saveReport("content", {}, desktop, fs);
+        EXPECT_FALSE(saved.saved());
+        EXPECT_FALSE(saved.error.empty());
+        EXPECT_TRUE(dir.names().empty()) << "no partial or temporary file";
+    }
+    // A chosen path that exists is replaced whole, or not at all.
+    TempDir dir;
+    FakeDesktop desktop;
+    const std::string chosen = dir.str() + "\\chosen.csv";
+    writeFile(chosen, "old");
+    FailingFileSystem failing(Step::Write);
+    EXPECT_FALSE(saveReport("new", {chosen}, desktop, failing).saved());
+    EXPECT_EQ(readFile(chosen), "old");
+    WindowsFileSystem fs;
+    EXPECT_TRUE(saveReport("new", {chosen}, desktop, fs).safeToClear());
+    EXPECT_EQ(readFile(chosen), "new");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"chosen.csv"});
+}
+
+TEST(WindowsFileSystem, FoldersAndFilesWithNamesOutsideTheCodePage) {
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.documents = dir.str() + "\\Berichte-Ä€\\Z83"; // missing: created on the way
+    WindowsFileSystem fs;
+    const SavedReport saved = saveReport("content", {}, desktop, fs);
+    ASSERT_TRUE(saved.safeToClear()) << saved.error;
+    EXPECT_EQ(fs.folderOf(saved.path), desktop.documents);
+    EXPECT_TRUE(existsWide(saved.path));
+}
+
+TEST(WindowsFileSystem, DevicesAreWrittenIntoAndKindsAreTold) {
+    TempDir dir;
+    WindowsFileSystem fs;
+    writeFile(dir.path() / "file.csv", "x");
+    EXPECT_EQ(fs.kindOf(dir.str()), PathKind::Folder);
+    EXPECT_EQ(fs.kindOf(dir.str() + "\\file.csv"), PathKind::File);
+    EXPECT_EQ(fs.kindOf(dir.str() + "/file.csv"), PathKind::File);
+    EXPECT_EQ(fs.kindOf(dir.str() + "\\missing.csv"), PathKind::Missing);
+    for (const char* device : {"NUL", "nul", "NUL.csv", "C:\\any\\CON", "COM1", "\\\\.\\pipe\\z83"})
+        EXPECT_EQ(fs.kindOf(device), PathKind::Stream) << device;
+    EXPECT_EQ(fs.kindOf(dir.str() + "\\COM10"), PathKind::Missing) << "not a device name";
+
+    FakeDesktop desktop;
+    const SavedReport saved = saveReport("content", {"NUL"}, desktop, fs);
+    EXPECT_EQ(saved.outcome, SavedReport::Outcome::Stream) << saved.error;
+    EXPECT_FALSE(saved.safeToClear());
+}
+
+TEST(WindowsFileSystem, PathsAreSplitAndJoinedTheWindowsWay) {
+    WindowsFileSystem fs;
+    const struct {
+        const char *path, *folder, *name;
+    } cases[] = {
+        {"C:\\Users\\a\\Log.CSV", "C:\\Users\\a", "Log.CSV"},
+        {"C:/Users/a/Log.CSV", "C:/Users/a", "Log.CSV"},
+        {"C:\\Log.CSV", "C:\\", "Log.CSV"},
+        {"\\Log.CSV", "\\", "Log.CSV"},
+        {"Log.CSV", ".", "Log.CSV"},
+        {"\\\\server\\share\\Log.CSV", "\\\\server\\share", "Log.CSV"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fs.folderOf(c.path), c.folder) << c.path;
+        EXPECT_EQ(fs.nameOf(c.path), c.name) << c.path;
+    }
+    EXPECT_EQ(fs.join("C:\\Users\\a", "Log.CSV"), "C:\\Users\\a\\Log.CSV");
+    EXPECT_EQ(fs.join("C:\\", "Log.CSV"), "C:\\Log.CSV");
+    EXPECT_EQ(fs.join("C:/Users/a/", "Log.CSV"), "C:/Users/a/Log.CSV");
+}
+
+TEST(WindowsFileSystem, ErrorsReadAsText) {
+    TempDir dir;
+    WindowsFileSystem fs;
+    const std::error_code missing = fs.removeFile(dir.str() + "\\missing.csv");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing.value(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(missing.message().empty());
+    EXPECT_EQ(missing.message().find("Unknown"), std::string::npos) << missing.message();
+}
+
+// Both through the shell, compared with the older call for the same folder.
+TEST(UserFolders, DocumentsAndProfileComeFromTheShell) {
+    wchar_t documents[MAX_PATH], profile[MAX_PATH];
+    ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
+    ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile), S_OK);
+    EXPECT_EQ(documentsFolder(), win::toUtf8(documents));
+    EXPECT_EQ(homeFolder(), win::toUtf8(profile));
+}
+
+// The C runtime would read TZ in its own format; the report's name must follow the system's clock.
+TEST(LocalTime, FollowsTheSystemWhateverTzSays) {
+    ::_wputenv(L"TZ=XYZ-7");
+    const auto asTuple = [](const LocalDateTime& t) {
+        return std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    };
+    const auto system = [] {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    };
+    const LocalDateTime before = system();
+    const LocalDateTime ours = currentLocalTime();
+    const LocalDateTime after = system();
+    ::_wputenv(L"TZ=");
+    EXPECT_LE(asTuple(before), asTuple(ours));
+    EXPECT_LE(asTuple(ours), asTuple(after));
+}
+
+// A file type whose open verb copies the file, so the test sees which path the shell was given.
+TEST(Shell, OpensTheFileWithItsAssociatedProgram) {
+    TempDir dir;
+    const std::wstring marker = dir.path().wstring() + L"\\opened.txt";
+    const std::wstring command = L"cmd.exe /c copy \"%1\" \"" + marker + L"\"";
+    const std::wstring type = L"Z83OpenTest" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring extension = L".z83open" + std::to_wstring(::GetCurrentProcessId());
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, extension.c_str(), nullptr, REG_SZ, type.c_str(),
+                      static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t)));
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (type + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ,
+                      command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+    const std::string file = dir.str() + "\\Bericht-Ä€" + win::toUtf8(extension);
+    writeFile(std::filesystem::path(win::toUtf16(file)), "opened through the shell");
+    const bool started = win::openWithShell(file);
+    // The handler runs on its own; give it time, but do not wait for ever.
+    for (int i = 0; i < 300 && ::GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, type.c_str());
+    EXPECT_TRUE(started);
+    EXPECT_EQ(readFile(marker), "opened through the shell");
+    EXPECT_FALSE(win::openWithShell(dir.str() + "\\missing.z83none")) << "a failure is told, not shown";
+}

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the 32-bit Windows programs into build/windows, makes a fresh Wine
+# prefix there, registers the test station once, runs the Windows tests under Wine, then checks
+# z83-extract.exe end to end against the Linux build. Installs the Debian packages it lacks (as root or
+# with sudo). Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+step() { printf '\n== %s\n' "$*"; }
+fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+
+# --- Packages --------------------------------------------------------------------------------------------
+tools/deps.sh run # the Linux extractor, to compare with
+windows_packages=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev googletest cmake ninja-build
+                  nlohmann-json3-dev libcli11-dev)
+missing=()
+for p in "${windows_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("${p%:i386}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Run as root or install sudo to get: ${missing[*]}" >&2; exit 1; }
+    sudo="sudo"
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  # Wine for 32-bit programs comes from the i386 architecture.
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# --- Cross build -----------------------------------------------------------------------------------------
+step "Cross build for 32-bit Windows (build/windows)"
+[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+# --- A fresh Wine prefix ---------------------------------------------------------------------------------
+step "Fresh Wine prefix, test station registered"
+export WINEPREFIX=$root/build/windows/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY # console programs and COM need no display
+wineserver -k >/dev/null 2>&1 || true # a server left running on the old prefix
+rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
+# A persistent server first, then the prefix and Wine's own services, with their output elsewhere:
+# otherwise the services hold on to ctest's output pipe, and every test waits for them.
+wineserver -p
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a Wine prefix"
+station=$(winepath -w build/windows/bin/Z83TestStation.dll)
+# Once, machine-wide: tests that register and unregister a shared class break each other when run side
+# by side, and Wine's COM does not see per-user registrations.
+wine regsvr32 /s "$station" || fail "regsvr32 could not register the test station"
+
+step "Windows tests under Wine"
+ctest --preset windows -j2 --timeout 300
+
+# --- The extractor end to end, against the Linux build ---------------------------------------------------
+step "z83-extract.exe end to end through COM, compared with the Linux build"
+[ -f build/ci/build.ninja ] || cmake --preset ci >/dev/null
+cmake --build --preset ci --target z83-extract >/dev/null
+linux=build/ci/cli/z83-extract
+windows=build/windows/bin/z83-extract.exe
+work=build/windows/end-to-end
+rm -rf "$work" && mkdir -p "$work"
+
+# Runs a command and leaves its exit code in $rc, whatever it is.
+run() { set +e; "$@"; rc=$?; set -e; }
+expect_code() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
+expect_text() { grep -qF -- "$1" "$2" || { cat "$2" >&2; fail "$3: no \"$1\" in the messages"; }; }
+
+"$linux" --id 1A2B3C -o - >"$work/linux-demo.csv" 2>/dev/null
+run wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >"$work/windows-demo.csv" 2>"$work/err"
+expect_code 0 "the demo module through the test station"
+cmp "$work/linux-demo.csv" "$work/windows-demo.csv" || fail "the demo report differs from the Linux build's"
+echo "demo module: the report is byte for byte the Linux build's"
+
+# Faults on "S" and "U" that the retries get past, and some that they do not.
+scenario=scenarios/flaky-radio.json
+run "$linux" --id 1A2B3C --scenario "$scenario" -o - >"$work/linux-flaky.csv" 2>"$work/linux-flaky.err"
+linux_rc=$rc
+run env Z83_TEST_STATION_SCENARIO="$(winepath -w "$scenario")" \
+  wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >"$work/windows-flaky.csv" 2>"$work/windows-flaky.err"
+expect_code "$linux_rc" "faults on U through the test station"
+cmp "$work/linux-flaky.csv" "$work/windows-flaky.csv" || fail "faults on U give other entries than on Linux"
+tr -d '\r' <"$work/windows-flaky.err" | cmp - "$work/linux-flaky.err" || fail "faults on U give other messages than on Linux"
+echo "faults on U: the same entries and messages as the Linux build"
+
+# The station remembers a cleared module for the next process, as a real module does.
+export Z83_TEST_STATION_STATE
+Z83_TEST_STATION_STATE=$(winepath -w "$work")\\cleared.txt
+run wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o "$(winepath -w "$work")\\cleared.csv" --clear --yes \
+  2>"$work/err"
+expect_code 0 "--clear through the test station"
+expect_text "Cleared all logs of module 1A2B3C." "$work/err" "--clear"
+run wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >/dev/null 2>"$work/err"
+expect_code 5 "the module after --clear"
+expect_text "The handheld does not contain any logs!" "$work/err" "the module after --clear"
+unset Z83_TEST_STATION_STATE
+echo "--clear: the test station's module is empty afterwards"
+
+# Nothing registered under the component's name: the program never picks the test station by itself.
+run wine "$windows" --id 1A2B3C 2>"$work/err"
+expect_code 3 "no component registered"
+expect_text "Z83DataProviderCOM.DLL possibly not registered! Error: " "$work/err" "no component registered"
+expect_text "[Code: -2147221164]" "$work/err" "no component registered"
+# And with the test station unregistered, asked for by name.
+wine regsvr32 /u /s "$station"
+run wine "$windows" --progid Z83TestStation.Station --id 1A2B3C 2>"$work/err"
+expect_code 3 "an unregistered class"
+expect_text "Z83DataProviderCOM.DLL possibly not registered! Error: " "$work/err" "an unregistered class"
+expect_text "[Code: -2147221005]" "$work/err" "an unregistered class"
+echo "nothing registered: exit 3 with the start-up message and its code"
+
+step "Windows stage passed"
