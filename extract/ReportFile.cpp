@@ -46,7 +46,10 @@ SavedReport newReport(std::string_view content, const std::string& folder, const
     }
     constexpr int kMaxSuffix = 9999;
     for (int n = 1; n <= kMaxSuffix; ++n) {
-        result.path = fs.join(folder, stem + (n > 1 ? "-" + std::to_string(n) : std::string()) + extension);
+        std::string name = stem;
+        if (n > 1)
+            name += "-" + std::to_string(n);
+        result.path = fs.join(folder, name + extension);
         const std::error_code e = fs.moveNoReplace(temp, result.path);
         if (e == std::errc::file_exists)
             continue;
@@ -118,7 +121,7 @@ bool isFolder(FileSystem& fs, const std::string& path) {
 
 std::string reportFolder(Desktop& desktop, FileSystem& fs, std::string& error) {
     error.clear();
-    const std::string documents = desktop.GetSpecialFolder(SpecialFolder::Documents);
+    std::string documents = desktop.GetSpecialFolder(SpecialFolder::Documents);
     if (!documents.empty()) {
         if (fs.kindOf(documents) != PathKind::Missing) {
             if (isFolder(fs, documents))
@@ -130,7 +133,7 @@ std::string reportFolder(Desktop& desktop, FileSystem& fs, std::string& error) {
             return documents;
         }
     }
-    const std::string home = desktop.GetSpecialFolder(SpecialFolder::Profile);
+    std::string home = desktop.GetSpecialFolder(SpecialFolder::Profile);
     if (isFolder(fs, home))
         return home;
     if (error.empty())

@@ -1,4 +1,5 @@
 // Any reply a module may send, through decoding, the CRC check and the CSV line.
+#include "CsvReport.h"
 #include "LogRecord.h"
 #include "NumberReaders.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         commas += c == ',';
     if (commas != 8)
         std::abort();
-    if (z83::readLeadingDecimal(line) != (record[0] << 8 | record[1]))
+    if (z83::readLeadingDecimal(line) != z83::fieldsOf(record).logNumber)
         std::abort();
     if (z83::decodeLogReply(z83::encodeLogReply(record)) != record)
         std::abort();

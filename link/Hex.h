@@ -9,11 +9,10 @@ namespace detail {
 inline constexpr std::array<std::int8_t, 256> kHexValue = [] {
     std::array<std::int8_t, 256> table{};
     table.fill(-1);
-    for (int c = '0'; c <= '9'; ++c)
-        table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c) {
-        table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
-        table[static_cast<std::size_t>(c + ('a' - 'A'))] = static_cast<std::int8_t>(c - 'A' + 10);
+    constexpr char lower[] = "0123456789abcdef", upper[] = "0123456789ABCDEF";
+    for (std::size_t value = 0; value < 16; ++value) {
+        table[static_cast<unsigned char>(lower[value])] = static_cast<std::int8_t>(value);
+        table[static_cast<unsigned char>(upper[value])] = static_cast<std::int8_t>(value);
     }
     return table;
 }();

@@ -115,9 +115,11 @@ void JsonFieldReader::object(const Json& value, const std::string& path,
                              std::initializer_list<const char*> fields) const {
     if (!value.is_object())
         fail(path, "expected an object, got " + shown(value));
-    for (const auto& [key, item] : value.items())
+    for (const auto& item : value.items()) {
+        const std::string& key = item.key();
         if (std::none_of(fields.begin(), fields.end(), [&key](const char* field) { return key == field; }))
             fail(path + "/" + pathStep(key), "unknown field (expected one of " + listed(fields) + ")");
+    }
 }
 
 const Json* JsonFieldReader::find(const Json& object, const char* field) const {
@@ -172,7 +174,7 @@ double JsonFieldReader::number(const Json& value, const std::string& path, doubl
 
 std::string JsonFieldReader::choice(const Json& value, const std::string& path,
                                     const std::vector<std::string>& choices, std::string_view what) const {
-    const std::string given = text(value, path);
+    std::string given = text(value, path);
     if (std::find(choices.begin(), choices.end(), given) != choices.end())
         return given;
     std::string expected;
