@@ -73,7 +73,7 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
     session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(ExitStatus::ComponentError); });
+        *desktop_, [end = std::move(endProgram)] { end(shell::ExitStatus::ComponentError); });
 
     connect(IKnow_, &QPushButton::clicked, this, [this] { guard_->run([this] { session_->IKnow(); }); });
     connect(IDontKnow_, &QPushButton::clicked, this,
@@ -175,7 +175,7 @@ void MainFrm::centreOnScreen() {
 std::optional<int> MainFrm::start() {
     auto result = Session::LoadResult::EndAtOnce;
     if (!guard_->run([&] { result = session_->Load(); }))
-        return ExitStatus::ComponentError;
+        return shell::ExitStatus::ComponentError;
     switch (result) {
     case Session::LoadResult::Running:
         centreOnScreen();
@@ -184,11 +184,11 @@ std::optional<int> MainFrm::start() {
         return std::nullopt;
     case Session::LoadResult::CloseAndEnd:
         close();
-        return ExitStatus::StartupFailed;
+        return shell::ExitStatus::StartupFailed;
     case Session::LoadResult::EndAtOnce:
         break;
     }
-    return ExitStatus::StartupFailed;
+    return shell::ExitStatus::StartupFailed;
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {

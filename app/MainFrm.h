@@ -27,7 +27,7 @@ class MainFrm : public QWidget {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
-            std::function<void(int status)> endProgram = &ExitStatus::endAtOnce);
+            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
     ~MainFrm() override;
 
     // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise

@@ -8,12 +8,26 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 using namespace z83::app;
+using namespace z83::shell;
+
+namespace {
+
+// Whether a window can be opened at all: a display to connect to, or a platform chosen explicitly.
+bool displayAvailable() {
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(variable); value && *value)
+            return true;
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string program =

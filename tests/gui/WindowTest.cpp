@@ -270,7 +270,7 @@ private slots:
             init();
             if (storedBefore.isValid())
                 store().setValue(QStringLiteral("Settings/ID"), storedBefore);
-            QCOMPARE(start(change), std::optional<int>(app::ExitStatus::StartupFailed));
+            QCOMPARE(start(change), std::optional<int>(shell::ExitStatus::StartupFailed));
             QCOMPARE(seen, QStringList{box});
             QVERIFY(!window->isVisible());
             QCOMPARE(callCount("CloseUSB"), closeUsbCalls);
@@ -308,14 +308,14 @@ private slots:
                 s.faults.push_back(raise);
             });
             const bool loading = target == "OpenUSB";
-            QCOMPARE(status, loading ? std::optional<int>(app::ExitStatus::ComponentError) : std::nullopt);
+            QCOMPARE(status, loading ? std::optional<int>(shell::ExitStatus::ComponentError) : std::nullopt);
             QCOMPARE(window->isVisible(), !loading);
             if (target == "3")
                 extractTyped(QStringLiteral("1A2B3C"));
             else if (!loading)
                 window->close();
             QCOMPARE(seen, QStringList{"Critical \"gui_tests\": Error 7:\nLink dropped"});
-            QCOMPARE(endRequests, std::vector<int>{app::ExitStatus::ComponentError});
+            QCOMPARE(endRequests, std::vector<int>{shell::ExitStatus::ComponentError});
             QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
         }
     }
@@ -324,10 +324,10 @@ private slots:
     // reason on stderr.
     void commandLine() {
         const std::tuple<QStringList, int, QString> runs[] = {
-            {{"--bogus"}, app::ExitStatus::Usage, "unknown argument '--bogus'"},
-            {{"--scenario"}, app::ExitStatus::Usage, "--scenario needs a file name"},
-            {{"--scenario", "no-such-scenario.json"}, app::ExitStatus::Usage, "no-such-scenario.json"},
-            {{}, app::ExitStatus::NoDisplay, "a graphical display is needed"},
+            {{"--bogus"}, shell::ExitStatus::Usage, "unknown argument '--bogus'"},
+            {{"--scenario"}, shell::ExitStatus::Usage, "--scenario needs a file name"},
+            {{"--scenario", "no-such-scenario.json"}, shell::ExitStatus::Usage, "no-such-scenario.json"},
+            {{}, shell::ExitStatus::NoDisplay, "a graphical display is needed"},
         };
         QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})

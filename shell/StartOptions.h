@@ -2,17 +2,16 @@
 
 #include "Backend.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
-namespace z83::app {
+namespace z83::shell {
 
-// What the command line asks of the window program.
+// What the command line asks of the window program, on every platform.
 struct StartOptions {
     enum class Request { Run, Help, Version, Invalid };
     Request request = Request::Run;
-    BackendChoice backend = defaultBackend(); // --scenario FILE
+    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
     std::string error;                        // why the command line is Invalid
 };
 
@@ -20,7 +19,4 @@ struct StartOptions {
 StartOptions parseStartOptions(const std::vector<std::string>& arguments);
 std::string usageText(const std::string& program);
 
-// Whether a window can be opened at all: a display to connect to, or a platform chosen explicitly.
-bool displayAvailable();
-
-} // namespace z83::app
+} // namespace z83::shell

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-// The program's exit statuses, so scripts can tell the endings apart.
-namespace z83::app::ExitStatus {
+// The window program's exit statuses, the same on every platform, so scripts can tell the endings apart.
+namespace z83::shell::ExitStatus {
 inline constexpr int Closed = 0;         // the user closed the window
 inline constexpr int StartupFailed = 1;  // a start-up check failed; its message has been shown
 inline constexpr int Usage = 2;          // bad command line or unusable scenario file
@@ -17,4 +17,4 @@ inline constexpr int ComponentError = 4; // the component raised an error; it ha
     std::fflush(nullptr);
     std::_Exit(status);
 }
-} // namespace z83::app::ExitStatus
+} // namespace z83::shell::ExitStatus
