@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -317,30 +316,6 @@ private slots:
             QCOMPARE(seen, QStringList{"Critical \"gui_tests\": Error 7:\nLink dropped"});
             QCOMPARE(endRequests, std::vector<int>{shell::ExitStatus::ComponentError});
             QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
-        }
-    }
-
-    // The built program: bad arguments or scenario end with status 2, no display with 3, each with its
-    // reason on stderr.
-    void commandLine() {
-        const std::tuple<QStringList, int, QString> runs[] = {
-            {{"--bogus"}, shell::ExitStatus::Usage, "unknown argument '--bogus'"},
-            {{"--scenario"}, shell::ExitStatus::Usage, "--scenario needs a file name"},
-            {{"--scenario", "no-such-scenario.json"}, shell::ExitStatus::Usage, "no-such-scenario.json"},
-            {{}, shell::ExitStatus::NoDisplay, "a graphical display is needed"},
-        };
-        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            noDisplay.remove(QLatin1String(name));
-        for (const auto& [arguments, exitCode, reason] : runs) {
-            QProcess program;
-            program.setProcessEnvironment(noDisplay);
-            program.start(QStringLiteral(Z83_WINDOW_PROGRAM), arguments);
-            QVERIFY(program.waitForFinished(-1));
-            const QString shown = QString::number(program.exitCode()) + " " + program.readAllStandardError();
-            QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == exitCode &&
-                         shown.contains(reason),
-                     qPrintable(arguments.join(' ') + " ended with " + shown));
         }
     }
 

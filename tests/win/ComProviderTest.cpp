@@ -1,8 +1,6 @@
 #include "Backend.h"
 #include "ComErrors.h"
 #include "ComponentRegistry.h"
-#include "ScenarioFile.h"
-#include "SimulatedBaseStation.h"
 #include "StationFixture.h"
 
 #include <functional>
@@ -101,14 +99,7 @@ TEST_P(Declarations, EveryOperationPassesTheDeclaredTypesAndCopiesOutputsBack) {
     EXPECT_EQ(id, kModule);
     EXPECT_EQ(command, 'U');
 
-    // The same reads straight from the simulator give the same reply.
-    sim::SimulatedBaseStation direct(sim::parseScenario(kOneModule, "one module"));
-    std::uint8_t directOne = 1, directCommand = 'U';
-    std::int32_t directId = kModule;
-    std::string directRecord;
-    direct.OpenUSB(0, 0);
-    direct.ReadCommand(directOne, directId, directCommand, directRecord);
-    EXPECT_EQ(record, directRecord);
+    EXPECT_EQ(record.substr(0, 4), "0001") << "the module's first record";
     EXPECT_EQ(record.size(), 56u);
 
     provider.CloseUSB();
@@ -276,21 +267,6 @@ TEST(ComProvider, AnArgumentTheComponentRefusesIsNamed) {
     } catch (const ProviderError& error) {
         EXPECT_NE(error.description().find("(argument 1, which)"), std::string::npos) << error.description();
     }
-}
-
-TEST(ComProvider, TheTestStationTakesItsScenarioFromTheRegistryToo) {
-    TempDir dir;
-    writeFile(dir.path() / "registry.json",
-              R"({ "modules": [ { "id": "1A2B3C", "model": "FROM-REGISTRY" } ] })");
-    ScratchKey station(HKEY_CURRENT_USER, L"Software\\Z83TestStation");
-    station.set(L"", L"Scenario", (dir.path() / "registry.json").wstring());
-    win::ComProvider provider(kTestStation);
-    provider.OpenUSB(0, 0);
-    std::int32_t id = kModule;
-    std::uint8_t one = 1, command = '3';
-    std::string model;
-    EXPECT_EQ(provider.ReadCommand(one, id, command, model), 0);
-    EXPECT_EQ(model, "FROM-REGISTRY");
 }
 
 TEST(ComErrors, NumbersAndTextsAreThoseAnAutomationClientGives) {

@@ -35,15 +35,10 @@ public:
     ~StationSetup() {
         setEnvironment(L"Z83_TEST_STATION_SCENARIO", std::nullopt);
         setEnvironment(L"Z83_TEST_STATION_TYPES", std::nullopt);
-        setEnvironment(L"Z83_TEST_STATION_STATE", std::nullopt);
     }
     StationSetup(const StationSetup&) = delete;
     StationSetup& operator=(const StationSetup&) = delete;
 
-    // Modules cleared by one process stay cleared for the next.
-    void rememberClears() {
-        setEnvironment(L"Z83_TEST_STATION_STATE", (dir_.path() / "cleared.txt").string());
-    }
     const TempDir& dir() const { return dir_; }
 
 private:
