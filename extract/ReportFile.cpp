@@ -35,6 +35,16 @@ std::optional<std::string> writeTemporary(FileSystem& fs, const std::string& fol
     return why;
 }
 
+// The file is whole under its name; it counts as saved once the folder holds the name on disk, as a file
+// that a power cut could take back is no report to clear a module over.
+SavedReport flushedUnderItsName(SavedReport result, const std::string& folder, FileSystem& fs) {
+    if (auto e = fs.syncFolder(folder))
+        result.error = failed("could not flush the folder to disk", e);
+    else
+        result.outcome = SavedReport::Outcome::File;
+    return result;
+}
+
 SavedReport newReport(std::string_view content, const std::string& folder, const std::string& stem,
                       const std::string& extension, FileSystem& fs) {
     SavedReport result;
@@ -58,13 +68,7 @@ SavedReport newReport(std::string_view content, const std::string& folder, const
             result.error = failed("could not give the file its name", e);
             return result;
         }
-        if (auto synced = fs.syncFolder(folder)) {
-            // The file is whole under its name, but may not survive a power cut: not saved.
-            result.error = failed("could not flush the folder to disk", synced);
-            return result;
-        }
-        result.outcome = SavedReport::Outcome::File;
-        return result;
+        return flushedUnderItsName(result, folder, fs);
     }
     fs.removeFile(temp);
     result.error = "every report name for this second is taken";
@@ -104,12 +108,7 @@ SavedReport reportAt(std::string_view content, const std::string& path, FileSyst
         result.error = failed("could not give the file its name", e);
         return result;
     }
-    if (auto e = fs.syncFolder(folder)) {
-        result.error = failed("could not flush the folder to disk", e);
-        return result;
-    }
-    result.outcome = SavedReport::Outcome::File;
-    return result;
+    return flushedUnderItsName(result, folder, fs);
 }
 
 bool isFolder(FileSystem& fs, const std::string& path) {
