@@ -4,6 +4,7 @@
 #include "ScenarioFile.h"
 #include "SimulatedBaseStation.h"
 #include "StationFixture.h"
+#include "UserSettings.h"
 
 #include <functional>
 
