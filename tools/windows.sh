@@ -53,10 +53,7 @@ station=$(winepath -w build/windows/bin/Z83TestStation.dll)
 # Once, machine-wide: tests that register and unregister a shared class break each other when run side
 # by side, and Wine's COM does not see per-user registrations.
 wine regsvr32 /s "$station" || fail "regsvr32 could not register the test station"
-# The window's fonts, where a fresh prefix has none of them, as the Linux desktop stands in for them.
-for font in "Arial=Liberation Sans" "Arial Narrow=Liberation Sans Narrow" "MS Sans Serif=Liberation Sans"; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${font%%=*}" /d "${font#*=}" /f >/dev/null
-done
+tools/wine-window-prefix.sh # the fonts the window names
 
 step "Windows tests under Wine"
 ctest --preset windows -j2 --timeout 300

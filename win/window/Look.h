@@ -27,7 +27,7 @@ public:
     RECT place(const layout::Control& control) const;
 
     // A font of the layout; one without a family is the default font.
-    HFONT font(const layout::Font& font);
+    HFONT font(const layout::Font& wanted);
     // A colour of the layout, the system's for the system colours; fallback for Default.
     COLORREF colour(const layout::Colour& colour, COLORREF fallback) const;
     HBRUSH brush(COLORREF colour);
