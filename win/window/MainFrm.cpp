@@ -169,17 +169,15 @@ void MainFrm::createControls() {
     }
 
     // The dialog manager moves the focus in the order the windows lie, top first: the layout's tab order,
-    // except that what holds others lies under everything, as it must to leave them visible. Focus order is
-    // a cycle, so the tab strip last is the tab strip first.
+    // except that the tab strip lies under everything, as its own controls and those drawn above it (the
+    // status strip, Clear Log) must. Focus order is a cycle, so the tab strip last is the tab strip first.
     std::vector<const layout::Control*> order;
     for (const layout::Control& design : layout::kControls)
         if (hasWindow(design) && ::GetParent(controls_.at(design.name)) == window_)
             order.push_back(&design);
-    const auto holds = [](const layout::Control* c) {
-        return c->kind == layout::Kind::TabStrip || c->kind == layout::Kind::PictureBox;
-    };
+    const auto strip = [](const layout::Control* c) { return c->kind == layout::Kind::TabStrip; };
     std::stable_sort(order.begin(), order.end(), [&](const layout::Control* a, const layout::Control* b) {
-        return holds(a) != holds(b) ? holds(b) : a->tabIndex < b->tabIndex;
+        return strip(a) != strip(b) ? strip(b) : a->tabIndex < b->tabIndex;
     });
     HWND above = HWND_TOP;
     for (const layout::Control* design : order) {
