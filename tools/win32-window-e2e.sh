@@ -142,7 +142,12 @@ off_x=$(value "$state" offcentre.x) off_y=$(value "$state" offcentre.y)
 eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
 [[ ${WIDTH}x$HEIGHT == 630x409 ]] || fail "the X window is ${WIDTH}x$HEIGHT, expected 630x409"
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "the window asks for a taskbar button"
-say "window: fixed dialog frame, close button only, no taskbar button, 630x409 at 96 dpi, centred"
+# The status line is on the screen, over the tab strip: its "Ready" in the status colour.
+import -window "$window" -crop 573x45+24+348 +repage "$work/status.png"
+shown=$(convert "$work/status.png" -fuzz 10% -fill black -opaque 'rgb(102,158,224)' -fill white +opaque black \
+    -format '%[fx:round(w*h*(1-mean))]' info:)
+((shown > 200)) || fail "the status line is not on the screen ($shown pixels of its colour)"
+say "window: fixed dialog frame, close button only, no taskbar button, 630x409 at 96 dpi, centred, Ready shown"
 
 # The tooltip of the Extract button shows while the pointer rests on it.
 xdotool windowfocus --sync "$window"
@@ -251,6 +256,26 @@ start --scenario "$(winepath -w scenarios/no-base-station.json)"
 answer Warning
 ended 1 "a scenario without a base station"
 say "--scenario: the simulated station's start-up check ends the program"
+
+# --- The status line while an action keeps the program busy ------------------------------------------------
+# A module without logs that pairs after 4 seconds; the probe reads what Windows holds, as the window
+# does not answer until the action ends.
+printf '{ "pairing": { "module": "1A2B3C", "delay_seconds": 4 }, "modules": [ { "id": "1A2B3C" } ] }' \
+    >"$work/slow-pairing.json"
+start --scenario "$(winepath -w "$work/slow-pairing.json")"
+window=$(find_window "$caption" 30) || true
+[[ -n $window ]] || fail "the main window did not appear on the slow-pairing scenario"
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 200 162 click 1 sleep 0.3 mousemove --window "$window" 546 324 click 1
+sleep 0.5
+state=$(probe "$caption")
+expect "$state" Found.text 'Waiting...' "while pairing"
+expect "$state" cbClear.enabled 0 "while pairing"
+answer 'No Logs'
+expect "$(probe "$caption")" Found.text "" "after pairing with a module without logs"
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
+ended 0 "closing the window after pairing"
+say "while the module pairs the status line reads Waiting..., and is empty after the action"
 
 # --- Scaled with the system's dots per inch ----------------------------------------------------------------
 dpi_setting='HKCU\Control Panel\Desktop'

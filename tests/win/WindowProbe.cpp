@@ -23,22 +23,27 @@ void print(const std::string& key, long long value) {
     print(key, std::to_string(value));
 }
 
-// A window's text as the window itself gives it; line breaks as "\n".
-std::string textOf(HWND window) {
-    wchar_t text[4096] = {};
-    DWORD_PTR length = 0;
-    ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, 5000, &length);
-    std::string result;
-    for (const char c : z83::win::toUtf8(std::wstring_view(text, length)))
-        result += c == '\n' ? std::string("\\n") : c == '\r' ? std::string() : std::string(1, c);
-    return result;
-}
-
 std::string classOf(HWND window) {
     wchar_t name[64] = {};
     ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
     return z83::win::toUtf8(name);
+}
+
+// A window's text; line breaks as "\n". A text box's, which only it knows, is asked for; the others'
+// are read as the system keeps them, which works while the program is busy in an action.
+std::string textOf(HWND window) {
+    wchar_t text[4096] = {};
+    DWORD_PTR length = 0;
+    if (classOf(window) == "Edit")
+        ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
+                              SMTO_ABORTIFHUNG, 300, &length);
+    else
+        length =
+            static_cast<DWORD_PTR>(::InternalGetWindowText(window, text, static_cast<int>(std::size(text))));
+    std::string result;
+    for (const char c : z83::win::toUtf8(std::wstring_view(text, length)))
+        result += c == '\n' ? std::string("\\n") : c == '\r' ? std::string() : std::string(1, c);
+    return result;
 }
 
 BOOL CALLBACK describeChild(HWND child, LPARAM) {
@@ -59,7 +64,7 @@ BOOL CALLBACK describeTooltip(HWND window, LPARAM owner) {
     if (::GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner) &&
         classOf(window) == "tooltips_class32") {
         DWORD_PTR tools = 0;
-        ::SendMessageTimeoutW(window, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &tools);
+        ::SendMessageTimeoutW(window, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 300, &tools);
         print("tooltip.tools", static_cast<long long>(tools));
         print("tooltip.visible", ::IsWindowVisible(window) ? 1 : 0);
     }
