@@ -5,7 +5,8 @@
 # checks the report in the Wine user's documents folder against the Linux build's and that the shell was
 # asked to open it, clears the module's logs and sees "No Logs" on the next extraction, then checks that the
 # typed ID survives a close and a restart. Also: the start-up box when the component is missing, and a
-# scenario file instead of the component, and the layout scaled at 144 dots per inch.
+# scenario file instead of the component, an error the component raises, the command line, the status line
+# while an action runs, and the layout scaled at 144 dots per inch.
 # Usage: win32-window-e2e.sh REFERENCE_CSV [--program EXE] [--screenshot FILE]
 #   REFERENCE_CSV: the demo module's report from the Linux build (z83-extract --id 1A2B3C -o -).
 #   EXE: the window program to run (default build/windows/bin/z83-log-extraction.exe).
@@ -238,7 +239,15 @@ xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
 ended 0 "closing the window again"
 say "the ID is remembered in the registry and shown again after a restart"
 
-# --- Start-up failures -------------------------------------------------------------------------------------
+# --- The command line, and start-up failures ---------------------------------------------------------------
+version=$(wine "$program" --version | tr -d '\r')
+[[ $version =~ ^z83-log-extraction\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version printed '$version'"
+status=0
+wine "$program" --bogus >/dev/null 2>"$work/usage.txt" || status=$?
+[[ $status -eq 2 ]] && grep -q "unknown argument '--bogus'" "$work/usage.txt" ||
+    fail "an unknown option gave status $status and '$(cat "$work/usage.txt")'"
+say "--version: '$version'; an unknown option: status 2 with the reason"
+
 start --progid Z83DataProviderCOM.Missing
 box=$(find_window z83-log-extraction 30) || true
 [[ -n $box ]] || fail "no start-up box for a missing component"
@@ -256,6 +265,18 @@ start --scenario "$(winepath -w scenarios/no-base-station.json)"
 answer Warning
 ended 1 "a scenario without a base station"
 say "--scenario: the simulated station's start-up check ends the program"
+
+# An error the component raises: reported with its number and description, and the program ends at once.
+printf '{ "faults": [ { "operation": "OpenUSB", "kind": "raise", "error": { "number": -2147467259, "description": "Lost" } } ] }' \
+    >"$work/raise.json"
+start --scenario "$(winepath -w "$work/raise.json")"
+box=$(find_window z83-log-extraction 30) || true
+[[ -n $box ]] || fail "no box for an error the component raised"
+sleep 0.3
+expect "$(probe z83-log-extraction)" id65535.text 'Error -2147467259:\nLost' "an error the component raised"
+xdotool windowfocus --sync "$box" key Return
+ended 4 "an error the component raised"
+say "an error the component raised: its number and description, status 4"
 
 # --- The status line while an action keeps the program busy ------------------------------------------------
 # A module without logs that pairs after 4 seconds; the probe reads what Windows holds, as the window
