@@ -62,14 +62,13 @@ void XTab::setCurrentIndex(int index) {
     if (index < 0 || index >= count() || index == current_)
         return;
     current_ = index;
-    // The new tab's windows first, so the focus never lands in a hidden one.
     for (HWND control : tabs_[static_cast<std::size_t>(current_)].controls)
         ::ShowWindow(control, SW_SHOWNA);
     for (int tab = 0; tab < count(); ++tab) {
         if (tab == current_)
             continue;
         for (HWND control : tabs_[static_cast<std::size_t>(tab)].controls) {
-            if (::GetFocus() == control)
+            if (::GetFocus() == control) // keystrokes must not go to a hidden window
                 ::SetFocus(window_);
             ::ShowWindow(control, SW_HIDE);
         }
