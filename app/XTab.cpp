@@ -1,6 +1,7 @@
 #include "XTab.h"
 
 #include "LayoutStyle.h"
+#include "Legibility.h"
 #include "Twips.h"
 
 #include <QFocusEvent>
@@ -9,30 +10,17 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <algorithm>
-#include <cmath>
-
 namespace z83::app {
 
 namespace {
 
-// WCAG relative luminance and contrast ratio.
-double luminance(const QColor& c) {
-    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-double contrast(const QColor& a, const QColor& b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// Some styles' greyed text is meant for a window's background and all but vanishes on the strip's light
-// edge; it is darkened just enough to be read, as the classic system colours are.
-QColor legibleOn(QColor text, const QColor& background) {
-    for (int step = 0; step < 20 && contrast(text, background) < 3.0; ++step)
-        text = text.darker(110);
-    return text;
+QColor legibleOn(const QColor& text, const QColor& background) {
+    const auto rgb = [](const QColor& c) {
+        return layout::Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+                           static_cast<std::uint8_t>(c.blue())};
+    };
+    const layout::Rgb shown = layout::legibleOn(rgb(text), rgb(background));
+    return {shown.red, shown.green, shown.blue};
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include "ComProvider.h"
 #include "ComponentRegistry.h"
+#include "UserSettings.h"
 #endif
 
 namespace z83 {
@@ -19,7 +20,7 @@ namespace {
 std::string componentProgId(const std::string& asked) {
     if (!asked.empty())
         return asked;
-    if (std::string setting = win::userSetting("Settings", "ProgID"); !setting.empty())
+    if (std::string setting = win::readUserSetting("Settings", "ProgID").value_or(""); !setting.empty())
         return setting;
     const std::string prefix = std::string(win::kComponentLibrary) + ".";
     const auto classes = win::findRegisteredClasses(HKEY_CLASSES_ROOT, prefix);

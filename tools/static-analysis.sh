@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/ci/compile_commands.json ] || { cmake --preset ci >/dev/null; }
 
-sources=$(git ls-files 'desktop/*.cpp' 'link/*.cpp' 'extract/*.cpp' 'sim/*.cpp' 'backend/*.cpp' 'cli/*.cpp' 'app/*.cpp')
+sources=$(git ls-files 'desktop/*.cpp' 'link/*.cpp' 'extract/*.cpp' 'sim/*.cpp' 'backend/*.cpp' 'shell/*.cpp' 'cli/*.cpp' 'app/*.cpp')
 echo "clang-tidy on $(echo "$sources" | wc -l) files"
 # Generated moc files come from the CI build; build it first so every header exists.
 run-clang-tidy -quiet -p build/ci -extra-arg=-fno-color-diagnostics $sources >build/ci/clang-tidy.log 2>&1 || true
@@ -17,5 +17,5 @@ fi
 echo "cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \
   --enable=warning,performance,portability --suppress=missingIncludeSystem \
-  -I desktop -I link -I extract -I sim -I backend -I layout -I cli -I app -I build/ci/desktop/generated $sources
+  -I desktop -I link -I extract -I sim -I backend -I shell -I cli -I app -I build/ci/desktop/generated $sources
 echo "static analysis clean"

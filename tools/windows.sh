@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds the 32-bit Windows programs into build/windows, makes a fresh Wine
-# prefix there, registers the test station once, runs the Windows tests under Wine, then checks
-# z83-extract.exe end to end against the Linux build. Installs the Debian packages it lacks (as root or
-# with sudo). Exits non-zero when anything fails.
+# prefix there, registers the test station once, runs the Windows tests under Wine, checks z83-extract.exe
+# end to end against the Linux build, makes the package (build/windows/z83-log-extraction-<version>-win32.zip)
+# and drives the window program from the unpacked package under Xvfb. Installs the Debian packages it lacks
+# (as root or with sudo). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,7 +14,7 @@ fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 # --- Packages --------------------------------------------------------------------------------------------
 tools/deps.sh run # the Linux extractor, to compare with
 windows_packages=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev googletest cmake ninja-build
-                  nlohmann-json3-dev libcli11-dev)
+                  nlohmann-json3-dev libcli11-dev xvfb xauth openbox xdotool x11-utils imagemagick fonts-liberation)
 missing=()
 for p in "${windows_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("${p%:i386}")
@@ -52,6 +53,7 @@ station=$(winepath -w build/windows/bin/Z83TestStation.dll)
 # Once, machine-wide: tests that register and unregister a shared class break each other when run side
 # by side, and Wine's COM does not see per-user registrations.
 wine regsvr32 /s "$station" || fail "regsvr32 could not register the test station"
+tools/wine-window-prefix.sh # the fonts the window names
 
 step "Windows tests under Wine"
 ctest --preset windows -j2 --timeout 300
@@ -112,5 +114,26 @@ expect_code 3 "an unregistered class"
 expect_text "Z83DataProviderCOM.DLL possibly not registered! Error: " "$work/err" "an unregistered class"
 expect_text "[Code: -2147221005]" "$work/err" "an unregistered class"
 echo "nothing registered: exit 3 with the start-up message and its code"
+
+# --- The package, and the window run from it -------------------------------------------------------------
+step "The package, unpacked and run"
+cmake --build --preset windows --target package >/dev/null
+version=$(sed -n 's/^project(z83logs VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+package=z83-log-extraction-$version-win32
+unpacked=build/windows/package-check
+rm -rf "$unpacked" && mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$root/build/windows/$package.zip")
+listed=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
+expected="./$package/LICENSE.txt ./$package/README.txt ./$package/z83-extract.exe ./$package/z83-log-extraction.exe "
+[ "$listed" = "$expected" ] || fail "the package holds '$listed', expected '$expected'"
+for text in README.txt LICENSE.txt; do
+  [ "$(tr -cd '\n' <"$unpacked/$package/$text" | wc -c)" = "$(tr -cd '\r' <"$unpacked/$package/$text" | wc -c)" ] ||
+    fail "$text in the package does not have CR LF line ends"
+done
+echo "$package.zip: both programs, README.txt and LICENSE.txt"
+
+step "The window under Xvfb, from the package, through COM to the test station"
+tools/win32-window-e2e.sh "$work/linux-demo.csv" --program "$unpacked/$package/z83-log-extraction.exe" \
+  --screenshot build/windows/window-win32.png
 
 step "Windows stage passed"

@@ -62,27 +62,4 @@ std::vector<RegisteredClass> findRegisteredClasses(HKEY classesRoot, std::string
     return classes;
 }
 
-std::string executableName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD size = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (size == 0)
-            return {};
-        if (size < path.size()) {
-            path.resize(size);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
-    if (const auto dot = name.rfind(L'.'); dot != std::wstring::npos)
-        name.resize(dot);
-    return toUtf8(name);
-}
-
-std::string userSetting(const std::string& section, const std::string& name) {
-    const std::wstring key = L"Software\\" + toUtf16(executableName()) + L"\\" + toUtf16(section);
-    return toUtf8(textValue(HKEY_CURRENT_USER, key.c_str(), toUtf16(name).c_str()));
-}
-
 } // namespace z83::win

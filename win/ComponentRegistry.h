@@ -18,11 +18,4 @@ struct RegisteredClass {
 // entry per class, found under classesRoot: HKEY_CLASSES_ROOT, or any key laid out like it.
 std::vector<RegisteredClass> findRegisteredClasses(HKEY classesRoot, std::string_view prefix);
 
-// The executable's file name without its extension, which keys the program's per-user settings.
-std::string executableName();
-
-// A text value of the program's per-user settings, HKEY_CURRENT_USER\Software\<executable name>\<section>;
-// "" when there is none.
-std::string userSetting(const std::string& section, const std::string& name);
-
 } // namespace z83::win

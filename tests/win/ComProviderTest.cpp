@@ -2,6 +2,7 @@
 #include "ComErrors.h"
 #include "ComponentRegistry.h"
 #include "StationFixture.h"
+#include "UserSettings.h"
 
 #include <functional>
 

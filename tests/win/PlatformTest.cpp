@@ -5,6 +5,7 @@
 #include "ReportFile.h"
 #include "TempDir.h"
 #include "UserFolders.h"
+#include "UserSettings.h"
 #include "Utf16.h"
 #include "WindowsFileSystem.h"
 #include "WindowsShell.h"
@@ -184,4 +185,17 @@ TEST(Shell, OpensTheFileWithItsAssociatedProgram) {
     EXPECT_TRUE(started);
     EXPECT_EQ(readFile(marker), "opened through the shell");
     EXPECT_FALSE(win::openWithShell(dir.str() + "\\missing.z83none")) << "a failure is told, not shown";
+}
+
+// The window stores the ID box's text whatever it holds; an empty box must come back empty, not as the
+// default that stands for nothing stored.
+TEST(UserSettings, AnEmptyValueIsAValueAndTextKeepsItsCharacters) {
+    const std::wstring key = L"Software\\" + win::toUtf16(win::executableName());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::nullopt);
+    ASSERT_TRUE(win::writeUserSetting("Settings", "ID", ""));
+    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::optional<std::string>(""));
+    ASSERT_TRUE(win::writeUserSetting("Settings", "ID", "1a2B3c Ä€ and more"));
+    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::optional<std::string>("1a2B3c Ä€ and more"));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }

@@ -1,0 +1,107 @@
+#include "Look.h"
+
+#include "Resources.h"
+#include "Utf16.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace z83::win {
+
+Look::Look(HINSTANCE instance, int dpi)
+    : dpi_(dpi), banner_(static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(Z83_BANNER_BITMAP),
+                                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
+
+Look::~Look() {
+    for (const auto& [key, font] : fonts_)
+        ::DeleteObject(font);
+    for (const auto& [key, brush] : brushes_)
+        ::DeleteObject(brush);
+    if (banner_)
+        ::DeleteObject(banner_);
+}
+
+RECT Look::place(const layout::Control& control) const {
+    const int left = pixels(control.left), top = pixels(control.top);
+    return {left, top, left + pixels(control.width), top + pixels(control.height)};
+}
+
+HFONT Look::font(const layout::Font& wanted) {
+    const layout::Font& f = wanted.family.empty() ? layout::kDefaultFont : wanted;
+    HFONT& made = fonts_[{f.family, f.points, f.bold}];
+    if (!made) {
+        // A negative height asks for the character height, as a size in points means it.
+        const int height = -static_cast<int>(std::lround(f.points * dpi_ / 72.0));
+        made = ::CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, toUtf16(f.family).c_str());
+    }
+    return made;
+}
+
+COLORREF Look::colour(const layout::Colour& colour, COLORREF fallback) const {
+    switch (colour.kind) {
+    case layout::Colour::Kind::Fixed:
+        return RGB(colour.rgb.red, colour.rgb.green, colour.rgb.blue);
+    case layout::Colour::Kind::Light3D:
+        return ::GetSysColor(COLOR_3DLIGHT);
+    case layout::Colour::Kind::GrayText:
+        return ::GetSysColor(COLOR_GRAYTEXT);
+    case layout::Colour::Kind::Default:
+        break;
+    }
+    return fallback;
+}
+
+HBRUSH Look::brush(COLORREF colour) {
+    HBRUSH& made = brushes_[colour];
+    if (!made)
+        made = ::CreateSolidBrush(colour);
+    return made;
+}
+
+void Look::paint(HDC dc, const layout::Control& control) {
+    RECT place = this->place(control);
+    switch (control.kind) {
+    case layout::Kind::Label: {
+        const std::wstring text = toUtf16(control.text);
+        const int saved = ::SaveDC(dc);
+        ::SelectObject(dc, font(control.font));
+        ::SetTextColor(dc, colour(control.foreground, ::GetSysColor(COLOR_WINDOWTEXT)));
+        ::SetBkMode(dc, TRANSPARENT);
+        // Only the text, broken between words within the label's width; an & is a character like any other.
+        const UINT align = control.align == layout::Align::Right ? DT_RIGHT : DT_LEFT;
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
+                    align | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        ::RestoreDC(dc, saved);
+        break;
+    }
+    case layout::Kind::Image: {
+        // At its natural size in pixels, whatever the dpi; cut to the control's place.
+        BITMAP size{};
+        if (!banner_ || !::GetObjectW(banner_, sizeof size, &size))
+            break;
+        HDC source = ::CreateCompatibleDC(dc);
+        const HGDIOBJ old = ::SelectObject(source, banner_);
+        ::BitBlt(dc, place.left, place.top, std::min<LONG>(size.bmWidth, place.right - place.left),
+                 std::min<LONG>(size.bmHeight, place.bottom - place.top), source, 0, 0, SRCCOPY);
+        ::SelectObject(source, old);
+        ::DeleteDC(source);
+        break;
+    }
+    case layout::Kind::Shape: {
+        // A rounded panel with no outline. Without a pen GDI leaves out the right and bottom edges.
+        const int saved = ::SaveDC(dc);
+        ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+        ::SelectObject(dc, brush(colour(control.background, ::GetSysColor(COLOR_WINDOW))));
+        const int corner = 2 * std::min(place.right - place.left, place.bottom - place.top) / 6;
+        ::RoundRect(dc, place.left, place.top, place.right + 1, place.bottom + 1, corner, corner);
+        ::RestoreDC(dc, saved);
+        break;
+    }
+    default:
+        break; // the others are windows and paint themselves
+    }
+}
+
+} // namespace z83::win

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "MainFrmLayout.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string_view>
+#include <tuple>
+
+namespace z83::win {
+
+// The layout's places, fonts, colours and banner as GDI makes them at the screen's dots per inch, and the
+// drawing of the controls that have no window of their own (labels, the banner, the shape): their
+// container paints them. Fonts and brushes are made once and live as long as the window.
+class Look {
+public:
+    Look(HINSTANCE instance, int dpi);
+    ~Look();
+    Look(const Look&) = delete;
+    Look& operator=(const Look&) = delete;
+
+    int dpi() const { return dpi_; }
+    // 1440 twips to the inch: 15 to a pixel at 96 dpi.
+    int pixels(int twips) const { return ::MulDiv(twips, dpi_, 1440); }
+    // The control's place within its container, in pixels.
+    RECT place(const layout::Control& control) const;
+
+    // A font of the layout; one without a family is the default font.
+    HFONT font(const layout::Font& wanted);
+    // A colour of the layout, the system's for the system colours; fallback for Default.
+    COLORREF colour(const layout::Colour& colour, COLORREF fallback) const;
+    HBRUSH brush(COLORREF colour);
+
+    // Draws a label, the banner or the shape onto its container.
+    void paint(HDC dc, const layout::Control& control);
+
+private:
+    int dpi_;
+    HBITMAP banner_;
+    std::map<std::tuple<std::string_view, double, bool>, HFONT> fonts_;
+    std::map<COLORREF, HBRUSH> brushes_;
+};
+
+} // namespace z83::win

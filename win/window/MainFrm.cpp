@@ -1,0 +1,408 @@
+#include "MainFrm.h"
+
+#include "Look.h"
+#include "Utf16.h"
+#include "Win32Desktop.h"
+#include "XTab.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace z83::win {
+
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"Z83MainFrm";
+constexpr wchar_t kOwnerClass[] = L"Z83MainFrmOwner";
+constexpr wchar_t kPictureClass[] = L"Z83PictureBox";
+
+// The status line: the one label whose text the actions change and redraw at once, so it has a window of its
+// own to repaint. The other labels, the banner and the shape are drawn by their container, under its windows
+// and with its background showing around their text.
+constexpr std::string_view kStatusLine = "Found";
+
+bool hasWindow(const layout::Control& design) {
+    switch (design.kind) {
+    case layout::Kind::Label:
+        return design.name == kStatusLine;
+    case layout::Kind::Image:
+    case layout::Kind::Shape:
+        return false;
+    default:
+        return true;
+    }
+}
+
+const layout::Control* designOf(HWND control) {
+    return controlOfId(::GetDlgCtrlID(control));
+}
+
+// A fixed dialog frame with the close button only: no minimise or maximise box, no sizing border.
+constexpr DWORD kFrameStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+int screenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+} // namespace
+
+MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
+                 std::function<void(int status)> endProgram)
+    : instance_(instance) {
+    // The program's manifest asks for version 6 of the common controls, which gives them the system's look.
+    ::InitCommonControls();
+    registerClasses();
+    createWindow();
+    createControls();
+
+    desktop_ = std::make_unique<Win32Desktop>(window_, controls_.at(kStatusLine), controls_.at("cbClear"),
+                                              controls_.at("tbID"));
+    session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
+    guard_ = std::make_unique<ActionGuard>(
+        *desktop_, [end = std::move(endProgram)] { end(shell::ExitStatus::ComponentError); });
+}
+
+MainFrm::~MainFrm() {
+    if (window_)
+        ::DestroyWindow(window_);
+    if (owner_)
+        ::DestroyWindow(owner_);
+}
+
+void MainFrm::registerClasses() const {
+    const auto add = [this](const wchar_t* name, WNDPROC procedure) {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        if (::GetClassInfoExW(instance_, name, &windowClass))
+            return;
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = instance_;
+        windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.lpszClassName = name;
+        ::RegisterClassExW(&windowClass);
+    };
+    add(kFrameClass, &MainFrm::windowProc);
+    add(kOwnerClass, &::DefWindowProcW);
+    add(kPictureClass, &MainFrm::pictureProc);
+}
+
+void MainFrm::createWindow() {
+    look_ = std::make_unique<Look>(instance_, screenDpi());
+    // Owned top-level windows get no taskbar button; the owner is never shown.
+    owner_ =
+        ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+
+    RECT frame{0, 0, look_->pixels(layout::kClientWidth), look_->pixels(layout::kClientHeight)};
+    ::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, kFrameExStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + (work.right - work.left - width) / 2,
+              top = work.top + (work.bottom - work.top - height) / 2;
+    window_ = ::CreateWindowExW(kFrameExStyle, kFrameClass, toUtf16(layout::kCaption).c_str(), kFrameStyle,
+                                left, top, width, height, owner_, nullptr, instance_, this);
+}
+
+HWND MainFrm::createControl(const layout::Control& design) {
+    // A tab strip's controls lie on the main window over the strip: the dialog manager would not let the
+    // strip take the focus itself if it held windows. A picture box holds its own.
+    HWND parent = window_;
+    RECT place = look_->place(design);
+    if (design.container != layout::kWindowName) {
+        const layout::Control* holder = layout::findControl(design.container);
+        if (holder && holder->kind == layout::Kind::PictureBox) {
+            parent = controls_.at(holder->name);
+        } else if (holder) {
+            const RECT origin = look_->place(*holder);
+            ::OffsetRect(&place, origin.left, origin.top);
+        }
+    }
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design)));
+    const std::wstring text = toUtf16(design.text);
+    const auto make = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
+        return ::CreateWindowExW(
+            exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, place.left,
+            place.top, place.right - place.left, place.bottom - place.top, parent, id, instance_, parameter);
+    };
+    HWND control = nullptr;
+    switch (design.kind) {
+    case layout::Kind::TabStrip:
+        XTab_ = std::make_unique<XTab>(instance_, parent, controlId(design), place, layout::kTabStrip, *look_,
+                                       [this](HDC dc, int tab) { paintWindowless(dc, "XTab", tab); });
+        control = XTab_->handle();
+        break;
+    case layout::Kind::TextBox:
+        control = make(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
+        ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
+        break;
+    case layout::Kind::Button:
+        control = make(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
+        break;
+    case layout::Kind::PictureBox:
+        control = make(0, kPictureClass, 0, this);
+        break;
+    default: // the status line
+        control = make(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
+        break;
+    }
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
+    ::EnableWindow(control, design.enabled);
+    return control;
+}
+
+void MainFrm::createControls() {
+    for (const layout::Control& design : layout::kControls) {
+        if (!hasWindow(design))
+            continue;
+        HWND control = createControl(design);
+        controls_[design.name] = control;
+        if (design.tab != layout::kNoTab)
+            XTab_->addControl(design.tab, control);
+        if (!design.tooltip.empty())
+            addTooltip(control, design.tooltip);
+    }
+
+    // The dialog manager moves the focus in the order the windows lie, top first: the layout's tab order,
+    // except that the tab strip lies under everything, as its own controls and those drawn above it (the
+    // status strip, Clear Log) must. Focus order is a cycle, so the tab strip last is the tab strip first.
+    std::vector<const layout::Control*> order;
+    for (const layout::Control& design : layout::kControls)
+        if (hasWindow(design) && ::GetParent(controls_.at(design.name)) == window_)
+            order.push_back(&design);
+    const auto strip = [](const layout::Control* c) { return c->kind == layout::Kind::TabStrip; };
+    std::stable_sort(order.begin(), order.end(), [&](const layout::Control* a, const layout::Control* b) {
+        return strip(a) != strip(b) ? strip(b) : a->tabIndex < b->tabIndex;
+    });
+    HWND above = HWND_TOP;
+    for (const layout::Control* design : order) {
+        HWND control = controls_.at(design->name);
+        ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = control;
+    }
+}
+
+void MainFrm::addTooltip(HWND control, std::string_view text) {
+    if (!tooltip_)
+        tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
+    std::wstring tip = toUtf16(text);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = tip.data();
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainFrm::paintWindowless(HDC dc, std::string_view container, int tab) {
+    for (const layout::Control& design : layout::kControls)
+        if (design.container == container && !hasWindow(design) &&
+            (design.tab == layout::kNoTab || design.tab == tab))
+            look_->paint(dc, design);
+}
+
+COLORREF MainFrm::backgroundBehind(const layout::Control& design) {
+    const layout::Control* holder = layout::findControl(design.container);
+    if (!holder)
+        return look_->colour(layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW));
+    if (holder->kind == layout::Kind::TabStrip)
+        return look_->colour(layout::kTabStrip.activeBack, ::GetSysColor(COLOR_WINDOW));
+    return look_->colour(holder->background, ::GetSysColor(COLOR_WINDOW));
+}
+
+HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
+    const layout::Control* design = designOf(control);
+    if (!design)
+        return nullptr;
+    const bool box = design->kind == layout::Kind::TextBox;
+    const COLORREF text =
+        look_->colour(design->foreground, ::GetSysColor(box ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+    const COLORREF back =
+        box ? look_->colour(design->background, ::GetSysColor(COLOR_WINDOW)) : backgroundBehind(*design);
+    ::SetTextColor(dc, text);
+    ::SetBkColor(dc, back);
+    return look_->brush(back);
+}
+
+std::optional<int> MainFrm::start() {
+    auto result = Session::LoadResult::EndAtOnce;
+    if (!guard_->run([&] { result = session_->Load(); }))
+        return shell::ExitStatus::ComponentError;
+    switch (result) {
+    case Session::LoadResult::Running:
+        // Focus rectangles only once the keyboard is used, as in a dialog.
+        ::SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                       0);
+        ::ShowWindow(window_, SW_SHOW);
+        ::UpdateWindow(window_);
+        ::SetFocus(XTab_->handle());
+        return std::nullopt;
+    case Session::LoadResult::CloseAndEnd:
+        close();
+        return shell::ExitStatus::StartupFailed;
+    case Session::LoadResult::EndAtOnce:
+        break;
+    }
+    return shell::ExitStatus::StartupFailed;
+}
+
+int MainFrm::run() {
+    MSG message{};
+    BOOL got = 0;
+    while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        // Tab and the arrow keys move the focus as in a dialog.
+        if (window_ && ::IsDialogMessageW(window_, &message))
+            continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : shell::ExitStatus::Closed;
+}
+
+void MainFrm::act(void (Session::*action)()) {
+    // A message loop that runs inside an action (a message box's, the shell's) can deliver another click.
+    if (acting_)
+        return;
+    acting_ = true;
+    guard_->run([&] { (session_.get()->*action)(); });
+    acting_ = false;
+    if (closeAsked_)
+        close();
+}
+
+void MainFrm::close() {
+    if (!unloaded_) {
+        unloaded_ = true;
+        guard_->run([this] { session_->Unload(); });
+    }
+    if (window_)
+        ::DestroyWindow(window_);
+}
+
+LRESULT CALLBACK MainFrm::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainFrm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainFrm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (self)
+            self->window_ = nullptr;
+        self = nullptr;
+    }
+    return self ? self->handle(message, wParam, lParam) : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainFrm::pictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(
+            window, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    auto* self = reinterpret_cast<MainFrm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    const layout::Control* design = designOf(window);
+    if (!self || !design)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client,
+                   self->look_->brush(self->look_->colour(design->background, ::GetSysColor(COLOR_WINDOW))));
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        self->paintWindowless(dc, design->name, layout::kNoTab);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH brush = self->colourControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(brush);
+        break;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT client{};
+        ::GetClientRect(window_, &client);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client,
+                   look_->brush(look_->colour(layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW))));
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window_, &ps);
+        paintWindowless(dc, layout::kWindowName, layout::kNoTab);
+        ::EndPaint(window_, &ps);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+        if (HBRUSH brush = colourControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(brush);
+        break;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+            const auto from = reinterpret_cast<HWND>(lParam);
+            if (from == controls_.at("IKnow"))
+                act(&Session::IKnow);
+            else if (from == controls_.at("IDontKnow"))
+                act(&Session::IDontKnow);
+            else if (from == controls_.at("cbClear"))
+                act(&Session::ClearLog);
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (desktop_ && desktop_->busy()) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        // The focus comes back to the control that had it, as in a dialog.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            focused_ = focus && ::IsChild(window_, focus) ? focus : nullptr;
+        } else {
+            ::SetFocus(focused_ && ::IsWindowVisible(focused_) ? focused_ : XTab_->handle());
+        }
+        return 0;
+    case WM_CLOSE:
+        // Closing always succeeds; in the middle of an action, once the action is done.
+        if (acting_)
+            closeAsked_ = true;
+        else
+            close();
+        return 0;
+    case WM_ENDSESSION:
+        if (wParam)
+            close();
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(shell::ExitStatus::Closed);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+} // namespace z83::win

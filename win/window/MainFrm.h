@@ -1,0 +1,79 @@
+#pragma once
+
+#include "ActionGuard.h"
+#include "ControlId.h"
+#include "ExitStatus.h"
+#include "MainFrmLayout.h"
+#include "Session.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace z83::win {
+
+class Look;
+class Win32Desktop;
+class XTab;
+
+// The program's only window, as the layout designs it: a fixed dialog frame with a close button only and
+// no taskbar button, centred on the screen. It holds the controls and the session whose actions its three
+// buttons run; everything the actions do to the window goes through the session's desktop.
+class MainFrm {
+public:
+    // endProgram ends the program with the given status after the guard reported a raised error.
+    MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
+            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
+    ~MainFrm();
+    MainFrm(const MainFrm&) = delete;
+    MainFrm& operator=(const MainFrm&) = delete;
+
+    // Runs the start-up checks and, when they pass, shows the window. Otherwise gives the exit status the
+    // program must end with (after closing the window where loading asks).
+    std::optional<int> start();
+    // Services the window until it has closed; gives the program's exit status.
+    int run();
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK pictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void registerClasses() const;
+    void createWindow();
+    // Builds every control of the layout; focus and overlap follow its tab order.
+    void createControls();
+    HWND createControl(const layout::Control& design);
+    void addTooltip(HWND control, std::string_view text);
+    // Draws the labels, the banner and the shape that lie on the container (and on its tab).
+    void paintWindowless(HDC dc, std::string_view container, int tab);
+    // Text and background of a control that asks its parent for its colours.
+    HBRUSH colourControl(HDC dc, HWND control);
+    COLORREF backgroundBehind(const layout::Control& design);
+
+    void act(void (Session::*action)());
+    // Unloads once, then destroys the window.
+    void close();
+
+    HINSTANCE instance_;
+    HWND owner_ = nullptr;
+    HWND window_ = nullptr;
+    HWND tooltip_ = nullptr;
+    HWND focused_ = nullptr; // the control that had the focus when the window was last deactivated
+    std::map<std::string_view, HWND> controls_;
+    std::unique_ptr<Look> look_;
+    std::unique_ptr<XTab> XTab_;
+
+    std::unique_ptr<Win32Desktop> desktop_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<ActionGuard> guard_;
+    bool unloaded_ = false;
+    bool acting_ = false;
+    bool closeAsked_ = false;
+};
+
+} // namespace z83::win

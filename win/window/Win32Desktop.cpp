@@ -1,0 +1,133 @@
+#include "Win32Desktop.h"
+
+#include "UserFolders.h"
+#include "UserSettings.h"
+#include "Utf16.h"
+#include "WindowsShell.h"
+
+#include <cstring>
+
+namespace z83::win {
+
+namespace {
+
+UINT boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Error:
+        return MB_ICONERROR;
+    case MessageIcon::Question:
+        return MB_ICONQUESTION;
+    case MessageIcon::Warning:
+        return MB_ICONWARNING;
+    case MessageIcon::Information:
+        break;
+    }
+    return MB_ICONINFORMATION;
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace
+
+Win32Desktop::Win32Desktop(HWND window, HWND status, HWND clearLog, HWND idBox)
+    : window_(window), status_(status), clearLog_(clearLog), idBox_(idBox) {}
+
+MessageAnswer Win32Desktop::showMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                        MessageButtons buttons) {
+    UINT style = boxIcon(icon) | (buttons == MessageButtons::YesNo ? MB_YESNO | MB_DEFBUTTON1 : MB_OK);
+    // Modal to the window once it is shown; at start-up, before it is, the box stands on its own in front.
+    HWND owner = ::IsWindowVisible(window_) ? window_ : nullptr;
+    if (!owner)
+        style |= MB_TASKMODAL | MB_SETFOREGROUND;
+    // The box needs the mouse, which the busy pointer holds.
+    if (busy_)
+        ::ReleaseCapture();
+    const int answer = ::MessageBoxW(owner, toUtf16(text).c_str(), toUtf16(title).c_str(), style);
+    if (busy_)
+        ::SetCapture(window_);
+    if (buttons == MessageButtons::Ok)
+        return MessageAnswer::Ok;
+    return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+void Win32Desktop::setBusyPointer(bool busy) {
+    busy_ = busy;
+    // Captured, the window decides the pointer wherever it is on the screen: over other programs' windows
+    // too, while the action keeps the window from answering.
+    if (busy)
+        ::SetCapture(window_);
+    else if (::GetCapture() == window_)
+        ::ReleaseCapture();
+    ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32Desktop::setStatus(const std::string& text, bool redrawNow) {
+    ::SetWindowTextW(status_, toUtf16(text).c_str());
+    // Actions do not return to the message loop while they work, so the repaint must happen now.
+    if (redrawNow)
+        ::UpdateWindow(status_);
+}
+
+void Win32Desktop::setClearLogEnabled(bool enabled) {
+    ::EnableWindow(clearLog_, enabled);
+}
+
+std::string Win32Desktop::idText() {
+    return toUtf8(windowText(idBox_));
+}
+
+void Win32Desktop::setIdText(const std::string& text) {
+    ::SetWindowTextW(idBox_, toUtf16(text).c_str());
+}
+
+std::string Win32Desktop::readSetting(const std::string& section, const std::string& key,
+                                      const std::string& fallback) {
+    return readUserSetting(section, key).value_or(fallback);
+}
+
+void Win32Desktop::writeSetting(const std::string& section, const std::string& key,
+                                const std::string& value) {
+    writeUserSetting(section, key, value);
+}
+
+std::string Win32Desktop::applicationName() {
+    return executableName();
+}
+
+void Win32Desktop::setClipboardText(const std::string& text) {
+    // Another program may hold the clipboard for a moment.
+    bool open = false;
+    for (int attempt = 0; attempt < 10 && !(open = ::OpenClipboard(window_)); ++attempt)
+        ::Sleep(20);
+    if (!open)
+        return;
+    ::EmptyClipboard();
+    const std::wstring wide = toUtf16(text);
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = ::GlobalLock(memory)) {
+            std::memcpy(target, wide.c_str(), bytes);
+            ::GlobalUnlock(memory);
+            if (!::SetClipboardData(CF_UNICODETEXT, memory))
+                ::GlobalFree(memory);
+        } else {
+            ::GlobalFree(memory);
+        }
+    }
+    ::CloseClipboard();
+}
+
+std::string Win32Desktop::GetSpecialFolder(SpecialFolder folder) {
+    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
+}
+
+void Win32Desktop::openFile(const std::string& path) {
+    openWithShell(path);
+}
+
+} // namespace z83::win

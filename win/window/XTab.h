@@ -1,0 +1,57 @@
+#pragma once
+
+#include "MainFrmLayout.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace z83::win {
+
+class Look;
+
+// The window's tab strip: a row of tab captions over a page. Each tab owns a set of windows that are
+// visible only while that tab is shown, and its page content (labels and the shape), which paintPage draws
+// over the page's background; nothing else changes when the tab does. Picked with the mouse, or with the
+// left and right arrow keys while the strip has the focus.
+class XTab {
+public:
+    using PaintPage = std::function<void(HDC dc, int tab)>;
+
+    XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const layout::TabStripLook& look,
+         Look& gdi, PaintPage paintPage);
+    XTab(const XTab&) = delete;
+    XTab& operator=(const XTab&) = delete;
+
+    HWND handle() const { return window_; }
+    // The window is shown only with its tab.
+    void addControl(int tab, HWND control);
+
+    int count() const { return static_cast<int>(tabs_.size()); }
+    int currentIndex() const { return current_; }
+    void setCurrentIndex(int index);
+    RECT tabRect(int index) const;
+    // Height of the caption row; the page lies below it.
+    int captionHeight() const;
+
+private:
+    struct Tab {
+        std::wstring caption;
+        std::vector<HWND> controls;
+    };
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void paint(HDC dc);
+
+    const layout::TabStripLook& look_;
+    Look& gdi_;
+    PaintPage paintPage_;
+    std::vector<Tab> tabs_;
+    int current_ = 0; // no current tab is set, so the first one shows
+    HWND window_ = nullptr;
+};
+
+} // namespace z83::win

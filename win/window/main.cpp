@@ -1,0 +1,72 @@
+// The window program on Windows: the command line, the provider, then the main window until it closes.
+#include "Backend.h"
+#include "ExitStatus.h"
+#include "MainFrm.h"
+#include "StartOptions.h"
+#include "UserSettings.h"
+#include "Utf16.h"
+#include "Version.h"
+#include "WindowsConsole.h"
+#include "WindowsFileSystem.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+
+using namespace z83::shell;
+
+namespace {
+
+// What the command line asks to be told goes to the standard stream when the program was given one (a
+// console's redirection, a script); otherwise, as a program without a console, into a box.
+void tell(const std::string& text, bool error) {
+    HANDLE stream = ::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (stream && stream != INVALID_HANDLE_VALUE && ::GetFileType(stream) != FILE_TYPE_UNKNOWN &&
+        ::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        return;
+    ::MessageBoxW(nullptr, z83::win::toUtf16(text).c_str(),
+                  z83::win::toUtf16(z83::win::executableName()).c_str(),
+                  (error ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK | MB_SETFOREGROUND);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    const std::string program = z83::win::executableName();
+    const StartOptions options = parseStartOptions(z83::win::commandLineArguments());
+    switch (options.request) {
+    case StartOptions::Request::Help:
+        tell(usageText(program), false);
+        return ExitStatus::Closed;
+    case StartOptions::Request::Version:
+        tell(program + ' ' + z83::kVersion + '\n', false);
+        return ExitStatus::Closed;
+    case StartOptions::Request::Invalid:
+        tell(program + ": " + options.error + "\nTry '" + program + " --help'.\n", true);
+        return ExitStatus::Usage;
+    case StartOptions::Request::Run:
+        break;
+    }
+
+    z83::ProviderFactory createProvider;
+    try {
+        createProvider = z83::makeProviderFactory(options.backend);
+    } catch (const z83::BackendError& error) {
+        tell(program + ": " + error.what() + '\n', true);
+        return ExitStatus::Usage;
+    }
+
+    // The window's thread is a single-threaded apartment, as the component and the shell expect of it.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    int status = ExitStatus::Closed;
+    {
+        z83::WindowsFileSystem fileSystem;
+        z83::win::MainFrm window(instance, std::move(createProvider), fileSystem);
+        const auto ended = window.start();
+        status = ended ? *ended : window.run();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    return status;
+}
