@@ -8,13 +8,11 @@
 #include "UserSettings.h"
 #include "Utf16.h"
 #include "WindowsFileSystem.h"
-#include "WindowsShell.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <thread>
 #include <tuple>
 
 using namespace z83;
@@ -160,31 +158,6 @@ TEST(LocalTime, FollowsTheSystemWhateverTzSays) {
     ::_wputenv(L"TZ=");
     EXPECT_LE(asTuple(before), asTuple(ours));
     EXPECT_LE(asTuple(ours), asTuple(after));
-}
-
-// A file type whose open verb copies the file, so the test sees which path the shell was given.
-TEST(Shell, OpensTheFileWithItsAssociatedProgram) {
-    TempDir dir;
-    const std::wstring marker = dir.path().wstring() + L"\\opened.txt";
-    const std::wstring command = L"cmd.exe /c copy \"%1\" \"" + marker + L"\"";
-    const std::wstring type = L"Z83OpenTest" + std::to_wstring(::GetCurrentProcessId());
-    const std::wstring extension = L".z83open" + std::to_wstring(::GetCurrentProcessId());
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, extension.c_str(), nullptr, REG_SZ, type.c_str(),
-                      static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t)));
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (type + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ,
-                      command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-
-    const std::string file = dir.str() + "\\Bericht-Ä€" + win::toUtf8(extension);
-    writeFile(std::filesystem::path(win::toUtf16(file)), "opened through the shell");
-    const bool started = win::openWithShell(file);
-    // The handler runs on its own; give it time, but do not wait for ever.
-    for (int i = 0; i < 300 && ::GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, type.c_str());
-    EXPECT_TRUE(started);
-    EXPECT_EQ(readFile(marker), "opened through the shell");
-    EXPECT_FALSE(win::openWithShell(dir.str() + "\\missing.z83none")) << "a failure is told, not shown";
 }
 
 // The window stores the ID box's text whatever it holds; an empty box must come back empty, not as the
