@@ -6,6 +6,7 @@
 #include "RoundedPanel.h"
 #include "Twips.h"
 #include "WindowFrame.h"
+#include "WindowProgram.h"
 #include "XTab.h"
 
 #include <QCloseEvent>
@@ -173,22 +174,14 @@ void MainFrm::centreOnScreen() {
 }
 
 std::optional<int> MainFrm::start() {
-    auto result = Session::LoadResult::EndAtOnce;
-    if (!guard_->run([&] { result = session_->Load(); }))
-        return shell::ExitStatus::ComponentError;
-    switch (result) {
-    case Session::LoadResult::Running:
-        centreOnScreen();
-        showCloseButtonOnly(*this);
-        show();
-        return std::nullopt;
-    case Session::LoadResult::CloseAndEnd:
-        close();
-        return shell::ExitStatus::StartupFailed;
-    case Session::LoadResult::EndAtOnce:
-        break;
-    }
-    return shell::ExitStatus::StartupFailed;
+    return shell::startWindow(
+        *session_, *guard_,
+        [this] {
+            centreOnScreen();
+            showCloseButtonOnly(*this);
+            show();
+        },
+        [this] { close(); });
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {

@@ -1,9 +1,7 @@
-#include "Backend.h"
 #include "ExitStatus.h"
 #include "MainFrm.h"
 #include "PosixFileSystem.h"
-#include "StartOptions.h"
-#include "Version.h"
+#include "WindowProgram.h"
 
 #include <QApplication>
 
@@ -32,28 +30,10 @@ bool displayAvailable() {
 int main(int argc, char** argv) {
     const std::string program =
         argc > 0 ? std::filesystem::path(argv[0]).filename().string() : std::string("z83-log-extraction");
-    const StartOptions options =
-        parseStartOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
-    switch (options.request) {
-    case StartOptions::Request::Help:
-        std::cout << usageText(program);
-        return ExitStatus::Closed;
-    case StartOptions::Request::Version:
-        std::cout << program << ' ' << z83::kVersion << '\n';
-        return ExitStatus::Closed;
-    case StartOptions::Request::Invalid:
-        std::cerr << program << ": " << options.error << "\nTry '" << program << " --help'.\n";
-        return ExitStatus::Usage;
-    case StartOptions::Request::Run:
-        break;
-    }
-
-    z83::ProviderFactory createProvider;
-    try {
-        createProvider = z83::makeProviderFactory(options.backend);
-    } catch (const z83::BackendError& error) {
-        std::cerr << program << ": " << error.what() << '\n';
-        return ExitStatus::Usage;
+    Launch launched = launch(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), program);
+    if (launched.endWith) {
+        (launched.error ? std::cerr : std::cout) << launched.text;
+        return *launched.endWith;
     }
 
     // Without a display Qt would abort; say what is missing instead.
@@ -66,7 +46,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     z83::PosixFileSystem fileSystem;
-    MainFrm window(std::move(createProvider), fileSystem);
+    MainFrm window(std::move(launched.createProvider), fileSystem);
     QObject::connect(&window, &MainFrm::closed, &application, &QCoreApplication::quit);
     if (const auto status = window.start())
         return *status;

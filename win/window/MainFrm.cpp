@@ -1,5 +1,7 @@
 #include "MainFrm.h"
 
+#include "WindowProgram.h"
+
 #include "Look.h"
 #include "Utf16.h"
 #include "Win32Desktop.h"
@@ -233,25 +235,17 @@ HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
 }
 
 std::optional<int> MainFrm::start() {
-    auto result = Session::LoadResult::EndAtOnce;
-    if (!guard_->run([&] { result = session_->Load(); }))
-        return shell::ExitStatus::ComponentError;
-    switch (result) {
-    case Session::LoadResult::Running:
-        // Focus rectangles only once the keyboard is used, as in a dialog.
-        ::SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL),
-                       0);
-        ::ShowWindow(window_, SW_SHOW);
-        ::UpdateWindow(window_);
-        ::SetFocus(XTab_->handle());
-        return std::nullopt;
-    case Session::LoadResult::CloseAndEnd:
-        close();
-        return shell::ExitStatus::StartupFailed;
-    case Session::LoadResult::EndAtOnce:
-        break;
-    }
-    return shell::ExitStatus::StartupFailed;
+    return shell::startWindow(
+        *session_, *guard_,
+        [this] {
+            // Focus rectangles only once the keyboard is used, as in a dialog.
+            ::SendMessageW(window_, WM_CHANGEUISTATE,
+                           MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+            ::ShowWindow(window_, SW_SHOW);
+            ::UpdateWindow(window_);
+            ::SetFocus(XTab_->handle());
+        },
+        [this] { close(); });
 }
 
 int MainFrm::run() {

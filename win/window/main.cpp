@@ -1,11 +1,9 @@
 // The window program on Windows: the command line, the provider, then the main window until it closes.
-#include "Backend.h"
 #include "ExitStatus.h"
 #include "MainFrm.h"
-#include "StartOptions.h"
 #include "UserSettings.h"
 #include "Utf16.h"
-#include "Version.h"
+#include "WindowProgram.h"
 #include "WindowsConsole.h"
 #include "WindowsFileSystem.h"
 
@@ -34,27 +32,10 @@ void tell(const std::string& text, bool error) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::string program = z83::win::executableName();
-    const StartOptions options = parseStartOptions(z83::win::commandLineArguments());
-    switch (options.request) {
-    case StartOptions::Request::Help:
-        tell(usageText(program), false);
-        return ExitStatus::Closed;
-    case StartOptions::Request::Version:
-        tell(program + ' ' + z83::kVersion + '\n', false);
-        return ExitStatus::Closed;
-    case StartOptions::Request::Invalid:
-        tell(program + ": " + options.error + "\nTry '" + program + " --help'.\n", true);
-        return ExitStatus::Usage;
-    case StartOptions::Request::Run:
-        break;
-    }
-
-    z83::ProviderFactory createProvider;
-    try {
-        createProvider = z83::makeProviderFactory(options.backend);
-    } catch (const z83::BackendError& error) {
-        tell(program + ": " + error.what() + '\n', true);
-        return ExitStatus::Usage;
+    Launch launched = launch(z83::win::commandLineArguments(), program);
+    if (launched.endWith) {
+        tell(launched.text, launched.error);
+        return *launched.endWith;
     }
 
     // The window's thread is a single-threaded apartment, as the component and the shell expect of it.
@@ -62,7 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int status = ExitStatus::Closed;
     {
         z83::WindowsFileSystem fileSystem;
-        z83::win::MainFrm window(instance, std::move(createProvider), fileSystem);
+        z83::win::MainFrm window(instance, std::move(launched.createProvider), fileSystem);
         const auto ended = window.start();
         status = ended ? *ended : window.run();
     }
