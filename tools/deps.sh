@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a job needs, only when some are missing. Usage: tools/deps.sh run|test|bench
+# Installs the Debian packages a job needs, only when some are missing.
+# Usage: tools/deps.sh run|test|bench|windows
 set -euo pipefail
 
 run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev
               libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
 bench_packages=("${run_packages[@]}" time)
+# The Windows stage: the cross compilers, Wine for 32-bit programs (from the i386 architecture) and what
+# drives the Win32 window under Xvfb.
+windows_packages=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev googletest cmake ninja-build
+                  nlohmann-json3-dev libcli11-dev xvfb xauth openbox xdotool x11-utils imagemagick fonts-liberation)
 test_packages=("${run_packages[@]}" xvfb xauth xdotool x11-utils openbox imagemagick python3 clang libclang-rt-14-dev clang-tidy cppcheck)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   bench) wanted=("${bench_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench|windows" >&2; exit 2 ;;
 esac
 
 missing=()
 for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("${p%:i386}")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
@@ -27,5 +33,8 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [ "${1:-}" = windows ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -13,25 +13,7 @@ fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 
 # --- Packages --------------------------------------------------------------------------------------------
 tools/deps.sh run # the Linux extractor, to compare with
-windows_packages=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev googletest cmake ninja-build
-                  nlohmann-json3-dev libcli11-dev xvfb xauth openbox xdotool x11-utils imagemagick fonts-liberation)
-missing=()
-for p in "${windows_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("${p%:i386}")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}" >&2
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { echo "Run as root or install sudo to get: ${missing[*]}" >&2; exit 1; }
-    sudo="sudo"
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  # Wine for 32-bit programs comes from the i386 architecture.
-  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+tools/deps.sh windows
 
 # --- Cross build -----------------------------------------------------------------------------------------
 step "Cross build for 32-bit Windows (build/windows)"
