@@ -73,7 +73,7 @@ TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
-    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}});
+    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}, {0, "\xC3\xA4" + std::string(999, 'x')}});
     desktop.id = "";
     session.IKnow();
     EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0}) << "an empty box is ID 0 like any other";
@@ -96,6 +96,10 @@ TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
     EXPECT_EQ(session.moduleModel(), "Z83-PM-VX ") << "a failed read keeps the model";
     EXPECT_FALSE(desktop.busy);
     EXPECT_EQ(desktop.status, "");
+
+    session.IKnow(); // a reply of a thousand characters is shortened, never cut inside a character
+    EXPECT_EQ(desktop.messages.back().text, "The paired module is a \xC3\xA4" + std::string(159, 'X') +
+                                                "... which is not supported by this software!");
 }
 
 TEST_F(Identify, PairingShowsPausesAndNeverWritesTheBoxOrLeavesModuleZero) {
