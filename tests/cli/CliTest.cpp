@@ -1,6 +1,5 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
-#include "CsvReport.h"
 #include "FakeDesktop.h"
 #include "Options.h"
 #include "PosixFileSystem.h"
@@ -12,11 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <set>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -295,30 +292,6 @@ TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
     for (const char* text :
          {"\"peak_value\": 0.3333333,", "\"peak_value\": -1e+23,", "\"peak_value\": 3.4028235e+38,"})
         EXPECT_TRUE(contains(ran.out, text)) << text << " in " << ran.out;
-}
-
-TEST_F(Extractor, WithoutOutputTheReportIsANewFileInTheDocumentsFolder) {
-    // Reports of this second and the next few exist, as after a run a moment ago: none may be replaced.
-    const std::string documents = home.str() + "/Documents";
-    std::filesystem::create_directories(documents);
-    std::set<std::string> taken;
-    for (std::time_t at = std::time(nullptr), end = at + 10; at < end; ++at) {
-        std::tm t{};
-        localtime_r(&at, &t);
-        const std::string stem =
-            documents + "/" +
-            reportStem({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
-        taken.insert(stem);
-        writeFile(stem + ".CSV", "earlier report");
-    }
-    const auto ran = run({"--id", "1A2B3C"});
-    ASSERT_EQ(ran.exitCode, 0) << ran.err;
-    ASSERT_TRUE(ran.out.ends_with("-2.CSV\n") && ran.out.find('\n') == ran.out.size() - 1) << ran.out;
-    EXPECT_TRUE(taken.count(ran.out.substr(0, ran.out.size() - 7))) << ran.out;
-    EXPECT_EQ(readFile(ran.out.substr(0, ran.out.size() - 1)), windowReport(scenario("demo")));
-    for (const auto& stem : taken)
-        EXPECT_EQ(readFile(stem + ".CSV"), "earlier report");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(documents), {}), std::ssize(taken) + 1);
 }
 
 TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {

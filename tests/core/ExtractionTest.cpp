@@ -103,6 +103,7 @@ TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
                  {"2.5", Impossible, 0},
                  {"3.0", Reads, 3},
                  {" 2 logs", Reads, 2},
+                 {"\t1\n2", Reads, 12},
                  {"65536", Impossible, 0},
                  {"4294967296", Impossible, 0},
                  {"-4294967296", Impossible, 0},

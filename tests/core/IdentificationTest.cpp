@@ -35,7 +35,8 @@ TEST(TypedId, ReadsHexWithTheWindowRulesAndRefusesWhatWouldWrap) {
                             {"8000", 32768},
                             {"FFFF", 65535},
                             {"FFFFFFFF", -1},
-                            {"000000001A2B3C", 0x1A2B3C}})
+                            {"000000001A2B3C", 0x1A2B3C},
+                            {" 1A\t2B\n3C", 0x1A2B3C}})
         EXPECT_EQ(parseTypedId(text), id) << text;
     EXPECT_EQ(parseTypedId("123456789"), std::nullopt);
     EXPECT_EQ(idStatusText(0x1A2B3), "ID: 1A2B3");
@@ -73,7 +74,8 @@ TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
-    provider->script('3', {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}, {0, "\xC3\xA4" + std::string(999, 'x')}});
+    provider->script('3',
+                     {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}, {0, "\xC3\xA4" + std::string(999, 'x')}});
     desktop.id = "";
     session.IKnow();
     EXPECT_EQ(idsOf('3'), std::vector<std::int32_t>{0}) << "an empty box is ID 0 like any other";

@@ -1,5 +1,4 @@
 #include "ReportFile.h"
-#include "CsvReport.h"
 #include "FailingFileSystem.h"
 #include "FakeDesktop.h"
 #include "TempDir.h"
@@ -26,12 +25,6 @@ mode_t modeOf(const std::filesystem::path& path) {
 }
 
 } // namespace
-
-TEST(ReportFile, NameAndContentFollowTheReportLayout) {
-    EXPECT_EQ(reportStem({2026, 12, 31, 23, 59, 9}), "Log20261231235909");
-    EXPECT_EQ(reportFileContent("a\r\nb\r\n"), "Log Number,Start Date,Start Time,Peak Date,Peak Time,End "
-                                               "Date,End Time,Peak,Overload\r\na\r\nb\r\n\r\n");
-}
 
 TEST(ReportFile, EveryFailingStepIsReportedAndLeavesNoFileUnderAReportName) {
     using Step = FailingFileSystem::Step;
