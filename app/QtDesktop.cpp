@@ -135,9 +135,9 @@ MessageAnswer QtDesktop::showMessage(const std::string& text, const std::string&
     // Texts can carry what a module sent; they must never be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(messageText(text));
-    if (buttons == MessageButtons::YesNo) {
+    if (asksYesNo(buttons)) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
@@ -200,10 +200,13 @@ std::string QtDesktop::applicationName() {
     return toStdString(executableName());
 }
 
-void QtDesktop::setClipboardText(const std::string& text) {
+bool QtDesktop::setClipboardText(const std::string& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString shown = toQString(text);
     clipboard->clear();
-    clipboard->setText(toQString(text));
+    clipboard->setText(shown);
+    // A platform without a clipboard, or one that refused the text, gives back something else.
+    return clipboard->text() == shown;
 }
 
 std::string QtDesktop::GetSpecialFolder(SpecialFolder folder) {

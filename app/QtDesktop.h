@@ -44,7 +44,7 @@ public:
     void writeSetting(const std::string& section, const std::string& key, const std::string& value) override;
     std::string applicationName() override;
 
-    void setClipboardText(const std::string& text) override;
+    bool setClipboardText(const std::string& text) override;
     std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string& path) override;
     LocalDateTime localNow() override { return currentLocalTime(); }

@@ -35,7 +35,7 @@ struct QuietDesktop : z83::Desktop {
     }
     void writeSetting(const std::string&, const std::string&, const std::string&) override {}
     std::string applicationName() override { return "bench"; }
-    void setClipboardText(const std::string&) override {}
+    bool setClipboardText(const std::string&) override { return true; }
     std::string GetSpecialFolder(z83::SpecialFolder) override { return {}; }
     void openFile(const std::string&) override {}
     z83::LocalDateTime localNow() override { return {}; }

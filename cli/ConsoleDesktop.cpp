@@ -66,7 +66,7 @@ MessageAnswer ConsoleDesktop::showMessage(const std::string& text, const std::st
                                           MessageButtons buttons) {
     line(messageLine(title, text));
     // No question of the window's should reach the console; if one does, the safe answer is No.
-    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    return asksYesNo(buttons) ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
 std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {

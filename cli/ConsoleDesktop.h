@@ -39,7 +39,7 @@ public:
     void writeSetting(const std::string&, const std::string&, const std::string&) override {}
     std::string applicationName() override { return "z83-extract"; }
 
-    void setClipboardText(const std::string&) override {}
+    bool setClipboardText(const std::string&) override { return false; }
     std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string&) override {}
     LocalDateTime localNow() override { return currentLocalTime(); }

@@ -13,4 +13,5 @@ inline constexpr int ClearFailed = 7;  // the module did not take the clearing w
 inline constexpr int ClearRefused = 8; // --clear was given but clearing was not safe or not confirmed
 inline constexpr int Flagged = 9;      // as Success, but some logs of the report are flagged
 inline constexpr int CloseFailed = 10; // as Success or Flagged, but closing the link afterwards failed
+inline constexpr int LinkLost = 11;    // the link was lost during the run: the logs read before it are saved
 } // namespace z83::cli::ExitCode

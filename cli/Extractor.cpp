@@ -41,25 +41,31 @@ private:
 
         Collection collection = session_.collectLogs();
         desktop_.endProgressLine();
-        switch (collection.outcome) {
-        case Collection::Outcome::Collected:
-            break;
-        case Collection::Outcome::CountUnreadable:
-            return ExitCode::Link;
-        case Collection::Outcome::NoLogs:
-        case Collection::Outcome::ImpossibleCount:
-            return ExitCode::NoLogs;
-        }
+        if (!collection.hasReport())
+            return collection.outcome == Collection::Outcome::CountUnreadable ? ExitCode::Link
+                                                                              : ExitCode::NoLogs;
+        const bool linkLost = collection.outcome == Collection::Outcome::LinkLost;
         const std::size_t logs = collection.entries.size();
-        desktop_.note("Read " + std::to_string(logs) + (logs == 1 ? " log" : " logs") + " of module " +
+        desktop_.note("Read " + std::to_string(logs) +
+                      (linkLost ? " of " + std::to_string(collection.total) : std::string()) +
+                      (logs == 1 && !linkLost ? " log" : " logs") + " of module " +
                       idHex(session_.moduleId()) + ".");
 
         const std::string content = options_.format == Options::Format::Json
                                         ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
                                         : reportFileContent(collection.reportText());
         const SavedReport saved = save(content);
+        if (linkLost) {
+            // Saved first, as the window does: the logs read before the link was lost are safe by now.
+            desktop_.showMessage(linkLostText(collection), kLinkLostTitle, MessageIcon::Error);
+            if (options_.clear)
+                desktop_.error(
+                    "Clear refused: the link was lost during the run. The module's logs were kept.");
+        }
         if (!saved.saved())
             return ExitCode::NotSaved;
+        if (linkLost)
+            return ExitCode::LinkLost;
         done_ = "The report is saved";
 
         const std::size_t flagged = collection.flaggedCount();
@@ -69,7 +75,13 @@ private:
                            " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
         const int success = flagged > 0 ? ExitCode::Flagged : ExitCode::Success;
         if (!options_.clear) {
-            if (saved.safeToClear())
+            if (!saved.safeToClear())
+                return success;
+            if (flagged > 0)
+                desktop_.note("Extract the " + std::to_string(flagged) +
+                              (flagged == 1 ? " flagged log" : " flagged logs") +
+                              " again before you clear the log data from the handheld.");
+            else
                 desktop_.note("When you have confirmed that the data has been extracted correctly, clear the "
                               "log data from the handheld with --clear.");
             return success;

@@ -38,7 +38,11 @@ std::string isoMoment(const LogMoment& m) {
 
 std::string jsonReport(const Collection& collection, std::int32_t moduleId, const std::string& model) {
     std::string out = "{\n  \"module_id\": " + quoted(idHex(moduleId)) + ",\n  \"model\": " + quoted(model) +
-                      ",\n  \"count\": " + quoted(collection.countText) + ",\n  \"logs\": [";
+                      ",\n  \"count\": " + quoted(collection.countText) + ",\n";
+    // A partial report must never pass for a whole one.
+    if (collection.outcome == Collection::Outcome::LinkLost)
+        out += "  \"link_lost_at\": " + std::to_string(collection.lostAt) + ",\n";
+    out += "  \"logs\": [";
     const char* separator = "\n";
     for (const auto& entry : collection.entries) {
         auto field = [&out](const char* name, const std::string& value, bool last = false) {

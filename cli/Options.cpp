@@ -42,7 +42,8 @@ std::string exitCodeTable() {
            "  8  clearing refused: report not in a file that reads back, flagged logs without\n"
            "     --force, a log count that no longer matches the report, or no confirmation\n"
            "  9  report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!\n"
-           " 10  all done as asked, but closing the link to the base station failed afterwards\n";
+           " 10  all done as asked, but closing the link to the base station failed afterwards\n"
+           " 11  link lost during the run: partial report saved, nothing cleared\n";
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {

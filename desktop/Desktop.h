@@ -5,7 +5,14 @@
 namespace z83 {
 
 enum class MessageIcon { Error, Question, Warning, Information };
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons {
+    Ok,
+    YesNo,          // Yes is the default button
+    YesNoDefaultNo, // No is the default button: for questions whose Yes cannot be undone
+};
+inline bool asksYesNo(MessageButtons buttons) {
+    return buttons != MessageButtons::Ok;
+}
 enum class MessageAnswer { Ok, Yes, No };
 
 struct LocalDateTime {
@@ -48,8 +55,9 @@ public:
     // The executable's file name without its extension.
     virtual std::string applicationName() = 0;
 
-    // Replaces the clipboard's content with plain text.
-    virtual void setClipboardText(const std::string& text) = 0;
+    // Replaces the clipboard's content with plain text; false when the clipboard did not take it (or there
+    // is none), so that nobody is told the logs are there when they are not.
+    virtual bool setClipboardText(const std::string& text) = 0;
     // The path of a special folder, or "" when there is none.
     virtual std::string GetSpecialFolder(SpecialFolder folder) = 0;
     // Opens a file with the program the desktop associates with it; failures pass silently.

@@ -13,6 +13,9 @@ namespace z83 {
 namespace {
 
 constexpr int kReadsPerRecord = 3;
+// Logs in a row of which no record arrived at all (every read and repair read failed) that end the run: the
+// link is gone, and each further log would cost five failure boxes. One such log alone is a passing fault.
+constexpr int kUnreadLogsMeaningLinkLost = 2;
 
 std::string quoted(const std::string& text) {
     return "\"" + shownDeviceText(text, 40) + "\"";
@@ -43,19 +46,34 @@ LogCount Session::readLogCount() {
     return count;
 }
 
-LogStatus Session::cvLogToCSV(CsvLine& CSV) {
+std::string linkLostText(const Collection& collection) {
+    const auto read = collection.entries.size();
+    const std::string holds = read == 0 ? "No log was read before it, so the report is empty."
+                              : read == 1
+                                  ? "The report holds the log read before it."
+                                  : "The report holds the " + std::to_string(read) + " logs read before it.";
+    return "The link to the handheld was lost at log " + std::to_string(collection.lostAt) + " of " +
+           std::to_string(collection.total) + ". " + holds +
+           "\r\nExtract the logs again when the link is back, and do not clear the module's logs.";
+}
+
+std::optional<LogStatus> Session::readLogRecord(CsvLine& CSV) {
     std::string reply;
     for (int read = 0; read < kReadsPerRecord; ++read) {
         std::uint8_t command = Cmd::LogData;
         if (!MRead(ModuleID, command, reply, "LogData!"))
-            return LogStatus::Good; // MRead has shown its message; the line is left as it was
+            return std::nullopt; // MRead has shown its message; the line is left as it was
         if (reply.size() == kLogReplyDigits) {
             CSV.record = decodeLogReply(reply);
             return crcMatches(*CSV.record) ? LogStatus::Good : LogStatus::BadCrc;
         }
     }
     desktop_.showMessage("Cannot read back log data - incorrect length!", "Warning", MessageIcon::Error);
-    return LogStatus::Good;
+    return std::nullopt;
+}
+
+LogStatus Session::cvLogToCSV(CsvLine& CSV) {
+    return readLogRecord(CSV).value_or(LogStatus::Good);
 }
 
 Collection Session::collectLogs() {
@@ -88,23 +106,39 @@ Collection Session::collectLogs() {
     }
 
     const int total = count.logs;
+    result.total = total;
     result.outcome = Collection::Outcome::Collected;
     result.entries.reserve(static_cast<std::size_t>(total));
 
     // The line is kept from one log to the next: after a failed read the entry repeats the previous
     // log's line, whose number then does not match.
     CsvLine line;
+    int unreadInARow = 0;
     for (int d = 1; d <= total; ++d) {
-        LogStatus status = cvLogToCSV(line);
+        bool arrived = false;
+        const auto read = [&] {
+            const auto status = readLogRecord(line);
+            arrived = arrived || status.has_value();
+            return status.value_or(LogStatus::Good);
+        };
+        LogStatus status = read();
         if (status == LogStatus::Good && line.logNumber() != d) {
             for (int repair = 0; repair < 2; ++repair) {
                 MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                status = cvLogToCSV(line);
+                status = read();
                 if (line.logNumber() == d)
                     break;
                 if (repair == 1)
                     status = LogStatus::IncorrectLogNumber;
             }
+        }
+        unreadInARow = arrived ? 0 : unreadInARow + 1;
+        if (unreadInARow == kUnreadLogsMeaningLinkLost) {
+            // The unread logs' entries would only repeat the last line read; the report ends before them.
+            result.entries.resize(result.entries.size() - (kUnreadLogsMeaningLinkLost - 1));
+            result.outcome = Collection::Outcome::LinkLost;
+            result.lostAt = d - (kUnreadLogsMeaningLinkLost - 1);
+            return result;
         }
         result.entries.push_back({line, status});
         desktop_.collectProgress(d, total);
@@ -115,19 +149,29 @@ Collection Session::collectLogs() {
 SavedReport Session::deliverReport(const Collection& collection) {
     const std::string text = collection.reportText();
     // The lines reach the clipboard first, so they survive a failure to save the file.
-    desktop_.setClipboardText(text);
+    const bool onClipboard = desktop_.setClipboardText(text);
 
     SavedReport saved = saveReport(reportFileContent(text), {}, desktop_, fileSystem_);
     if (!saved.safeToClear()) {
-        desktop_.showMessage(
-            "The report could not be saved" + (saved.path.empty() ? std::string() : " as " + saved.path) +
-                ":\r\n" + saved.error + ".\r\nThe logs are on the clipboard. Do not clear the module's logs.",
-            "Report Not Saved", MessageIcon::Error);
+        desktop_.showMessage("The report could not be saved" +
+                                 (saved.path.empty() ? std::string() : " as " + saved.path) + ":\r\n" +
+                                 saved.error + ".\r\n" +
+                                 (onClipboard ? "The logs are on the clipboard. "
+                                              : "The logs could not be put on the clipboard either. ") +
+                                 "Do not clear the module's logs.",
+                             "Report Not Saved", MessageIcon::Error);
+    } else {
+        desktop_.openFile(saved.path);
+    }
+    // Saved first, so that the logs read before the link was lost are safe whatever the user does next.
+    if (collection.outcome == Collection::Outcome::LinkLost) {
+        desktop_.showMessage(linkLostText(collection), kLinkLostTitle, MessageIcon::Error);
         return saved;
     }
+    if (!saved.safeToClear())
+        return saved;
 
-    desktop_.openFile(saved.path);
-    reportedLogs_ = collection.entries.size();
+    reported_ = ReportedLogs{collection.entries.size(), collection.flaggedCount()};
     desktop_.setClearLogEnabled(true);
     desktop_.showMessage(
         "When you have confirmed that the data has been extracted correctly you should clear the "
@@ -138,7 +182,7 @@ SavedReport Session::deliverReport(const Collection& collection) {
 
 void Session::ExtractLogs() {
     Collection collection = collectLogs();
-    if (collection.outcome != Collection::Outcome::Collected)
+    if (!collection.hasReport())
         return;
     desktop_.setBusyPointer(false);
     deliverReport(collection);

@@ -94,7 +94,7 @@ void Session::finishIdentification(Identification outcome) {
 }
 
 void Session::disableClearLog() {
-    reportedLogs_.reset();
+    reported_.reset();
     desktop_.setClearLogEnabled(false);
 }
 

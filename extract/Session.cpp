@@ -66,8 +66,17 @@ bool Session::MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string&
 void Session::ClearLog() {
     if (!moduleStillHoldsTheReportedLogs())
         return;
-    auto answer = desktop_.showMessage("Are you sure that you want to delete all logs?", "Clear All Logs",
-                                       MessageIcon::Question, MessageButtons::YesNo);
+    std::string question = "Are you sure that you want to delete all logs?";
+    auto buttons = MessageButtons::YesNo;
+    // The module's own copy of a flagged log may be intact (the radio spoiled it): say what goes for good.
+    if (const std::size_t flagged = reported_->flagged; flagged > 0) {
+        question += "\r\n\r\n" + std::to_string(flagged) + " of the report's " +
+                    std::to_string(reported_->entries) + " logs " + (flagged == 1 ? "was" : "were") +
+                    " not read correctly (\"Bad CRC\" or \"Incorrect Log Number!\"). Clearing erases " +
+                    (flagged == 1 ? "it" : "them") + " for good.";
+        buttons = MessageButtons::YesNoDefaultNo;
+    }
+    auto answer = desktop_.showMessage(question, "Clear All Logs", MessageIcon::Question, buttons);
     if (answer == MessageAnswer::No)
         return;
     writeClearLog();
@@ -75,7 +84,7 @@ void Session::ClearLog() {
 
 bool Session::moduleStillHoldsTheReportedLogs() {
     // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
-    const std::string reported = reportedLogs_ ? std::to_string(*reportedLogs_) : std::string("no");
+    const std::string reported = reported_ ? std::to_string(reported_->entries) : std::string("no");
     const std::string again = ".\r\nExtract the logs again before clearing them. Nothing was cleared.";
     const LogCount count = readLogCount();
     switch (count.kind) {
@@ -91,8 +100,8 @@ bool Session::moduleStillHoldsTheReportedLogs() {
         return false;
     case LogCount::Kind::Impossible:
     case LogCount::Kind::Logs:
-        if (count.kind == LogCount::Kind::Logs && reportedLogs_ &&
-            static_cast<std::size_t>(count.logs) == *reportedLogs_)
+        if (count.kind == LogCount::Kind::Logs && reported_ &&
+            static_cast<std::size_t>(count.logs) == reported_->entries)
             return true;
         desktop_.showMessage("The handheld reports " +
                                  (count.kind == LogCount::Kind::Logs

@@ -19,6 +19,7 @@ namespace z83 {
 struct Collection {
     enum class Outcome {
         Collected,       // entries hold one entry per log number
+        LinkLost,        // no record arrived for two logs in a row; entries hold those before them
         CountUnreadable, // the count read failed; its message has been shown
         NoLogs,          // the count was 0 or no number; "No Logs" has been shown
         ImpossibleCount, // not a whole number of logs a module can hold; an error box has been shown
@@ -26,11 +27,20 @@ struct Collection {
     Outcome outcome = Outcome::CountUnreadable;
     std::string countText;
     std::vector<LogEntry> entries;
+    int total = 0;  // the logs the module reported
+    int lostAt = 0; // LinkLost: the first log of those that did not arrive
 
+    // Whether there is a report to deliver: every log, or those read before the link was lost.
+    bool hasReport() const { return outcome == Outcome::Collected || outcome == Outcome::LinkLost; }
     // How many entries carry a status text.
     std::size_t flaggedCount() const;
     std::string reportText() const { return z83::reportText(entries); }
 };
+
+// What the user is told when the link was lost during a run: where, what the report holds, and not to
+// clear. One text for the window's box and the extractor's line.
+std::string linkLostText(const Collection& collection);
+inline constexpr const char* kLinkLostTitle = "Link Lost";
 
 // The module's log count as it answered the count read.
 struct LogCount {
@@ -77,7 +87,8 @@ public:
     Identification identifyByPairing();
     void ExtractLogs();
     Collection collectLogs();
-    // The clipboard, the saved report, the file opened, Clear Log and the reminder; or the "not saved" box.
+    // The clipboard, the saved report and the file opened; then Clear Log and the reminder, or after a lost
+    // link the "Link Lost" box and no Clear Log; or the "not saved" box.
     SavedReport deliverReport(const Collection& collection);
     // Reads the module's log count; shows nothing beyond MRead's own message.
     LogCount readLogCount();
@@ -86,6 +97,8 @@ public:
 
     // Reads the current log record of ModuleID into CSV (left as it was when none could be read).
     LogStatus cvLogToCSV(CsvLine& CSV);
+    // As cvLogToCSV, but nothing when no record arrived (a failed read, or three wrong lengths).
+    std::optional<LogStatus> readLogRecord(CsvLine& CSV);
     bool MRead(std::int32_t& ID, std::uint8_t& Command, std::string& Value, const std::string& Description);
     bool MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string& Value,
                 const std::string& Description);
@@ -110,8 +123,12 @@ private:
     ProviderFactory createProvider_;
     FileSystem& fileSystem_;
     bool idLoaded_ = false;
-    // The entries of the report whose saving enabled Clear Log; none while Clear Log is disabled.
-    std::optional<std::size_t> reportedLogs_;
+    // The report whose saving enabled Clear Log; none while Clear Log is disabled.
+    struct ReportedLogs {
+        std::size_t entries = 0;
+        std::size_t flagged = 0; // entries with a status text: logs the report does not hold as they are
+    };
+    std::optional<ReportedLogs> reported_;
 };
 
 // "ID: " and the ID in upper-case hexadecimal without leading zeros (negative IDs as 8 digits).

@@ -179,6 +179,68 @@ TEST_F(Run, EveryReadFailingForLogOneCostsFiveMessagesAndFlagsAnEmptyLine) {
               5);
 }
 
+// No record for two logs in a row ends the run: the link is gone. One unread log alone does not.
+TEST_F(Run, TwoUnreadLogsInARowEndTheRunWithTheLogsReadBeforeSaved) {
+    const std::string wrongLength = recordReply(1) + "0";
+    const struct {
+        std::string name;
+        std::vector<ScriptedProvider::Reply> records; // then every read fails
+        ScriptedProvider::Reply failedRead;
+        bool indexWritesFail;
+        int failureBoxes;
+        std::string report;
+    } cases[] = {
+        {"reads and index writes fail",
+         {{0, recordReply(1)}, {0, recordReply(2)}},
+         {4, ""},
+         true,
+         10,
+         lines({recordLine(1), recordLine(2)})},
+        {"replies of a wrong length",
+         {{0, recordReply(1)}},
+         {0, wrongLength},
+         false,
+         6,
+         lines({recordLine(1)})},
+        {"nothing read", {}, {4, ""}, false, 6, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSession fresh;
+        fresh.provider->script('T', {{0, "1000"}});
+        fresh.provider->script('U', c.records);
+        fresh.provider->fallback['U'] = c.failedRead;
+        fresh.provider->script('S', {{0, ""}, {0, ""}});
+        fresh.provider->fallback['S'] = {c.indexWritesFail ? std::int16_t(4) : std::int16_t(0), ""};
+        fresh.session.ExtractLogs();
+
+        const auto& shown = fresh.desktop.messages;
+        ASSERT_EQ(shown.size(), std::size_t(c.failureBoxes + 1));
+        const auto lost = std::to_string(c.records.size() + 1);
+        EXPECT_EQ(shown.back().title, "Link Lost");
+        EXPECT_EQ(shown.back().icon, MessageIcon::Error);
+        EXPECT_EQ(
+            shown.back().text.rfind("The link to the handheld was lost at log " + lost + " of 1000. ", 0), 0u)
+            << shown.back().text;
+        EXPECT_EQ(fresh.desktop.clipboard, c.report);
+        ASSERT_EQ(fresh.documents.names(), std::vector<std::string>{kReportName});
+        EXPECT_EQ(readFile(fresh.documents.path() / kReportName), reportFileContent(c.report));
+        EXPECT_EQ(fresh.desktop.opened.size(), 1u);
+        EXPECT_FALSE(fresh.desktop.clearEnabled);
+        EXPECT_EQ(fresh.provider->count("ReadCommand", 'U'),
+                  int(c.records.size()) + (c.failedRead.status ? 6 : 18))
+            << "nothing read after the stop";
+    }
+
+    // One unread log between good ones is a passing fault: it is flagged and the run goes on.
+    script("3", {recordReply(1)});
+    provider->script('U', {{4, ""}, {4, ""}, {4, ""}, {0, recordReply(3)}});
+    session.ExtractLogs();
+    EXPECT_EQ(desktop.clipboard,
+              lines({recordLine(1), recordLine(1) + " Incorrect Log Number!", recordLine(3)}));
+    EXPECT_TRUE(desktop.clearEnabled);
+}
+
 TEST_F(Run, ReportsAreNeverReplacedAndFindAFolder) {
     writeFile(documents.path() / kReportName, "earlier report");
     for (int run = 0; run < 2; ++run) {
@@ -220,7 +282,18 @@ TEST_F(Run, ReportThatIsNotSafelySavedNeverEnablesClearLog) {
         EXPECT_EQ(desktop.messages[0].title, "Report Not Saved");
         EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
         EXPECT_NE(desktop.messages[0].text.find(reason), std::string::npos) << desktop.messages[0].text;
+        EXPECT_NE(desktop.messages[0].text.find("The logs are on the clipboard."), std::string::npos);
         EXPECT_TRUE(desktop.opened.empty());
         EXPECT_FALSE(desktop.clearEnabled);
     }
+
+    // The box never claims the clipboard holds the logs when the clipboard refused them.
+    desktop.messages.clear();
+    desktop.clipboardWorks = false;
+    script("1", {recordReply(1)});
+    session.ExtractLogs();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text.find("on the clipboard."), std::string::npos)
+        << desktop.messages[0].text;
+    EXPECT_NE(desktop.messages[0].text.find("could not be put on the clipboard either"), std::string::npos);
 }

@@ -23,6 +23,9 @@ namespace {
 
 constexpr std::int32_t kModule = 0x1A2B3C;
 const std::string kReminderStart = "When you have confirmed that the data has been extracted correctly";
+const std::string kLinkLostStart = "The link to the handheld was lost at log ";
+// The most failure boxes the user may have to click through in a row, whatever the link does.
+constexpr int kMostFailureBoxesInARow = 10;
 
 // The message a nonzero status on each call must bring.
 const std::map<std::string, std::string> kStatusMessages = {
@@ -49,6 +52,7 @@ bool known(const std::string& text) {
         "The handheld reports ",
         "The number of logs on the handheld could not be read to compare",
         "Error 5:\r\n",
+        kLinkLostStart,
         kReminderStart};
     for (const auto& start : starts)
         if (text.rfind(start, 0) == 0)
@@ -57,6 +61,34 @@ bool known(const std::string& text) {
                        [&](auto& m) { return m.second == text; });
 }
 
+// Forwards every call until the link dies: from then on every command fails with a status, as a module
+// gone out of range does.
+class DyingLink : public DataProvider {
+public:
+    DyingLink(std::unique_ptr<DataProvider> inner, int commandsBeforeDeath)
+        : inner_(std::move(inner)), left_(commandsBeforeDeath) {}
+
+    std::int16_t OpenUSB(std::int32_t a, std::int32_t b) override { return inner_->OpenUSB(a, b); }
+    void CloseUSB() override { inner_->CloseUSB(); }
+    std::int32_t ProbeProvider() override { return inner_->ProbeProvider(); }
+    std::uint8_t ReadBaseByte(std::int32_t w) override { return inner_->ReadBaseByte(w); }
+    std::int32_t PairModule(std::int32_t a, std::int32_t b, std::int32_t s, std::int32_t& id,
+                            std::int32_t& out) override {
+        return inner_->PairModule(a, b, s, id, out);
+    }
+    std::int32_t DetectBase(std::int32_t w) override { return inner_->DetectBase(w); }
+    std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
+        return left_-- > 0 ? inner_->WriteCommand(one, id, c, t) : 1;
+    }
+    std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
+        return left_-- > 0 ? inner_->ReadCommand(one, id, c, t) : 1;
+    }
+
+private:
+    std::unique_ptr<DataProvider> inner_;
+    int left_;
+};
+
 // One program with its window stand-in, simulated station and documents folder.
 struct World {
     FakeDesktop desktop;
@@ -64,7 +96,14 @@ struct World {
     std::unique_ptr<sim::SimulatedBaseStation> station;
     std::vector<Call> calls;
     NativeFileSystem fileSystem;
-    Session session{desktop, [this] { return std::make_unique<RecordingProvider>(*station, calls); },
+    std::optional<int> linkDiesAfter; // commands that still go through
+    Session session{desktop,
+                    [this]() -> std::unique_ptr<DataProvider> {
+                        auto recording = std::make_unique<RecordingProvider>(*station, calls);
+                        if (!linkDiesAfter)
+                            return recording;
+                        return std::make_unique<DyingLink>(std::move(recording), *linkDiesAfter);
+                    },
                     fileSystem};
     bool ended = false;
     ActionGuard guard{desktop, [this] { ended = true; }};
@@ -89,6 +128,33 @@ struct World {
     bool shown(const std::string& start) const {
         return std::any_of(desktop.messages.begin(), desktop.messages.end(),
                            [&](const auto& m) { return m.text.rfind(start, 0) == 0; });
+    }
+    // The longest run of boxes that report a failed call or reply, one after the other.
+    int longestFailureRun() const {
+        int run = 0, longest = 0;
+        for (const auto& m : desktop.messages) {
+            const bool failure = m.title == "Error" || m.title == "Warning";
+            run = failure ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        return longest;
+    }
+    // After a lost link: one box, last; the lines read before it saved whole and opened; no Clear Log, no
+    // reminder. The lines must be the first lines of the clean run's report.
+    void expectPartialReportOf(const std::string& cleanReport) const {
+        ASSERT_EQ(std::count_if(desktop.messages.begin(), desktop.messages.end(),
+                                [](const auto& m) { return m.title == "Link Lost"; }),
+                  1);
+        EXPECT_EQ(desktop.messages.back().title, "Link Lost") << "the run stops at it";
+        EXPECT_FALSE(shown(kReminderStart));
+        EXPECT_FALSE(desktop.clearEnabled) << "Clear Log offered after a lost link";
+        ASSERT_EQ(desktop.opened.size(), 1u);
+        EXPECT_TRUE(wholeReportAt(desktop.opened.back())) << "the logs read before the loss are saved";
+        EXPECT_EQ(cleanReport.substr(0, desktop.clipboard.size()), desktop.clipboard);
+        const auto lines = std::count(desktop.clipboard.begin(), desktop.clipboard.end(), '\n');
+        EXPECT_EQ(desktop.messages.back().text.rfind(kLinkLostStart + std::to_string(lines + 1) + " of ", 0),
+                  0u)
+            << "lost where the report ends: " << desktop.messages.back().text;
     }
 };
 
@@ -136,6 +202,13 @@ std::vector<std::string> cleanMessages(const Action& action) {
     return texts;
 }
 
+std::string cleanClipboard(const Action& action) {
+    World clean;
+    action.setUp(clean);
+    action.run(clean);
+    return clean.desktop.clipboard;
+}
+
 TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     int cases = 0;
     for (const auto& action : kActions) {
@@ -155,6 +228,7 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
             }
         }
         const std::vector<std::string> unspoiled = cleanMessages(action);
+        const std::string cleanReport = cleanClipboard(action);
         for (const auto& [target, occurrence] : calls) {
             for (auto kind : {sim::FaultKind::Status, sim::FaultKind::WrongLength, sim::FaultKind::NulPadding,
                               sim::FaultKind::OnlyNuls, sim::FaultKind::HugeReply, sim::FaultKind::Raise}) {
@@ -189,6 +263,9 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                     } else if (kind == sim::FaultKind::NulPadding) {
                         EXPECT_EQ(texts, unspoiled) << "NULs after a reply change nothing";
                     }
+                    EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);
+                    if (w.shown(kLinkLostStart))
+                        w.expectPartialReportOf(cleanReport);
                     if (w.shown(kReminderStart)) {
                         ASSERT_FALSE(w.desktop.opened.empty());
                         EXPECT_TRUE(w.wholeReportAt(w.desktop.opened.back()))
@@ -213,4 +290,34 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     }
     std::cout << "fault matrix: " << cases << " cases\n";
     ::testing::Test::RecordProperty("fault_matrix_cases", cases);
+}
+
+// The link dies for good at every point of an extraction: the user clicks through at most ten failure
+// boxes, then learns in one box that the link was lost, and every log read before is in the saved report.
+TEST(FaultMatrix, LinkLostForGoodAtEveryPointOfTheRun) {
+    World clean;
+    load(clean);
+    clean.session.IKnow();
+    const std::string cleanReport = clean.desktop.clipboard;
+    const int logs = static_cast<int>(clean.logsLeft());
+    const int commands = countCalls(clean.calls, "ReadCommand") + countCalls(clean.calls, "WriteCommand");
+    const int beforeFirstRecord = commands - logs; // the model, two index writes and the count
+
+    for (int alive = 0; alive <= commands; ++alive) {
+        SCOPED_TRACE("the link dies after " + std::to_string(alive) + " commands");
+        World w;
+        w.linkDiesAfter = alive;
+        load(w);
+        w.desktop.messages.clear();
+        w.session.IKnow();
+        EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);
+        const int read = alive - beforeFirstRecord;
+        if (read >= 0 && read <= logs - 2) {
+            w.expectPartialReportOf(cleanReport);
+            EXPECT_EQ(std::count(w.desktop.clipboard.begin(), w.desktop.clipboard.end(), '\n'), read);
+        } else {
+            EXPECT_FALSE(w.shown(kLinkLostStart)) << "too early for a run, or only the last log lost";
+        }
+        EXPECT_EQ(w.logsLeft(), std::size_t(logs));
+    }
 }

@@ -151,6 +151,27 @@ TEST_F(Identify, ClearLogGoesToTheLastIdentifiedModuleOnlyAfterYes) {
     EXPECT_TRUE(desktop.clearEnabled);
 }
 
+// A report with flagged logs: the question says how many would be erased for good, and No is the default.
+TEST_F(Identify, ClearLogOverFlaggedLogsSaysSoAndDefaultsToNo) {
+    OneLogModule fresh;
+    fresh.provider->script('U', {{0, badCrcReply(1)}});
+    fresh.desktop.id = "1A2B3C";
+    fresh.session.IKnow();
+    fresh.desktop.messages.clear();
+    fresh.desktop.answers = {MessageAnswer::No};
+    fresh.session.ClearLog();
+    ASSERT_EQ(fresh.desktop.messages.size(), 1u);
+    const auto& question = fresh.desktop.messages[0];
+    EXPECT_EQ(question.text,
+              "Are you sure that you want to delete all logs?\r\n\r\n1 of the report's 1 logs was "
+              "not read correctly (\"Bad CRC\" or \"Incorrect Log Number!\"). Clearing erases "
+              "it for good.");
+    EXPECT_EQ(question.title, "Clear All Logs");
+    EXPECT_EQ(question.icon, MessageIcon::Question);
+    EXPECT_EQ(question.buttons, MessageButtons::YesNoDefaultNo);
+    EXPECT_TRUE(fresh.idsOf('W').empty()) << "No sends nothing";
+}
+
 // Before its question, Clear Log reads the count again: only the count of the last report lets it go on.
 TEST_F(Identify, ClearLogAsksOnlyWhileTheModuleHoldsExactlyTheReportedLogs) {
     const struct {

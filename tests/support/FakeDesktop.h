@@ -23,7 +23,7 @@ public:
                               MessageButtons buttons) override {
         messages.push_back({text, title, icon, buttons, busy});
         events.push_back("message:" + title);
-        if (buttons == MessageButtons::YesNo) {
+        if (asksYesNo(buttons)) {
             if (answers.empty())
                 return MessageAnswer::Yes;
             auto a = answers.front();
@@ -57,10 +57,13 @@ public:
         events.push_back("setting:" + section + "/" + key);
     }
     std::string applicationName() override { return "z83-test"; }
-    void setClipboardText(const std::string& text) override {
+    bool setClipboardText(const std::string& text) override {
+        events.push_back("clipboard");
+        if (!clipboardWorks)
+            return false;
         clipboard = text;
         clipboardSet = true;
-        events.push_back("clipboard");
+        return true;
     }
     std::string GetSpecialFolder(SpecialFolder folder) override {
         return folder == SpecialFolder::Documents ? documents : home;
@@ -86,6 +89,7 @@ public:
     std::string id;
     std::string clipboard;
     bool clipboardSet = false;
+    bool clipboardWorks = true;
     std::string documents;
     std::string home;
     LocalDateTime now{2025, 3, 7, 9, 5, 3};

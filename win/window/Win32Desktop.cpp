@@ -39,7 +39,18 @@ Win32Desktop::Win32Desktop(HWND window, HWND status, HWND clearLog, HWND idBox)
 
 MessageAnswer Win32Desktop::showMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                         MessageButtons buttons) {
-    UINT style = boxIcon(icon) | (buttons == MessageButtons::YesNo ? MB_YESNO | MB_DEFBUTTON1 : MB_OK);
+    UINT style = boxIcon(icon);
+    switch (buttons) {
+    case MessageButtons::Ok:
+        style |= MB_OK;
+        break;
+    case MessageButtons::YesNo:
+        style |= MB_YESNO | MB_DEFBUTTON1;
+        break;
+    case MessageButtons::YesNoDefaultNo:
+        style |= MB_YESNO | MB_DEFBUTTON2;
+        break;
+    }
     // Modal to the window once it is shown; at start-up, before it is, the box stands on its own in front.
     HWND owner = ::IsWindowVisible(window_) ? window_ : nullptr;
     if (!owner)
@@ -99,13 +110,14 @@ std::string Win32Desktop::applicationName() {
     return executableName();
 }
 
-void Win32Desktop::setClipboardText(const std::string& text) {
+bool Win32Desktop::setClipboardText(const std::string& text) {
     // Another program may hold the clipboard for a moment.
     bool open = false;
     for (int attempt = 0; attempt < 10 && !(open = ::OpenClipboard(window_)); ++attempt)
         ::Sleep(20);
     if (!open)
-        return;
+        return false;
+    bool taken = false;
     ::EmptyClipboard();
     const std::wstring wide = toUtf16(text);
     const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
@@ -113,13 +125,13 @@ void Win32Desktop::setClipboardText(const std::string& text) {
         if (void* target = ::GlobalLock(memory)) {
             std::memcpy(target, wide.c_str(), bytes);
             ::GlobalUnlock(memory);
-            if (!::SetClipboardData(CF_UNICODETEXT, memory))
-                ::GlobalFree(memory);
-        } else {
-            ::GlobalFree(memory);
+            taken = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
         }
+        if (!taken)
+            ::GlobalFree(memory);
     }
     ::CloseClipboard();
+    return taken;
 }
 
 std::string Win32Desktop::GetSpecialFolder(SpecialFolder folder) {
