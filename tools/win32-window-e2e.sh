@@ -69,8 +69,9 @@ expect() {
     [[ $got == "$3" ]] || fail "$4: $2 is '$got', expected '$3'"
 }
 find_window() { timeout "$2" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+# Waits are generous: a loaded machine can take many seconds to close a box or end a program.
 gone() {
-    for _ in $(seq 50); do
+    for _ in $(seq 300); do
         xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
         sleep 0.1
     done
@@ -83,7 +84,7 @@ start() {
 # Waits for the program to end and checks its exit status.
 ended() {
     local status=0
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -105,7 +106,7 @@ answer() {
 wineserver -p >/dev/null 2>&1
 wineboot >/dev/null 2>&1
 openbox >/dev/null 2>&1 &
-for _ in $(seq 50); do
+for _ in $(seq 300); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
 done
@@ -297,6 +298,31 @@ expect "$(probe "$caption")" Found.text "" "after pairing with a module without 
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
 ended 0 "closing the window after pairing"
 say "while the module pairs the status line reads Waiting..., and is empty after the action"
+
+# --- Clear Log over flagged logs: the question says so, and its default button is No -------------------------
+start --scenario "$(winepath -w scenarios/bad-crc.json)"
+window=$(find_window "$caption" 30) || true
+[[ -n $window ]] || fail "the main window did not appear on the bad-CRC scenario"
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 98 252 click 1 key --clearmodifiers ctrl+a
+xdotool type --delay 30 1A2B3C
+xdotool mousemove --window "$window" 546 324 click 1
+answer 'Remember To Clear Log Data'
+xdotool mousemove --window "$window" 410 324 click 1
+box=$(find_window 'Clear All Logs' 30) || true
+[[ -n $box ]] || fail "the question before clearing flagged logs did not appear"
+sleep 0.3
+question=$(probe 'Clear All Logs')
+expect "$question" id7.default 1 "the question before clearing flagged logs"
+[[ $(value "$question" id65535.text) == *'3 of the report'"'"'s 6 logs were not read correctly'* ]] ||
+    fail "the question does not say what it would erase: $(value "$question" id65535.text)"
+xdotool windowfocus --sync "$box" key Return
+gone 'Clear All Logs'
+xdotool mousemove --window "$window" 546 324 click 1
+answer 'Remember To Clear Log Data' # Return answered No: the logs are all there
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
+ended 0 "closing the window after the flagged question"
+say "Clear Log over flagged logs says how many and defaults to No"
 
 # --- Scaled with the system's dots per inch ----------------------------------------------------------------
 dpi_setting='HKCU\Control Panel\Desktop'

@@ -60,16 +60,19 @@ expect_code 0 "the demo module through the test station"
 cmp "$work/linux-demo.csv" "$work/windows-demo.csv" || fail "the demo report differs from the Linux build's"
 echo "demo module: the report is byte for byte the Linux build's"
 
-# Faults on "S" and "U" that the retries get past, and some that they do not.
-scenario=scenarios/flaky-radio.json
-run "$linux" --id 1A2B3C --scenario "$scenario" -o - >"$work/linux-flaky.csv" 2>"$work/linux-flaky.err"
-linux_rc=$rc
-run env Z83_TEST_STATION_SCENARIO="$(winepath -w "$scenario")" \
-  wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >"$work/windows-flaky.csv" 2>"$work/windows-flaky.err"
-expect_code "$linux_rc" "faults on U through the test station"
-cmp "$work/linux-flaky.csv" "$work/windows-flaky.csv" || fail "faults on U give other entries than on Linux"
-tr -d '\r' <"$work/windows-flaky.err" | cmp - "$work/linux-flaky.err" || fail "faults on U give other messages than on Linux"
-echo "faults on U: the same entries and messages as the Linux build"
+# Faults on "S" and "U" that the retries get past, and some that they do not; a link lost for good.
+for name in flaky-radio lost-link; do
+  scenario=scenarios/$name.json
+  run "$linux" --id 1A2B3C --scenario "$scenario" -o - >"$work/linux-$name.csv" 2>"$work/linux-$name.err"
+  linux_rc=$rc
+  run env Z83_TEST_STATION_SCENARIO="$(winepath -w "$scenario")" \
+    wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >"$work/windows-$name.csv" 2>"$work/windows-$name.err"
+  expect_code "$linux_rc" "$name through the test station"
+  cmp "$work/linux-$name.csv" "$work/windows-$name.csv" || fail "$name gives other entries than on Linux"
+  tr -d '\r' <"$work/windows-$name.err" | cmp - "$work/linux-$name.err" || fail "$name gives other messages than on Linux"
+  echo "$name: the same entries, messages and exit code ($rc) as the Linux build"
+done
+[ "$rc" -eq 11 ] || fail "a link lost for good: exit code $rc, expected 11"
 
 # The station remembers a cleared module for the next process, as a real module does.
 export Z83_TEST_STATION_STATE

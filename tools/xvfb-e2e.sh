@@ -91,7 +91,7 @@ find_window() { timeout "$2" xdotool search --sync --onlyvisible --name "^$1\$" 
 
 # The window manager, so that frames, buttons and placement are the ones a desktop gives.
 openbox >/dev/null 2>&1 &
-for _ in $(seq 50); do
+for _ in $(seq 300); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
 done
@@ -192,7 +192,7 @@ say "the reminder is centred on the window with a close button only"
 [[ -n $shots ]] && import -window "$reminder" "$shots/reminder.png"
 xdotool windowfocus --sync "$reminder"
 xdotool key Return
-for _ in $(seq 50); do
+for _ in $(seq 300); do
     xdotool search --onlyvisible --name '^Remember To Clear Log Data$' >/dev/null 2>&1 || break
     sleep 0.1
 done
@@ -210,7 +210,7 @@ header=$(head -n 1 "$report" | tr -d '\r')
 data_lines=$(tail -n +2 "$report" | tr -d '\r' | grep -c -E '^[0-9]+,' || true)
 [[ $data_lines -eq 25 ]] || fail "expected 25 data lines, found $data_lines"
 [[ $(tail -c 4 "$report" | od -An -c | tr -d ' ') == '\r\n\r\n' ]] || fail "the report does not end with an empty line"
-for _ in $(seq 20); do
+for _ in $(seq 300); do
     [[ -s $work/opened.txt ]] && break
     sleep 0.1
 done
@@ -221,7 +221,7 @@ say "report $(basename "$report") holds the header and 25 lines"
 [[ -n $shots ]] && { sleep 0.3; import -window "$window" "$shots/window.png"; }
 
 close_window "$window"
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done

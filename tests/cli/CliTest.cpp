@@ -262,6 +262,43 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         << unprinted.err;
 }
 
+// A module whose radio link drops after log 5: one "Link Lost" line after at most ten failure lines, the
+// five logs saved, nothing cleared whatever --clear asked, and exit code 11.
+TEST_F(Extractor, LostLinkSavesTheLogsReadBeforeItAndNeverClears) {
+    writeFile(home.path() / "dying.json", R"({"modules": [{"id": "1A2B3C", "generated": {"count": 1000, "seed": 3}}],
+        "faults": [{"command": "U", "kind": "status", "start": 6}, {"command": "S", "kind": "status", "start": 3},
+                   {"command": "W", "kind": "raise", "error": {"number": 77, "description": "clear was sent"}}]})");
+    const auto ran = run({"--id", "1A2B3C", "--scenario", home.str() + "/dying.json", "--clear", "--yes"});
+    EXPECT_EQ(ran.exitCode, 11) << ran.err;
+    std::size_t failures = 0, from = 0;
+    for (std::size_t at; (at = ran.err.find("Error: Cannot", from)) != std::string::npos; from = at + 1)
+        ++failures;
+    EXPECT_LE(failures, 10u) << ran.err;
+    EXPECT_TRUE(contains(ran.err, "Read 5 of 1000 logs of module 1A2B3C.\n")) << ran.err;
+    EXPECT_TRUE(contains(ran.err, "Link Lost: The link to the handheld was lost at log 6 of 1000. The report holds "
+                                  "the 5 logs read before it. Extract the logs again when the link is back, and "
+                                  "do not clear the module's logs.\n"))
+        << ran.err;
+    EXPECT_TRUE(contains(ran.err, "Clear refused: the link was lost during the run.")) << ran.err;
+    EXPECT_FALSE(contains(ran.err, "Error 77") || contains(ran.err, "When you have confirmed")) << ran.err;
+    ASSERT_TRUE(ran.out.starts_with(home.str() + "/Documents/Log")) << ran.out;
+    const std::string report = readFile(ran.out.substr(0, ran.out.size() - 1));
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1 + 5 + 1) << report;
+    EXPECT_TRUE(contains(report, "\r\n5,") && !contains(report, "Incorrect Log Number!")) << report;
+}
+
+// The reminder to clear only when nothing is flagged; otherwise how many logs to extract again.
+TEST_F(Extractor, ClosingWordsFitTheOutcome) {
+    const auto clean = run({"--id", "1A2B3C"});
+    EXPECT_EQ(clean.exitCode, 0);
+    EXPECT_TRUE(contains(clean.err, "When you have confirmed that the data has been extracted correctly"))
+        << clean.err;
+    const auto flagged = run({"--id", "1A2B3C", "--scenario", scenario("bad-crc")});
+    EXPECT_EQ(flagged.exitCode, 9);
+    EXPECT_TRUE(contains(flagged.err, "Extract the 3 flagged logs again before you clear")) << flagged.err;
+    EXPECT_FALSE(contains(flagged.err, "When you have confirmed")) << flagged.err;
+}
+
 TEST_F(Extractor, ReportOnStandardOutputIsTheWindowsFile) {
     for (const std::string name : {"demo", "bad-crc", "flaky-radio"}) {
         SCOPED_TRACE(name);

@@ -122,7 +122,12 @@ private:
             if (!button->icon().isNull())
                 note += QStringLiteral(" (icon on %1)").arg(button->text());
         seen << note;
-        QAbstractButton* button = box->button(answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst());
+        const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst();
+        if (answer == QMessageBox::NoButton) { // Enter: the user takes the default button
+            QTest::keyClick(box, Qt::Key_Return);
+            return;
+        }
+        QAbstractButton* button = box->button(answer);
         QTest::mouseClick(button ? button : box->buttons().value(0), Qt::LeftButton);
     }
 
@@ -397,6 +402,36 @@ private slots:
             QCOMPARE(callCount("WriteCommand", 'W'), 0);
             QVERIFY(station()->module(kDemoModule)->records.size() >= 25);
         }
+    }
+
+    // The link drops after log 5: ten failure boxes at most, one "Link Lost", the five logs saved and opened,
+    // and no Clear Log. A report with flagged logs: Clear Log's question says so, and Enter answers No.
+    void lostLinkAndFlaggedLogs() {
+        start([](sim::Scenario& s) {
+            s.faults.push_back({"U", sim::FaultKind::Status, 6, 0});
+            s.faults.push_back({"S", sim::FaultKind::Status, 3, 0});
+        });
+        extractTyped(QStringLiteral("1A2B3C"));
+        QVERIFY2(seen.size() <= 11, qPrintable(seen.join('\n')));
+        QCOMPARE(seen.filter(QStringLiteral("Link Lost")).size(), 1);
+        QCOMPARE(seen.last(), QStringLiteral("Critical \"Link Lost\": The link to the handheld was lost at log 6 of "
+                                             "25. The report holds the 5 logs read before it.\nExtract the logs "
+                                             "again when the link is back, and do not clear the module's logs."));
+        QVERIFY(!find("cbClear")->isEnabled());
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text().count("\r\n"), 5);
+
+        init();
+        start([](sim::Scenario& s) { s.faults.push_back({"U", sim::FaultKind::BadCrc, 2, 1}); });
+        extractTyped(QStringLiteral("1A2B3C"));
+        seen.clear();
+        answers = {QMessageBox::NoButton};
+        QTest::mouseClick(find("cbClear"), Qt::LeftButton);
+        QCOMPARE(seen, QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
+                                   "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
+                                   "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
+        QCOMPARE(callCount("WriteCommand", 'W'), 0);
+        QCOMPARE(station()->module(kDemoModule)->records.size(), std::size_t(25));
     }
 
     void unsupportedModelShownAsPlainText() {
