@@ -3,7 +3,7 @@
 # Usage: tools/deps.sh run|test|bench|windows
 set -euo pipefail
 
-run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev
+run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev libssl-dev
               libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
 bench_packages=("${run_packages[@]}" time)
 # The Windows stage: the cross compilers, Wine for 32-bit programs (from the i386 architecture) and what
