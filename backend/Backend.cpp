@@ -1,7 +1,8 @@
 #include "Backend.h"
 
-#include "ScenarioFile.h"
+#include "ReplayedStation.h"
 #include "SimulatedBaseStation.h"
+#include "StationFile.h"
 
 #ifdef _WIN32
 #include "ComProvider.h"
@@ -51,19 +52,39 @@ BackendChoice defaultBackend() {
     return {componentAvailable() ? BackendChoice::Kind::Component : BackendChoice::Kind::Demo, {}, {}};
 }
 
+std::string describeBackend(const BackendChoice& choice) {
+    switch (choice.kind) {
+    case BackendChoice::Kind::Demo:
+        return "the built-in demonstration station";
+    case BackendChoice::Kind::Scenario:
+        return "the station that " + choice.scenarioFile + " describes";
+    case BackendChoice::Kind::Component:
+        break;
+    }
+    return "the maker's component" + (choice.progId.empty() ? std::string() : " " + choice.progId);
+}
+
 ProviderFactory makeProviderFactory(const BackendChoice& choice) {
     sim::Scenario scenario;
     switch (choice.kind) {
     case BackendChoice::Kind::Demo:
         scenario = sim::demoScenario();
         break;
-    case BackendChoice::Kind::Scenario:
+    case BackendChoice::Kind::Scenario: {
+        sim::StationFile file;
         try {
-            scenario = sim::loadScenarioFile(choice.scenarioFile);
+            file = sim::loadStationFile(choice.scenarioFile);
         } catch (const sim::ScenarioError& error) {
             throw BackendError(error.what());
         }
+        if (auto* recording = std::get_if<sim::Recording>(&file))
+            return [recorded = std::make_shared<const sim::Recording>(std::move(*recording)),
+                    name = choice.scenarioFile] {
+                return std::make_unique<sim::ReplayedStation>(recorded, name);
+            };
+        scenario = std::move(std::get<sim::Scenario>(file));
         break;
+    }
     case BackendChoice::Kind::Component:
 #ifdef _WIN32
         // The instance is created when the program starts (in Session::Load), as the window does it.

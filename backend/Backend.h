@@ -24,6 +24,9 @@ bool componentAvailable();
 // The component where it can be used, the built-in demo elsewhere.
 BackendChoice defaultBackend();
 
+// What answers the program's calls, as reports and recordings name it.
+std::string describeBackend(const BackendChoice& choice);
+
 // A backend that cannot be set up, such as an unusable scenario file; what() says why.
 class BackendError : public std::runtime_error {
 public:
