@@ -3,6 +3,7 @@
 #include "ActionGuard.h"
 #include "Backend.h"
 #include "ConsoleDesktop.h"
+#include "Diagnosis.h"
 #include "ExitCode.h"
 #include "JsonReport.h"
 #include "ReportFile.h"
@@ -222,6 +223,8 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     case Options::Request::Run:
         break;
     }
+    if (options.diagnose)
+        return runDiagnosis(options, out, err, fileSystem);
 
     ConsoleDesktop desktop(err, {options.quiet, console.stderrIsTerminal && !options.quiet,
                                  options.backend.kind == BackendChoice::Kind::Component});

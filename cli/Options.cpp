@@ -80,6 +80,14 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no informational lines; errors still show");
+    std::string record;
+    auto* recordOption = app.add_option("--record", record,
+                                        "write every call to the base station into FILE (JSON), for\n"
+                                        "the developers; --scenario FILE replays it")
+                             ->type_name("FILE");
+    app.add_flag("--diagnose", options.diagnose,
+                 "print what the program finds of the component and the base station\n"
+                 "(read-only; with --id, also the module's model and log count)");
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 
@@ -112,8 +120,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     const bool idGiven = id->count() > 0;
     if (idGiven && options.pair)
         return invalid("give either --id or --pair, not both");
-    if (!idGiven && !options.pair)
+    if (options.diagnose) {
+        // Read-only: nothing that pairs, writes or clears goes with it.
+        if (options.pair || options.clear || recordOption->count() > 0 || format != "csv")
+            return invalid("--diagnose takes only --id, --scenario, --progid, -o and --quiet");
+    } else if (!idGiven && !options.pair) {
         return invalid("give the module with --id HEX, or --pair to pair with it");
+    }
     if (idGiven) {
         // Refused before anything is sent: no digits is no module (the window would ask module 0), and
         // more digits would wrap to some other module's ID.
@@ -141,6 +154,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         if (output.empty())
             return invalid("--output needs a path, or '-' for standard output");
         options.output = output;
+    }
+    if (recordOption->count() > 0) {
+        if (record.empty())
+            return invalid("--record needs a file name");
+        options.recordFile = record;
     }
     options.format = format == "json" ? Options::Format::Json : Options::Format::Csv;
     return options;

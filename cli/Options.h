@@ -27,6 +27,8 @@ struct Options {
     bool force = false;
     bool yes = false;
     bool quiet = false;
+    std::optional<std::string> recordFile; // --record FILE
+    bool diagnose = false;                 // --diagnose
 
     bool toStdout() const { return output && *output == "-"; }
 };
