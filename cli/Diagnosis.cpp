@@ -140,11 +140,12 @@ std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const s
         if (!section.notApplicable.empty()) {
             // Sections that do not apply for one reason are named together, on one line.
             std::string titles = section.title;
-            while (i + 1 < sections.size() && sections[i + 1].notApplicable == section.notApplicable)
-                titles += (i + 2 < sections.size() && sections[i + 2].notApplicable == section.notApplicable
-                               ? ", "
-                               : " and ") +
-                          sections[++i].title;
+            while (i + 1 < sections.size() && sections[i + 1].notApplicable == section.notApplicable) {
+                ++i;
+                const bool last =
+                    i + 1 == sections.size() || sections[i + 1].notApplicable != section.notApplicable;
+                titles += (last ? " and " : ", ") + sections[i].title;
+            }
             text += titles + ": " + section.notApplicable + "\n\n";
             continue;
         }
