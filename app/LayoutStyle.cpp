@@ -1,26 +1,26 @@
-#include "LayoutStyle.h"
+#include "app/LayoutStyle.h"
 
 #include <QString>
 
 namespace z83::app {
 
-QColor toQColor(const layout::Colour& colour, const QPalette& palette) {
+QColor toQColor(const ui::layout::Colour& colour, const QPalette& palette) {
     switch (colour.kind) {
-    case layout::Colour::Kind::Fixed:
+    case ui::layout::Colour::Kind::Fixed:
         return {colour.rgb.red, colour.rgb.green, colour.rgb.blue};
-    case layout::Colour::Kind::Light3D:
+    case ui::layout::Colour::Kind::Light3D:
         // Qt's Midlight is the light edge; its Light is the highlight edge.
         return palette.color(QPalette::Active, QPalette::Midlight);
-    case layout::Colour::Kind::GrayText:
+    case ui::layout::Colour::Kind::GrayText:
         return palette.color(QPalette::Disabled, QPalette::WindowText);
-    case layout::Colour::Kind::Default:
+    case ui::layout::Colour::Kind::Default:
         break;
     }
     return {};
 }
 
-QFont toQFont(const layout::Font& font) {
-    const layout::Font& f = font.family.empty() ? layout::kDefaultFont : font;
+QFont toQFont(const ui::layout::Font& font) {
+    const ui::layout::Font& f = font.family.empty() ? ui::layout::kDefaultFont : font;
     QFont result(QString::fromLatin1(f.family.data(), static_cast<qsizetype>(f.family.size())));
     result.setPointSizeF(f.points);
     result.setBold(f.bold);

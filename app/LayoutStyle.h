@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainFrmLayout.h"
+#include "ui/MainFrmLayout.h"
 
 #include <QColor>
 #include <QFont>
@@ -10,8 +10,8 @@ namespace z83::app {
 
 // A colour of the layout as Qt shows it; the system colours come from the palette. Default gives an
 // invalid colour: leave the widget's own.
-QColor toQColor(const layout::Colour& colour, const QPalette& palette);
+QColor toQColor(const ui::layout::Colour& colour, const QPalette& palette);
 // A font of the layout; an empty family is the window's default font.
-QFont toQFont(const layout::Font& font);
+QFont toQFont(const ui::layout::Font& font);
 
 } // namespace z83::app

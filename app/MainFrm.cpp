@@ -1,13 +1,13 @@
-#include "MainFrm.h"
+#include "app/MainFrm.h"
 
-#include "ExitStatus.h"
-#include "LayoutStyle.h"
-#include "QtDesktop.h"
-#include "RoundedPanel.h"
-#include "Twips.h"
-#include "WindowFrame.h"
-#include "WindowProgram.h"
-#include "XTab.h"
+#include "app/LayoutStyle.h"
+#include "app/QtDesktop.h"
+#include "app/RoundedPanel.h"
+#include "app/Twips.h"
+#include "app/WindowFrame.h"
+#include "app/XTab.h"
+#include "ui/ExitStatus.h"
+#include "ui/WindowProgram.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -31,7 +31,7 @@ QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void setColour(QWidget* widget, QPalette::ColorRole role, const layout::Colour& colour) {
+void setColour(QWidget* widget, QPalette::ColorRole role, const ui::layout::Colour& colour) {
     const QColor shown = toQColor(colour, widget->palette());
     if (!shown.isValid())
         return;
@@ -41,10 +41,10 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const layout::Colour& 
 }
 
 // Labels draw only their text and wrap it at word boundaries within their width; never as markup.
-QLabel* makeLabel(const layout::Control& design, QWidget* parent) {
+QLabel* makeLabel(const ui::layout::Control& design, QWidget* parent) {
     auto* label = new QLabel(qText(design.text), parent);
     label->setWordWrap(true);
-    label->setAlignment((design.align == layout::Align::Right ? Qt::AlignRight : Qt::AlignLeft) |
+    label->setAlignment((design.align == ui::layout::Align::Right ? Qt::AlignRight : Qt::AlignLeft) |
                         Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     label->setAutoFillBackground(false);
@@ -57,7 +57,7 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
                  std::function<void(int status)> endProgram)
     : QWidget(nullptr) {
     setObjectName(QStringLiteral("MainFrm"));
-    setWindowTitle(qText(layout::kCaption));
+    setWindowTitle(qText(ui::layout::kCaption));
     // A fixed dialog frame with a close button only; a tool window gets no taskbar button.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -65,8 +65,8 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
     // The stand-in for the classic dialog font, used by every control that sets none of its own.
-    setFont(toQFont(layout::kDefaultFont));
-    setColour(this, QPalette::Window, layout::kWindowBackground);
+    setFont(toQFont(ui::layout::kDefaultFont));
+    setColour(this, QPalette::Window, ui::layout::kWindowBackground);
     setAutoFillBackground(true);
 
     createControls();
@@ -74,7 +74,7 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
     session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(shell::ExitStatus::ComponentError); });
+        *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
 
     connect(IKnow_, &QPushButton::clicked, this, [this] { guard_->run([this] { session_->IKnow(); }); });
     connect(IDontKnow_, &QPushButton::clicked, this,
@@ -90,31 +90,31 @@ Desktop& MainFrm::desktop() {
 
 void MainFrm::createControls() {
     const int dpi = logicalDpiY();
-    setFixedSize(twipsToPixels(layout::kClientWidth, dpi), twipsToPixels(layout::kClientHeight, dpi));
-    QHash<QString, QWidget*> containers{{qText(layout::kWindowName), this}};
+    setFixedSize(twipsToPixels(ui::layout::kClientWidth, dpi), twipsToPixels(ui::layout::kClientHeight, dpi));
+    QHash<QString, QWidget*> containers{{qText(ui::layout::kWindowName), this}};
     std::vector<std::pair<int, QWidget*>> focusOrder;
 
-    for (const layout::Control& design : layout::kControls) {
+    for (const ui::layout::Control& design : ui::layout::kControls) {
         QWidget* parent = containers.value(qText(design.container));
         QWidget* widget = nullptr;
         switch (design.kind) {
-        case layout::Kind::Label:
+        case ui::layout::Kind::Label:
             widget = makeLabel(design, parent);
             break;
-        case layout::Kind::Image: {
+        case ui::layout::Kind::Image: {
             auto* image = new QLabel(parent);
             image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             image->setPixmap(QPixmap(QStringLiteral(":/Banner.bmp")));
             widget = image;
             break;
         }
-        case layout::Kind::TabStrip:
-            widget = XTab_ = new XTab(layout::kTabStrip, parent);
+        case ui::layout::Kind::TabStrip:
+            widget = XTab_ = new XTab(ui::layout::kTabStrip, parent);
             break;
-        case layout::Kind::Shape:
+        case ui::layout::Kind::Shape:
             widget = new RoundedPanel(toQColor(design.background, palette()), parent);
             break;
-        case layout::Kind::TextBox: {
+        case ui::layout::Kind::TextBox: {
             auto* box = new QLineEdit(parent);
             box->setMaxLength(std::numeric_limits<int>::max());
             setColour(box, QPalette::Text, design.foreground);
@@ -122,13 +122,13 @@ void MainFrm::createControls() {
             widget = box;
             break;
         }
-        case layout::Kind::Button: {
+        case ui::layout::Kind::Button: {
             auto* button = new QPushButton(qText(design.text), parent);
             button->setAutoDefault(false);
             widget = button;
             break;
         }
-        case layout::Kind::PictureBox:
+        case ui::layout::Kind::PictureBox:
             widget = new QWidget(parent);
             setColour(widget, QPalette::Window, design.background);
             widget->setAutoFillBackground(true);
@@ -139,17 +139,17 @@ void MainFrm::createControls() {
         widget->setGeometry(twipsRect(design.left, design.top, design.width, design.height, dpi));
         if (!design.font.family.empty())
             widget->setFont(toQFont(design.font));
-        if (design.kind == layout::Kind::Label)
+        if (design.kind == ui::layout::Kind::Label)
             setColour(widget, QPalette::WindowText, design.foreground);
         if (!design.tooltip.empty())
             widget->setToolTip(qText(design.tooltip));
         widget->setEnabled(design.enabled);
-        if (design.tab != layout::kNoTab)
+        if (design.tab != ui::layout::kNoTab)
             XTab_->addControl(design.tab, widget);
-        if (design.kind == layout::Kind::TabStrip)
+        if (design.kind == ui::layout::Kind::TabStrip)
             containers.insert(qText(design.name), widget);
-        if (design.tabIndex != layout::kNoTabIndex && design.kind != layout::Kind::Label &&
-            design.kind != layout::Kind::PictureBox)
+        if (design.tabIndex != ui::layout::kNoTabIndex && design.kind != ui::layout::Kind::Label &&
+            design.kind != ui::layout::Kind::PictureBox)
             focusOrder.emplace_back(design.tabIndex, widget);
     }
 
@@ -174,7 +174,7 @@ void MainFrm::centreOnScreen() {
 }
 
 std::optional<int> MainFrm::start() {
-    return shell::startWindow(
+    return ui::startWindow(
         *session_, *guard_,
         [this] {
             centreOnScreen();

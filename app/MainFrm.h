@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ActionGuard.h"
-#include "ExitStatus.h"
-#include "Session.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "ui/ExitStatus.h"
 
 #include <QWidget>
 
@@ -27,7 +27,7 @@ class MainFrm : public QWidget {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
-            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
+            std::function<void(int status)> endProgram = &ui::ExitStatus::endAtOnce);
     ~MainFrm() override;
 
     // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise

@@ -1,7 +1,7 @@
-#include "QtDesktop.h"
+#include "app/QtDesktop.h"
 
-#include "UserFolders.h"
-#include "WindowFrame.h"
+#include "app/WindowFrame.h"
+#include "desktop/UserFolders.h"
 
 #include <QAbstractButton>
 #include <QApplication>

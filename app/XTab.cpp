@@ -1,8 +1,8 @@
-#include "XTab.h"
+#include "app/XTab.h"
 
-#include "LayoutStyle.h"
-#include "Legibility.h"
-#include "Twips.h"
+#include "app/LayoutStyle.h"
+#include "app/Twips.h"
+#include "ui/Legibility.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -16,16 +16,16 @@ namespace {
 
 QColor legibleOn(const QColor& text, const QColor& background) {
     const auto rgb = [](const QColor& c) {
-        return layout::Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-                           static_cast<std::uint8_t>(c.blue())};
+        return ui::layout::Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+                               static_cast<std::uint8_t>(c.blue())};
     };
-    const layout::Rgb shown = layout::legibleOn(rgb(text), rgb(background));
+    const ui::layout::Rgb shown = ui::layout::legibleOn(rgb(text), rgb(background));
     return {shown.red, shown.green, shown.blue};
 }
 
 } // namespace
 
-XTab::XTab(const layout::TabStripLook& look, QWidget* parent)
+XTab::XTab(const ui::layout::TabStripLook& look, QWidget* parent)
     : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
       inactiveFont_(toQFont(look.inactiveFont)) {
     setFocusPolicy(Qt::StrongFocus);

@@ -1,11 +1,11 @@
 // Speed of the core: decoding records, collecting a module's logs over the simulated base station, and
 // how much the program adds to the radio's own latency.
-#include "CsvReport.h"
-#include "GeneratedLogs.h"
-#include "LogRecord.h"
-#include "PosixFileSystem.h"
-#include "Session.h"
-#include "SimulatedBaseStation.h"
+#include "extract/CsvReport.h"
+#include "extract/FileSystemPosix.h"
+#include "extract/Session.h"
+#include "link/LogRecord.h"
+#include "sim/GeneratedLogs.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // How long the user waits for the window: from creating the window and its session, through the
 // start-up checks against the simulated demo station, until the window is shown and exposed.
 // Runs on the offscreen platform so it needs no display.
-#include "MainFrm.h"
-#include "PosixFileSystem.h"
-#include "SimulatedBaseStation.h"
+#include "app/MainFrm.h"
+#include "extract/FileSystemPosix.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
-#include "Options.h"
+#include "cli/Options.h"
 
-#include "NumberReaders.h"
-#include "Session.h"
-#include "ShownText.h"
-#include "Version.h"
+#include "desktop/ShownText.h"
+#include "desktop/Version.h"
+#include "extract/Session.h"
+#include "link/NumberReaders.h"
 
 #include <CLI/CLI.hpp>
 

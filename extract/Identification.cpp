@@ -1,9 +1,9 @@
-#include "Session.h"
+#include "extract/Session.h"
 
-#include "ModuleCommands.h"
-#include "NumberReaders.h"
-#include "ShownText.h"
-#include "Wire.h"
+#include "desktop/ShownText.h"
+#include "link/ModuleCommands.h"
+#include "link/NumberReaders.h"
+#include "link/Wire.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "ReportFile.h"
+#include "extract/ReportFile.h"
 
-#include "CsvReport.h"
+#include "extract/CsvReport.h"
 
 namespace z83 {
 

@@ -1,7 +1,7 @@
-#include "Session.h"
+#include "extract/Session.h"
 
-#include "ModuleCommands.h"
-#include "ShownText.h"
+#include "desktop/ShownText.h"
+#include "link/ModuleCommands.h"
 
 namespace z83 {
 

@@ -1,5 +1,5 @@
 // Any scenario file: either a clean refusal naming the fault, or a station that works.
-#include "ScenarioFile.h"
+#include "sim/ScenarioFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ModuleCommands.h"
+#include "link/ModuleCommands.h"
 
 namespace z83 {
 

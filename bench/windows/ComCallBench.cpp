@@ -3,10 +3,10 @@
 // the program calls, with the contract's types and with the station's type library. The call is
 // ReadCommand of the model, which changes nothing on the module. Needs the test station registered.
 // Usage: com_call_bench.exe [calls per run]
-#include "ComProvider.h"
-#include "SimulatedBaseStation.h"
-#include "Variant.h"
-#include "Wire.h"
+#include "link/Wire.h"
+#include "sim/SimulatedBaseStation.h"
+#include "win/com/ComProvider.h"
+#include "win/com/Variant.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,10 +1,10 @@
 // A report writer killed at any moment leaves either no report or a whole one, and never touches an
 // earlier report.
-#include "CsvReport.h"
-#include "FakeDesktop.h"
-#include "PosixFileSystem.h"
-#include "ReportFile.h"
-#include "TempDir.h"
+#include "extract/CsvReport.h"
+#include "extract/FileSystemPosix.h"
+#include "extract/ReportFile.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

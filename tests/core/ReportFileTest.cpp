@@ -1,8 +1,8 @@
-#include "ReportFile.h"
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "TempDir.h"
-#include "UserFolders.h"
+#include "extract/ReportFile.h"
+#include "desktop/UserFolders.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

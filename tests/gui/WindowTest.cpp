@@ -1,14 +1,14 @@
 // The real window on a simulated base station, under the offscreen platform: how it looks, how the
 // program starts and ends, and extraction end to end. HOME, and with it the settings store and the
 // documents folder, is a temporary folder.
-#include "ExitStatus.h"
-#include "MainFrm.h"
-#include "MainFrmLayout.h"
-#include "PosixFileSystem.h"
-#include "QtDesktop.h"
-#include "RecordingProvider.h"
-#include "SimulatedBaseStation.h"
-#include "XTab.h"
+#include "app/MainFrm.h"
+#include "app/QtDesktop.h"
+#include "app/XTab.h"
+#include "extract/FileSystemPosix.h"
+#include "sim/SimulatedBaseStation.h"
+#include "tests/support/RecordingProvider.h"
+#include "ui/ExitStatus.h"
+#include "ui/MainFrmLayout.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -180,7 +180,7 @@ private slots:
         const auto buttons =
             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
         QCOMPARE(window->windowFlags() & buttons, Qt::WindowCloseButtonHint);
-        for (const layout::Control& design : layout::kControls) {
+        for (const ui::layout::Control& design : ui::layout::kControls) {
             const QWidget* control = find(qPrintable(qText(design.name)));
             QVERIFY2(control, qPrintable(qText(design.name)));
             const QString name = control->objectName();
@@ -188,16 +188,16 @@ private slots:
                      name + " in " + qText(design.container));
             QCOMPARE(control->geometry(),
                      QRect(design.left / 15, design.top / 15, design.width / 15, design.height / 15));
-            if (design.kind == layout::Kind::Label || design.kind == layout::Kind::Button)
+            if (design.kind == ui::layout::Kind::Label || design.kind == ui::layout::Kind::Button)
                 QCOMPARE(name + ": " + control->property("text").toString(),
                          name + ": " + qText(design.text));
-            const layout::Font font = design.font.family.empty() ? layout::kDefaultFont : design.font;
+            const ui::layout::Font font = design.font.family.empty() ? ui::layout::kDefaultFont : design.font;
             QCOMPARE(
                 name + ": " + faceOf(control->font()) + " " + QString::number(control->font().pointSizeF()) +
                     (control->font().bold() ? " bold" : ""),
                 name + ": " + (font.family.find("Narrow") != std::string_view::npos ? "narrow" : "wide") +
                     " " + QString::number(font.points) + (font.bold ? " bold" : ""));
-            if (design.foreground.kind == layout::Colour::Kind::Fixed) {
+            if (design.foreground.kind == ui::layout::Colour::Kind::Fixed) {
                 const auto [r, g, b] = design.foreground.rgb;
                 QCOMPARE(name + ": " + control->palette().color(control->foregroundRole()).name(),
                          name + ": " + QColor(r, g, b).name());
@@ -207,7 +207,8 @@ private slots:
             QCOMPARE(name + (control->isVisible() ? " shown" : " hidden"),
                      name + (design.tab == 1 ? " hidden" : " shown"));
         }
-        QCOMPARE(find<QLabel>("Image1")->pixmap().size(), QSize(layout::kBannerWidth, layout::kBannerHeight));
+        QCOMPARE(find<QLabel>("Image1")->pixmap().size(),
+                 QSize(ui::layout::kBannerWidth, ui::layout::kBannerHeight));
         QCOMPARE(find<QLabel>("Label7")->text(), QStringLiteral("v1.3"));
         QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("0"));
     }
@@ -269,7 +270,7 @@ private slots:
             init();
             if (storedBefore.isValid())
                 store().setValue(QStringLiteral("Settings/ID"), storedBefore);
-            QCOMPARE(start(change), std::optional<int>(shell::ExitStatus::StartupFailed));
+            QCOMPARE(start(change), std::optional<int>(ui::ExitStatus::StartupFailed));
             QCOMPARE(seen, QStringList{box});
             QVERIFY(!window->isVisible());
             QCOMPARE(callCount("CloseUSB"), closeUsbCalls);
@@ -307,14 +308,14 @@ private slots:
                 s.faults.push_back(raise);
             });
             const bool loading = target == "OpenUSB";
-            QCOMPARE(status, loading ? std::optional<int>(shell::ExitStatus::ComponentError) : std::nullopt);
+            QCOMPARE(status, loading ? std::optional<int>(ui::ExitStatus::ComponentError) : std::nullopt);
             QCOMPARE(window->isVisible(), !loading);
             if (target == "3")
                 extractTyped(QStringLiteral("1A2B3C"));
             else if (!loading)
                 window->close();
             QCOMPARE(seen, QStringList{"Critical \"gui_tests\": Error 7:\nLink dropped"});
-            QCOMPARE(endRequests, std::vector<int>{shell::ExitStatus::ComponentError});
+            QCOMPARE(endRequests, std::vector<int>{ui::ExitStatus::ComponentError});
             QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
         }
     }

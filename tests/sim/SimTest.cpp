@@ -1,7 +1,7 @@
 // The simulated base station and the scenario files that describe it.
-#include "LogRecord.h"
-#include "ScenarioFile.h"
-#include "TempDir.h"
+#include "link/LogRecord.h"
+#include "sim/ScenarioFile.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

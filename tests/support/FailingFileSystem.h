@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NativeFileSystem.h"
+#include "tests/support/NativeFileSystem.h"
 
 #include <cerrno>
 

@@ -2,12 +2,12 @@
 
 // The real file system of the platform the tests run on.
 #ifdef _WIN32
-#include "WindowsFileSystem.h"
+#include "extract/FileSystemWin32.h"
 namespace z83::test {
 using NativeFileSystem = WindowsFileSystem;
 }
 #else
-#include "PosixFileSystem.h"
+#include "extract/FileSystemPosix.h"
 namespace z83::test {
 using NativeFileSystem = PosixFileSystem;
 }

@@ -1,8 +1,8 @@
-#include "Backend.h"
-#include "ComErrors.h"
-#include "ComponentRegistry.h"
-#include "StationFixture.h"
-#include "UserSettings.h"
+#include "backend/Backend.h"
+#include "desktop/UserSettingsWin32.h"
+#include "tests/win/StationFixture.h"
+#include "win/com/ComErrors.h"
+#include "win/com/ComponentRegistry.h"
 
 #include <functional>
 

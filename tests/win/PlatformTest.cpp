@@ -1,13 +1,13 @@
 // The Windows platform layer on its own: the report writer's file system, the user folders, the local
 // time and the shell.
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "ReportFile.h"
-#include "TempDir.h"
-#include "UserFolders.h"
-#include "UserSettings.h"
-#include "Utf16.h"
-#include "WindowsFileSystem.h"
+#include "desktop/UserFolders.h"
+#include "desktop/UserSettingsWin32.h"
+#include "desktop/Utf16.h"
+#include "extract/FileSystemWin32.h"
+#include "extract/ReportFile.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainFrmLayout.h"
+#include "ui/MainFrmLayout.h"
 
 #include <windows.h>
 
@@ -24,16 +24,16 @@ public:
     // 1440 twips to the inch: 15 to a pixel at 96 dpi.
     int pixels(int twips) const { return ::MulDiv(twips, dpi_, 1440); }
     // The control's place within its container, in pixels.
-    RECT place(const layout::Control& control) const;
+    RECT place(const ui::layout::Control& control) const;
 
     // A font of the layout; one without a family is the default font.
-    HFONT font(const layout::Font& wanted);
+    HFONT font(const ui::layout::Font& wanted);
     // A colour of the layout, the system's for the system colours; fallback for Default.
-    COLORREF colour(const layout::Colour& colour, COLORREF fallback) const;
+    COLORREF colour(const ui::layout::Colour& colour, COLORREF fallback) const;
     HBRUSH brush(COLORREF colour);
 
     // Draws a label, the banner or the shape onto its container.
-    void paint(HDC dc, const layout::Control& control);
+    void paint(HDC dc, const ui::layout::Control& control);
 
 private:
     int dpi_;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ActionGuard.h"
-#include "ControlId.h"
-#include "ExitStatus.h"
-#include "MainFrmLayout.h"
-#include "Session.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "ui/ExitStatus.h"
+#include "ui/MainFrmLayout.h"
+#include "win/window/ControlId.h"
 
 #include <windows.h>
 
@@ -27,7 +27,7 @@ class MainFrm {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
-            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
+            std::function<void(int status)> endProgram = &ui::ExitStatus::endAtOnce);
     ~MainFrm();
     MainFrm(const MainFrm&) = delete;
     MainFrm& operator=(const MainFrm&) = delete;
@@ -47,13 +47,13 @@ private:
     void createWindow();
     // Builds every control of the layout; focus and overlap follow its tab order.
     void createControls();
-    HWND createControl(const layout::Control& design);
+    HWND createControl(const ui::layout::Control& design);
     void addTooltip(HWND control, std::string_view text);
     // Draws the labels, the banner and the shape that lie on the container (and on its tab).
     void paintWindowless(HDC dc, std::string_view container, int tab);
     // Text and background of a control that asks its parent for its colours.
     HBRUSH colourControl(HDC dc, HWND control);
-    COLORREF backgroundBehind(const layout::Control& design);
+    COLORREF backgroundBehind(const ui::layout::Control& design);
 
     void act(void (Session::*action)());
     // Unloads once, then destroys the window.

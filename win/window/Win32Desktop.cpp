@@ -1,9 +1,9 @@
-#include "Win32Desktop.h"
+#include "win/window/Win32Desktop.h"
 
-#include "UserFolders.h"
-#include "UserSettings.h"
-#include "Utf16.h"
-#include "WindowsShell.h"
+#include "desktop/UserFolders.h"
+#include "desktop/UserSettingsWin32.h"
+#include "desktop/Utf16.h"
+#include "win/window/WindowsShell.h"
 
 #include <cstring>
 

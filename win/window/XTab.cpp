@@ -1,8 +1,8 @@
-#include "XTab.h"
+#include "win/window/XTab.h"
 
-#include "Legibility.h"
-#include "Look.h"
-#include "Utf16.h"
+#include "desktop/Utf16.h"
+#include "ui/Legibility.h"
+#include "win/window/Look.h"
 
 #include <windowsx.h>
 
@@ -13,8 +13,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"Z83XTab";
 
 COLORREF legibleOn(COLORREF text, COLORREF background) {
-    const auto rgb = [](COLORREF c) { return layout::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)}; };
-    const layout::Rgb shown = layout::legibleOn(rgb(text), rgb(background));
+    const auto rgb = [](COLORREF c) { return ui::layout::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)}; };
+    const ui::layout::Rgb shown = ui::layout::legibleOn(rgb(text), rgb(background));
     return RGB(shown.red, shown.green, shown.blue);
 }
 
@@ -30,7 +30,7 @@ void fill(HDC dc, RECT rect, Look& gdi, COLORREF colour) {
 
 } // namespace
 
-XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const layout::TabStripLook& look,
+XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const ui::layout::TabStripLook& look,
            Look& gdi, PaintPage paintPage)
     : look_(look), gdi_(gdi), paintPage_(std::move(paintPage)) {
     for (std::string_view caption : look.captions)
