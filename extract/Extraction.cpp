@@ -63,8 +63,8 @@ Collection Session::collectLogs() {
     desktop_.setBusyPointer(true);
 
     std::uint8_t setIndex = Cmd::LogIndex;
-    MWrite(ModuleID, setIndex, "1", "LogIndex");
-    MWrite(ModuleID, setIndex, "1", "LogIndex");
+    for (int write = 0; write < kFirstLogIndexWrites; ++write)
+        MWrite(ModuleID, setIndex, std::string(kFirstLogIndex), "LogIndex");
 
     const LogCount count = readLogCount();
     result.countText = count.text;

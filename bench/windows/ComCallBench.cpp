@@ -32,9 +32,9 @@ double oneRun(int calls, const std::function<void()>& call) {
 }
 
 std::function<void()> readModel(DataProvider& provider) {
-    provider.OpenUSB(0, 0);
+    provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     return [&provider] {
-        std::uint8_t one = 1, command = Cmd::Model;
+        std::uint8_t one = Arg::CommandFirst, command = Cmd::Model;
         std::int32_t id = kDemoModule;
         std::string reply;
         if (provider.ReadCommand(one, id, command, reply) != 0)
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
                          provider->unusable()->description.c_str());
             return 1;
         }
-    rawStation.OpenUSB(0, 0);
+    rawStation.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     RawInvoke raw(*rawStation.instance());
 
     const struct {

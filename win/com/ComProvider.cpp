@@ -1,6 +1,7 @@
 #include "win/com/ComProvider.h"
 
 #include "desktop/Utf16.h"
+#include "link/Wire.h"
 #include "win/com/ComErrors.h"
 #include "win/com/Variant.h"
 
@@ -57,6 +58,16 @@ const ContractOperation& contractOf(Operation operation) {
     }};
     return kContract[static_cast<std::size_t>(operation)];
 }
+
+// The fixed arguments (link/Wire.h) go by value as whatever integer type the component declares. Each fits
+// the narrowest, a signed byte, so the conversion in call() can never change one.
+constexpr bool fitsEveryInteger(std::int32_t value) {
+    return value >= 0 && value <= 127;
+}
+static_assert(fitsEveryInteger(Arg::OpenFirst) && fitsEveryInteger(Arg::OpenSecond) &&
+              fitsEveryInteger(Arg::DetectWhich) && fitsEveryInteger(Arg::BaseByteWhich) &&
+              fitsEveryInteger(Arg::PairFirst) && fitsEveryInteger(Arg::PairSecond) &&
+              fitsEveryInteger(Arg::PairingSeconds) && fitsEveryInteger(Arg::CommandFirst));
 
 VARTYPE contractType(Pass pass) {
     switch (pass) {
@@ -350,7 +361,7 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
         }
         }
         // The declared type was checked against the contract when the instance was created, so the
-        // conversion is between integer types and cannot lose the small constants.
+        // conversion is between integer types and cannot lose the fixed arguments (see fitsEveryInteger).
         const VARTYPE declared = member.types[i];
         const VARTYPE base = declared & ~VT_BYREF;
         if (base != VT_VARIANT && base != V_VT(&value))
