@@ -4,19 +4,30 @@
 
 namespace z83::app {
 
+namespace {
+
+ui::layout::Rgb toRgb(const QColor& c) {
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+            static_cast<std::uint8_t>(c.blue())};
+}
+
+} // namespace
+
+ui::layout::SystemColours systemColours(const QPalette& palette) {
+    // Qt's Midlight is the light edge; its Light is the highlight edge.
+    return {toRgb(palette.color(QPalette::Active, QPalette::Midlight)),
+            toRgb(palette.color(QPalette::Disabled, QPalette::WindowText)),
+            toRgb(palette.color(QPalette::Active, QPalette::Window)),
+            toRgb(palette.color(QPalette::Active, QPalette::WindowText))};
+}
+
+QColor toQColor(ui::layout::Rgb rgb) {
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
 QColor toQColor(const ui::layout::Colour& colour, const QPalette& palette) {
-    switch (colour.kind) {
-    case ui::layout::Colour::Kind::Fixed:
-        return {colour.rgb.red, colour.rgb.green, colour.rgb.blue};
-    case ui::layout::Colour::Kind::Light3D:
-        // Qt's Midlight is the light edge; its Light is the highlight edge.
-        return palette.color(QPalette::Active, QPalette::Midlight);
-    case ui::layout::Colour::Kind::GrayText:
-        return palette.color(QPalette::Disabled, QPalette::WindowText);
-    case ui::layout::Colour::Kind::Default:
-        break;
-    }
-    return {};
+    const auto rgb = ui::layout::resolve(colour, systemColours(palette));
+    return rgb ? toQColor(*rgb) : QColor();
 }
 
 QFont toQFont(const ui::layout::Font& font) {
@@ -25,6 +36,10 @@ QFont toQFont(const ui::layout::Font& font) {
     result.setPointSizeF(f.points);
     result.setBold(f.bold);
     return result;
+}
+
+QRect toQRect(const ui::PixelRect& place) {
+    return {place.left, place.top, place.width, place.height};
 }
 
 } // namespace z83::app

@@ -2,10 +2,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,25 +38,13 @@ std::error_code writeAllTo(int fd, std::string_view data) {
 
 } // namespace
 
-std::error_code PosixFileSystem::createTemporary(const std::string& folder, const std::string& stem,
-                                                 std::string& path, Handle& file) {
+std::error_code PosixFileSystem::createNew(const std::string& path, Handle& file) {
     // Not mkstemp: its files are private to the user, and a report should get the usual permissions.
-    static std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, "%012llx",
-                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-        std::string candidate = join(folder, "~" + stem + "." + suffix + ".tmp");
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0) {
-            path = candidate;
-            file = fd;
-            return {};
-        }
-        if (errno != EEXIST)
-            return lastError();
-    }
-    return errorOf(EEXIST);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0)
+        return lastError();
+    file = fd;
+    return {};
 }
 
 std::error_code PosixFileSystem::writeAll(Handle file, std::string_view data) {

@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
 namespace z83 {
 
@@ -86,27 +84,15 @@ std::wstring withoutLongPathPrefix(std::wstring path) {
 
 } // namespace
 
-std::error_code WindowsFileSystem::createTemporary(const std::string& folder, const std::string& stem,
-                                                   std::string& path, Handle& file) {
-    static std::mt19937_64 random(std::random_device{}() ^ ::GetCurrentProcessId());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, "%012llx",
-                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-        std::string candidate = join(folder, "~" + stem + "." + suffix + ".tmp");
-        // CREATE_NEW: never opens a file that is there already. No delete sharing: the name stays ours
-        // until it is closed.
-        HANDLE handle = ::CreateFileW(win::toUtf16(candidate).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            path = std::move(candidate);
-            file = reinterpret_cast<Handle>(handle);
-            return {};
-        }
-        if (auto e = lastError(); e != std::errc::file_exists)
-            return e;
-    }
-    return errorOf(ERROR_FILE_EXISTS);
+std::error_code WindowsFileSystem::createNew(const std::string& path, Handle& file) {
+    // CREATE_NEW: never opens a file that is there already. No delete sharing: the name stays ours until it
+    // is closed.
+    HANDLE handle = ::CreateFileW(win::toUtf16(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    file = reinterpret_cast<Handle>(handle);
+    return {};
 }
 
 std::error_code WindowsFileSystem::writeAll(Handle file, std::string_view data) {

@@ -7,8 +7,7 @@ namespace z83 {
 // The file system of Windows. Paths are UTF-8 text in Windows form; '/' is accepted as a separator too.
 class WindowsFileSystem : public FileSystem {
 public:
-    std::error_code createTemporary(const std::string& folder, const std::string& stem, std::string& path,
-                                    Handle& file) override;
+    std::error_code createNew(const std::string& path, Handle& file) override;
     std::error_code writeAll(Handle file, std::string_view data) override;
     std::error_code syncFile(Handle file) override;
     std::error_code closeFile(Handle file) override;

@@ -35,4 +35,28 @@ Rgb legibleOn(Rgb text, Rgb background) {
     return text;
 }
 
+std::optional<Rgb> resolve(const Colour& colour, const SystemColours& system) {
+    switch (colour.kind) {
+    case Colour::Kind::Fixed:
+        return colour.rgb;
+    case Colour::Kind::Light3D:
+        return system.light3D;
+    case Colour::Kind::GrayText:
+        return system.grayText;
+    case Colour::Kind::Default:
+        break;
+    }
+    return std::nullopt;
+}
+
+TabStripColours tabStripColours(const TabStripLook& look, const SystemColours& system) {
+    // The look names a colour for each part; a Default would mean the window's own.
+    const auto back = [&](const Colour& c) { return resolve(c, system).value_or(system.window); };
+    const auto text = [&](const Colour& c) { return resolve(c, system).value_or(system.windowText); };
+    TabStripColours colours{back(look.activeBack),   back(look.inactiveBack), text(look.activeFore),
+                            text(look.inactiveFore), text(look.outerBorder),  back(look.stripBack)};
+    colours.inactiveText = legibleOn(colours.inactiveText, colours.inactiveBack);
+    return colours;
+}
+
 } // namespace z83::ui::layout
