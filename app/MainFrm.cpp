@@ -142,7 +142,8 @@ Desktop& MainFrm::desktop() {
 
 void MainFrm::createControls() {
     const int dpi = logicalDpiY();
-    setFixedSize(ui::twipsToPixels(ui::layout::kClientWidth, dpi), ui::twipsToPixels(ui::layout::kClientHeight, dpi));
+    setFixedSize(ui::twipsToPixels(ui::layout::kClientWidth, dpi),
+                 ui::twipsToPixels(ui::layout::kClientHeight, dpi));
     const auto controls = ui::walkLayout<QWidget*>(*this, this, dpi);
     XTab_ = static_cast<XTab*>(controls.at("XTab"));
     tbID_ = static_cast<QLineEdit*>(controls.at("tbID"));

@@ -1,8 +1,8 @@
 #include "app/QtDesktop.h"
 
 #include "app/WindowFrame.h"
-#include "ui/BoxText.h"
 #include "desktop/UserFolders.h"
+#include "ui/BoxText.h"
 
 #include <QAbstractButton>
 #include <QApplication>

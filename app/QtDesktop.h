@@ -26,7 +26,6 @@ QString executableName();
 // the clipboard, the standard folders and the desktop's file associations.
 class QtDesktop : public Desktop {
 public:
-
     QtDesktop(QWidget& window, QLabel& status, QAbstractButton& clearLog, QLineEdit& idBox);
 
     MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,

@@ -12,7 +12,11 @@ namespace {
 // The length of the UTF-8 sequence that starts at text[at], or 0 when none does.
 std::size_t sequenceLength(std::string_view text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
     if (length == 0 || at + length > text.size())
         return 0;
     for (std::size_t i = 1; i < length; ++i)
@@ -65,14 +69,16 @@ bool isBlank(std::uint32_t c) {
 } // namespace
 
 std::string boxText(std::string_view text) {
-    const std::string shown = shownDeviceText(isUtf8(text) ? std::string(text) : fromLatin1(text), kMaxBoxChars);
+    const std::string shown =
+        shownDeviceText(isUtf8(text) ? std::string(text) : fromLatin1(text), kMaxBoxChars);
     constexpr std::string_view kZeroWidthSpace = "\xE2\x80\x8B";
     std::string broken;
     broken.reserve(shown.size() + shown.size() / kLongestRun * kZeroWidthSpace.size());
     std::size_t run = 0;
     for (std::size_t at = 0; at < shown.size();) {
         // shown is UTF-8 throughout; a stray byte would still move on by one.
-        const std::string_view character(shown.data() + at, std::max<std::size_t>(1, sequenceLength(shown, at)));
+        const std::string_view character(shown.data() + at,
+                                         std::max<std::size_t>(1, sequenceLength(shown, at)));
         run = isBlank(codePoint(character)) ? 0 : run + 1;
         if (run > kLongestRun) {
             broken += kZeroWidthSpace;

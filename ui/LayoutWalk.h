@@ -59,9 +59,8 @@ std::map<std::string_view, Handle> walkLayout(LayoutToolkit<Handle>& toolkit, Ha
         if (design.kind == layout::Kind::TabStrip || design.kind == layout::Kind::PictureBox)
             containers.emplace(design.name, control);
     }
-    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-        return a.design->tabIndex < b.design->tabIndex;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.design->tabIndex < b.design->tabIndex; });
     toolkit.arrange(order);
     return made;
 }

@@ -18,8 +18,8 @@ struct PixelRect {
 };
 
 constexpr PixelRect pixelPlace(const layout::Control& control, int dpi) {
-    return {twipsToPixels(control.left, dpi), twipsToPixels(control.top, dpi), twipsToPixels(control.width, dpi),
-            twipsToPixels(control.height, dpi)};
+    return {twipsToPixels(control.left, dpi), twipsToPixels(control.top, dpi),
+            twipsToPixels(control.width, dpi), twipsToPixels(control.height, dpi)};
 }
 
 } // namespace z83::ui

@@ -29,6 +29,7 @@
 
 #include <functional>
 #include <tuple>
+#include <utility>
 
 namespace z83::guitest {
 
@@ -98,6 +99,7 @@ private:
     QStringList seen;
     QStringList opened;
     QList<QMessageBox::StandardButton> answers;
+    std::function<void()> whileBoxShows; // done once, when the next box shows, before it is answered
     QTimer timer_;
 
     void answerBox() {
@@ -122,6 +124,8 @@ private:
             if (!button->icon().isNull())
                 note += QStringLiteral(" (icon on %1)").arg(button->text());
         seen << note;
+        if (whileBoxShows)
+            std::exchange(whileBoxShows, {})();
         QAbstractButton* button = box->button(answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst());
         QTest::mouseClick(button ? button : box->buttons().value(0), Qt::LeftButton);
     }
@@ -318,6 +322,30 @@ private slots:
             QCOMPARE(endRequests, std::vector<int>{ui::ExitStatus::ComponentError});
             QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
         }
+    }
+
+    // One action at a time: a click that a box's event loop delivers is dropped, and a close asked for
+    // meanwhile waits for the action's end, then unloads once. The busy pointer gives way to the box.
+    void aCloseDuringAnActionWaitsAndASecondClickIsDropped() {
+        start([](sim::Scenario& s) { s.modules.push_back({0x77, "Z83-PM-VX", {}, {}}); });
+        int closed = 0;
+        connect(window.get(), &app::MainFrm::closed, this, [&closed] { ++closed; });
+        bool closedAtOnce = true;
+        whileBoxShows = [&] {
+            find<QPushButton>("IKnow")->click();
+            closedAtOnce = window->close();
+        };
+        extractTyped(QStringLiteral("77"));
+        QCOMPARE(seen, QStringList{"Information \"No Logs\": The handheld does not contain any logs!"});
+        QVERIFY(!closedAtOnce);
+        QCOMPARE(callCount("ReadCommand", '3'), 1);
+        QCOMPARE(closed, 1);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(callCount("CloseUSB"), 1);
+        QCOMPARE(storedId(), QVariant("77"));
+        window->close(); // closing again cannot unload again
+        QCOMPARE(callCount("CloseUSB"), 1);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     // ---- End to end.

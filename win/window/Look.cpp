@@ -21,11 +21,6 @@ Look::~Look() {
         ::DeleteObject(banner_);
 }
 
-RECT Look::place(const ui::layout::Control& control) const {
-    const int left = pixels(control.left), top = pixels(control.top);
-    return {left, top, left + pixels(control.width), top + pixels(control.height)};
-}
-
 HFONT Look::font(const ui::layout::Font& wanted) {
     const ui::layout::Font& f = wanted.family.empty() ? ui::layout::kDefaultFont : wanted;
     HFONT& made = fonts_[{f.family, f.points, f.bold}];
@@ -39,18 +34,17 @@ HFONT Look::font(const ui::layout::Font& wanted) {
     return made;
 }
 
+ui::layout::SystemColours Look::systemColours() {
+    const auto rgb = [](int index) {
+        const COLORREF c = ::GetSysColor(index);
+        return ui::layout::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};
+    };
+    return {rgb(COLOR_3DLIGHT), rgb(COLOR_GRAYTEXT), rgb(COLOR_WINDOW), rgb(COLOR_WINDOWTEXT)};
+}
+
 COLORREF Look::colour(const ui::layout::Colour& colour, COLORREF fallback) const {
-    switch (colour.kind) {
-    case ui::layout::Colour::Kind::Fixed:
-        return RGB(colour.rgb.red, colour.rgb.green, colour.rgb.blue);
-    case ui::layout::Colour::Kind::Light3D:
-        return ::GetSysColor(COLOR_3DLIGHT);
-    case ui::layout::Colour::Kind::GrayText:
-        return ::GetSysColor(COLOR_GRAYTEXT);
-    case ui::layout::Colour::Kind::Default:
-        break;
-    }
-    return fallback;
+    const auto rgb = ui::layout::resolve(colour, systemColours());
+    return rgb ? Look::colour(*rgb) : fallback;
 }
 
 HBRUSH Look::brush(COLORREF colour) {

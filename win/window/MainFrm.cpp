@@ -68,6 +68,8 @@ MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem&
     session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
         *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
+    runner_ = std::make_unique<ui::ActionRunner>(
+        *guard_, [this] { session_->Unload(); }, [this] { close(); });
 }
 
 MainFrm::~MainFrm() {
@@ -111,23 +113,21 @@ void MainFrm::createWindow() {
                                 kFrameStyle, left, top, width, height, owner_, nullptr, instance_, this);
 }
 
-HWND MainFrm::createControl(const ui::layout::Control& design) {
+HWND MainFrm::make(const ui::layout::Control& design, HWND container, const ui::PixelRect& pixels) {
+    if (!hasWindow(design))
+        return nullptr;
     // A tab strip's controls lie on the main window over the strip: the dialog manager would not let the
     // strip take the focus itself if it held windows. A picture box holds its own.
-    HWND parent = window_;
-    RECT place = look_->place(design);
-    if (design.container != ui::layout::kWindowName) {
-        const ui::layout::Control* holder = ui::layout::findControl(design.container);
-        if (holder && holder->kind == ui::layout::Kind::PictureBox) {
-            parent = controls_.at(holder->name);
-        } else if (holder) {
-            const RECT origin = look_->place(*holder);
-            ::OffsetRect(&place, origin.left, origin.top);
-        }
+    HWND parent = container;
+    RECT place = Look::rect(pixels);
+    if (XTab_ && container == XTab_->handle()) {
+        parent = window_;
+        const RECT origin = look_->place(*ui::layout::findControl(design.container));
+        ::OffsetRect(&place, origin.left, origin.top);
     }
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design)));
     const std::wstring text = toUtf16(design.text);
-    const auto make = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
+    const auto window = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
         return ::CreateWindowExW(
             exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, place.left,
             place.top, place.right - place.left, place.bottom - place.top, parent, id, instance_, parameter);
@@ -140,53 +140,49 @@ HWND MainFrm::createControl(const ui::layout::Control& design) {
         control = XTab_->handle();
         break;
     case ui::layout::Kind::TextBox:
-        control = make(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
+        control = window(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
         ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
         break;
     case ui::layout::Kind::Button:
-        control = make(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
+        control = window(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
         break;
     case ui::layout::Kind::PictureBox:
-        control = make(0, kPictureClass, 0, this);
+        control = window(0, kPictureClass, 0, this);
         break;
     default: // the status line
-        control = make(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
+        control = window(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
         break;
     }
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
     ::EnableWindow(control, design.enabled);
+    if (!design.tooltip.empty())
+        addTooltip(control, design.tooltip);
     return control;
 }
 
 void MainFrm::createControls() {
-    for (const ui::layout::Control& design : ui::layout::kControls) {
-        if (!hasWindow(design))
-            continue;
-        HWND control = createControl(design);
-        controls_[design.name] = control;
-        if (design.tab != ui::layout::kNoTab)
-            XTab_->addControl(design.tab, control);
-        if (!design.tooltip.empty())
-            addTooltip(control, design.tooltip);
-    }
+    for (const auto& [name, control] : ui::walkLayout<HWND>(*this, window_, look_->dpi()))
+        controls_[name] = control;
+}
 
+void MainFrm::addToTab(HWND, int tab, HWND control) {
+    XTab_->addControl(tab, control);
+}
+
+void MainFrm::arrange(const std::vector<ui::MadeControl<HWND>>& inTabOrder) {
     // The dialog manager moves the focus in the order the windows lie, top first: the layout's tab order,
     // except that the tab strip lies under everything, as its own controls and those drawn above it (the
     // status strip, Clear Log) must. Focus order is a cycle, so the tab strip last is the tab strip first.
-    std::vector<const ui::layout::Control*> order;
-    for (const ui::layout::Control& design : ui::layout::kControls)
-        if (hasWindow(design) && ::GetParent(controls_.at(design.name)) == window_)
-            order.push_back(&design);
-    const auto strip = [](const ui::layout::Control* c) { return c->kind == ui::layout::Kind::TabStrip; };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](const ui::layout::Control* a, const ui::layout::Control* b) {
-                         return strip(a) != strip(b) ? strip(b) : a->tabIndex < b->tabIndex;
-                     });
+    std::vector<ui::MadeControl<HWND>> order;
+    for (const auto& made : inTabOrder)
+        if (::GetParent(made.handle) == window_)
+            order.push_back(made);
+    std::stable_partition(order.begin(), order.end(),
+                          [](const auto& made) { return made.design->kind != ui::layout::Kind::TabStrip; });
     HWND above = HWND_TOP;
-    for (const ui::layout::Control* design : order) {
-        HWND control = controls_.at(design->name);
-        ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        above = control;
+    for (const auto& made : order) {
+        ::SetWindowPos(made.handle, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = made.handle;
     }
 }
 
@@ -263,22 +259,11 @@ int MainFrm::run() {
 }
 
 void MainFrm::act(void (Session::*action)()) {
-    // A message loop that runs inside an action (a message box's, the shell's) can deliver another click.
-    if (acting_)
-        return;
-    acting_ = true;
-    guard_->run([&] { (session_.get()->*action)(); });
-    acting_ = false;
-    if (closeAsked_)
-        close();
+    runner_->act([&] { (session_.get()->*action)(); });
 }
 
 void MainFrm::close() {
-    if (!unloaded_) {
-        unloaded_ = true;
-        guard_->run([this] { session_->Unload(); });
-    }
-    if (window_)
+    if (runner_->requestClose() && window_)
         ::DestroyWindow(window_);
 }
 
@@ -381,15 +366,14 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CLOSE:
-        // Closing always succeeds; in the middle of an action, once the action is done.
-        if (acting_)
-            closeAsked_ = true;
-        else
-            close();
+        close();
         return 0;
     case WM_ENDSESSION:
-        if (wParam)
-            close();
+        // The system ends the process once this returns: unload now, whatever runs.
+        if (wParam) {
+            runner_->endSession();
+            ::DestroyWindow(window_);
+        }
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(ui::ExitStatus::Closed);
