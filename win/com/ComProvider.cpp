@@ -325,44 +325,55 @@ void ComProvider::requireInstance() const {
         throw ProviderError(unusable_->number, unusable_->description);
 }
 
-void ComProvider::call(Operation operation, std::initializer_list<Argument> arguments, Variant& result) {
-    requireInstance();
-    const Member& member = members_[static_cast<std::size_t>(operation)];
-    const ContractOperation& contract = contractOf(operation);
-    const std::size_t count = arguments.size();
+namespace {
 
-    // values[i] holds argument i in its declared type; passed[] refers to them, last argument first.
-    std::array<Variant, kMostArguments> values;
-    std::array<VARIANTARG, kMostArguments> passed;
+// One call's arguments: values[i] holds argument i in the type the component declares, and passed[] refers
+// to them, last argument first, as IDispatch::Invoke takes them.
+struct CallArguments {
+    std::array<Variant, ComProvider::kMostArguments> values;
+    std::array<VARIANTARG, ComProvider::kMostArguments> passed{};
+    std::size_t count = 0;
+};
+
+// The argument as the program holds it, in the contract's type.
+void holdAsContracted(Pass pass, const ComProvider::Argument& argument, VARIANT& value) {
+    switch (pass) {
+    case Pass::Value:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = argument.value;
+        break;
+    case Pass::ByteRef:
+        V_VT(&value) = VT_UI1;
+        V_UI1(&value) = *argument.byte;
+        break;
+    case Pass::Int32Ref:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = *argument.int32;
+        break;
+    case Pass::TextRef: {
+        // The text's own length, so the two NULs that end a written value go out with it.
+        const std::wstring text = toUtf16(*argument.text);
+        V_BSTR(&value) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (!V_BSTR(&value))
+            throw ProviderError(automationErrorNumber(E_OUTOFMEMORY), hresultText(E_OUTOFMEMORY));
+        V_VT(&value) = VT_BSTR;
+        break;
+    }
+    }
+}
+
+// Each argument in the type the component declares, referred to from the slot Invoke reads it from.
+void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostArguments>& declaredTypes,
+             std::initializer_list<ComProvider::Argument> arguments, CallArguments& call) {
+    const ContractOperation& contract = contractOf(operation);
+    call.count = arguments.size();
     std::size_t i = 0;
-    for (const Argument& argument : arguments) {
-        VARIANT& value = values[i].v;
-        switch (contract.arguments[i].pass) {
-        case Pass::Value:
-            V_VT(&value) = VT_I4;
-            V_I4(&value) = argument.value;
-            break;
-        case Pass::ByteRef:
-            V_VT(&value) = VT_UI1;
-            V_UI1(&value) = *argument.byte;
-            break;
-        case Pass::Int32Ref:
-            V_VT(&value) = VT_I4;
-            V_I4(&value) = *argument.int32;
-            break;
-        case Pass::TextRef: {
-            // The text's own length, so the two NULs that end a written value go out with it.
-            const std::wstring text = toUtf16(*argument.text);
-            V_BSTR(&value) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-            if (!V_BSTR(&value))
-                throw ProviderError(automationErrorNumber(E_OUTOFMEMORY), hresultText(E_OUTOFMEMORY));
-            V_VT(&value) = VT_BSTR;
-            break;
-        }
-        }
+    for (const ComProvider::Argument& argument : arguments) {
+        VARIANT& value = call.values[i].v;
+        holdAsContracted(contract.arguments[i].pass, argument, value);
         // The declared type was checked against the contract when the instance was created, so the
         // conversion is between integer types and cannot lose the fixed arguments (see fitsEveryInteger).
-        const VARTYPE declared = member.types[i];
+        const VARTYPE declared = declaredTypes[i];
         const VARTYPE base = declared & ~VT_BYREF;
         if (base != VT_VARIANT && base != V_VT(&value))
             if (HRESULT hr = ::VariantChangeType(&value, &value, 0, base); FAILED(hr))
@@ -370,7 +381,7 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
                                     operationText(operation) + ": argument " + std::to_string(i + 1) +
                                         " does not convert to " + variantTypeName(base) + ": " +
                                         hresultText(hr));
-        VARIANTARG& slot = passed[count - 1 - i];
+        VARIANTARG& slot = call.passed[call.count - 1 - i];
         if (declared & VT_BYREF) {
             ::VariantInit(&slot);
             V_VT(&slot) = declared;
@@ -382,8 +393,46 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
         }
         ++i;
     }
+}
 
-    DISPPARAMS parameters{passed.data(), nullptr, static_cast<UINT>(count), 0};
+// The by-reference arguments back into the program's variables, in the contract's types.
+void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> arguments,
+              CallArguments& call) {
+    const ContractOperation& contract = contractOf(operation);
+    std::size_t i = 0;
+    for (const ComProvider::Argument& argument : arguments) {
+        const char* what = contract.arguments[i].name;
+        VARIANT& value = call.values[i].v;
+        Variant back;
+        switch (contract.arguments[i].pass) {
+        case Pass::Value:
+            break;
+        case Pass::ByteRef:
+            convert(value, VT_UI1, back, operation, what);
+            *argument.byte = V_UI1(&back.v);
+            break;
+        case Pass::Int32Ref:
+            convert(value, VT_I4, back, operation, what);
+            *argument.int32 = static_cast<std::int32_t>(V_I4(&back.v));
+            break;
+        case Pass::TextRef:
+            convert(value, VT_BSTR, back, operation, what);
+            *argument.text = toUtf8({V_BSTR(&back.v), ::SysStringLen(V_BSTR(&back.v))});
+            break;
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+void ComProvider::call(Operation operation, std::initializer_list<Argument> arguments, Variant& result) {
+    requireInstance();
+    const Member& member = members_[static_cast<std::size_t>(operation)];
+    CallArguments prepared;
+    prepare(operation, member.types, arguments, prepared);
+
+    DISPPARAMS parameters{prepared.passed.data(), nullptr, static_cast<UINT>(prepared.count), 0};
     EXCEPINFO exception{};
     UINT argumentError = 0;
     const HRESULT hr = dispatch_->Invoke(member.id, IID_NULL, LOCALE_USER_DEFAULT, member.flags, &parameters,
@@ -393,29 +442,7 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
         throw ProviderError(error.number, error.description);
     }
 
-    // The by-reference arguments come back in the contract's types.
-    i = 0;
-    for (const Argument& argument : arguments) {
-        const char* what = contract.arguments[i].name;
-        Variant back;
-        switch (contract.arguments[i].pass) {
-        case Pass::Value:
-            break;
-        case Pass::ByteRef:
-            convert(values[i].v, VT_UI1, back, operation, what);
-            *argument.byte = V_UI1(&back.v);
-            break;
-        case Pass::Int32Ref:
-            convert(values[i].v, VT_I4, back, operation, what);
-            *argument.int32 = static_cast<std::int32_t>(V_I4(&back.v));
-            break;
-        case Pass::TextRef:
-            convert(values[i].v, VT_BSTR, back, operation, what);
-            *argument.text = toUtf8({V_BSTR(&back.v), ::SysStringLen(V_BSTR(&back.v))});
-            break;
-        }
-        ++i;
-    }
+    copyBack(operation, arguments, prepared);
 }
 
 namespace {

@@ -125,6 +125,15 @@ HWND MainFrm::make(const ui::layout::Control& design, HWND container, const ui::
         const RECT origin = look_->place(*ui::layout::findControl(design.container));
         ::OffsetRect(&place, origin.left, origin.top);
     }
+    HWND control = createWindowOf(design, parent, place);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
+    ::EnableWindow(control, design.enabled);
+    if (!design.tooltip.empty())
+        addTooltip(control, design.tooltip);
+    return control;
+}
+
+HWND MainFrm::createWindowOf(const ui::layout::Control& design, HWND parent, const RECT& place) {
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design)));
     const std::wstring text = toUtf16(design.text);
     const auto window = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
@@ -132,32 +141,23 @@ HWND MainFrm::make(const ui::layout::Control& design, HWND container, const ui::
             exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, place.left,
             place.top, place.right - place.left, place.bottom - place.top, parent, id, instance_, parameter);
     };
-    HWND control = nullptr;
     switch (design.kind) {
     case ui::layout::Kind::TabStrip:
         XTab_ = std::make_unique<XTab>(instance_, parent, controlId(design), place, ui::layout::kTabStrip,
                                        *look_, [this](HDC dc, int tab) { paintWindowless(dc, "XTab", tab); });
-        control = XTab_->handle();
-        break;
-    case ui::layout::Kind::TextBox:
-        control = window(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
-        ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
-        break;
-    case ui::layout::Kind::Button:
-        control = window(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
-        break;
-    case ui::layout::Kind::PictureBox:
-        control = window(0, kPictureClass, 0, this);
-        break;
-    default: // the status line
-        control = window(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
-        break;
+        return XTab_->handle();
+    case ui::layout::Kind::TextBox: {
+        HWND box = window(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
+        ::SendMessageW(box, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
+        return box;
     }
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
-    ::EnableWindow(control, design.enabled);
-    if (!design.tooltip.empty())
-        addTooltip(control, design.tooltip);
-    return control;
+    case ui::layout::Kind::Button:
+        return window(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
+    case ui::layout::Kind::PictureBox:
+        return window(0, kPictureClass, 0, this);
+    default: // the status line
+        return window(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
+    }
 }
 
 void MainFrm::createControls() {

@@ -50,9 +50,11 @@ private:
     void createWindow();
     // Builds every control of the layout (ui::walkLayout); focus and overlap follow its tab order.
     void createControls();
-    HWND make(const ui::layout::Control& design, HWND container, const ui::PixelRect& place) override;
+    HWND make(const ui::layout::Control& design, HWND container, const ui::PixelRect& pixels) override;
     void addToTab(HWND strip, int tab, HWND control) override;
     void arrange(const std::vector<ui::MadeControl<HWND>>& inTabOrder) override;
+    // The window of a control's kind, in parent at place.
+    HWND createWindowOf(const ui::layout::Control& design, HWND parent, const RECT& place);
     void addTooltip(HWND control, std::string_view text);
     // Draws the labels, the banner and the shape that lie on the container (and on its tab).
     void paintWindowless(HDC dc, std::string_view container, int tab);

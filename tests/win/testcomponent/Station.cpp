@@ -338,94 +338,123 @@ HRESULT Station::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* par
     }
 }
 
-HRESULT Station::operate(Operation operation, DISPPARAMS& parameters, VARIANT* result, EXCEPINFO* exception) {
-    const auto argument = [&](UINT p) -> VARIANT& { return parameters.rgvarg[parameters.cArgs - 1 - p]; };
-    const auto int32 = [&](UINT p) {
-        Variant value;
-        read(argument(p), VT_I4, value);
-        return static_cast<std::int32_t>(V_I4(&value.v));
-    };
-    const auto byte = [&](UINT p) {
-        Variant value;
-        read(argument(p), VT_UI1, value);
-        return V_UI1(&value.v);
-    };
-    HRESULT stored = S_OK;
-    const auto storeBack = [&](UINT p, VARIANT value) {
-        if (HRESULT hr = store(argument(p), value); FAILED(hr))
-            stored = hr;
-        ::VariantClear(&value);
-    };
-    const auto currentErrorRaised = [&] {
-        const CurrentError& error = station_->currentError();
-        return error.number != 0 ? raise(exception, error.number, error.description) : S_OK;
-    };
+// The arguments of one call, first argument first, read in the types the station works with; what goes back
+// into the by-reference ones is converted to their types, and the first failure to do so is kept.
+class Arguments {
+public:
+    explicit Arguments(DISPPARAMS& parameters) : parameters_(parameters) {}
 
+    std::int32_t int32(UINT p) {
+        Variant value;
+        read(at(p), VT_I4, value);
+        return static_cast<std::int32_t>(V_I4(&value.v));
+    }
+    std::uint8_t byte(UINT p) {
+        Variant value;
+        read(at(p), VT_UI1, value);
+        return V_UI1(&value.v);
+    }
+    std::string text(UINT p) {
+        Variant value;
+        read(at(p), VT_BSTR, value);
+        return win::toUtf8({V_BSTR(&value.v), ::SysStringLen(V_BSTR(&value.v))});
+    }
+    // Takes value over, whether it goes back or not.
+    void storeBack(UINT p, VARIANT value) {
+        if (HRESULT hr = store(at(p), value); FAILED(hr) && SUCCEEDED(stored_))
+            stored_ = hr;
+        ::VariantClear(&value);
+    }
+    HRESULT stored() const { return stored_; }
+
+private:
+    VARIANT& at(UINT p) { return parameters_.rgvarg[parameters_.cArgs - 1 - p]; } // they arrive last first
+
+    DISPPARAMS& parameters_;
+    HRESULT stored_ = S_OK;
+};
+
+namespace {
+
+VARIANT textVariant(const std::string& text) {
+    VARIANT value;
+    ::VariantInit(&value);
+    const std::wstring wide = win::toUtf16(text);
+    V_VT(&value) = VT_BSTR;
+    V_BSTR(&value) = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    return value;
+}
+
+} // namespace
+
+HRESULT Station::operate(Operation operation, DISPPARAMS& parameters, VARIANT* result, EXCEPINFO* exception) {
+    Arguments arguments(parameters);
     Variant answer;
-    switch (operation) {
-    case Operation::OpenUSB: {
-        const std::int16_t status = station_->OpenUSB(int32(0), int32(1));
-        if (HRESULT raised = currentErrorRaised(); FAILED(raised))
-            return raised;
-        answer.v = number(VT_I2, status);
-        break;
-    }
-    case Operation::CloseUSB:
-        station_->CloseUSB();
-        break;
-    case Operation::ProbeProvider: {
-        const std::int32_t value = station_->ProbeProvider();
-        if (HRESULT raised = currentErrorRaised(); FAILED(raised))
-            return raised;
-        answer.v = number(VT_I4, value);
-        break;
-    }
-    case Operation::ReadBaseByte:
-        answer.v = number(VT_UI1, station_->ReadBaseByte(int32(0)));
-        break;
-    case Operation::PairModule: {
-        std::int32_t id = int32(3), secondOutput = int32(4);
-        answer.v = number(VT_I4, station_->PairModule(int32(0), int32(1), int32(2), id, secondOutput));
-        storeBack(3, number(VT_I4, id));
-        storeBack(4, number(VT_I4, secondOutput));
-        break;
-    }
-    case Operation::DetectBase:
-        answer.v = number(VT_I4, station_->DetectBase(int32(0)));
-        break;
-    case Operation::WriteCommand:
-    case Operation::ReadCommand: {
-        std::uint8_t one = byte(0), command = byte(2);
-        std::int32_t id = int32(1);
-        Variant text;
-        read(argument(3), VT_BSTR, text);
-        std::string value = win::toUtf8({V_BSTR(&text.v), ::SysStringLen(V_BSTR(&text.v))});
-        const std::int16_t status = operation == Operation::WriteCommand
-                                        ? station_->WriteCommand(one, id, command, value)
-                                        : station_->ReadCommand(one, id, command, value);
-        if (operation == Operation::WriteCommand && command == Cmd::ClearLog && status == 0)
-            rememberCleared(id);
-        storeBack(0, number(VT_UI1, one));
-        storeBack(1, number(VT_I4, id));
-        storeBack(2, number(VT_UI1, command));
-        VARIANT reply;
-        ::VariantInit(&reply);
-        const std::wstring wide = win::toUtf16(value);
-        V_VT(&reply) = VT_BSTR;
-        V_BSTR(&reply) = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        storeBack(3, reply);
-        answer.v = number(VT_I2, status);
-        break;
-    }
-    }
-    if (FAILED(stored))
-        return stored;
+    if (HRESULT hr = perform(operation, arguments, answer.v, exception); FAILED(hr))
+        return hr;
+    if (FAILED(arguments.stored()))
+        return arguments.stored();
     if (result) {
         ::VariantInit(result);
         *result = answer.v;
         V_VT(&answer.v) = VT_EMPTY; // handed over
     }
     return S_OK;
+}
+
+HRESULT Station::perform(Operation operation, Arguments& arguments, VARIANT& answer, EXCEPINFO* exception) {
+    switch (operation) {
+    case Operation::OpenUSB:
+        answer = number(VT_I2, station_->OpenUSB(arguments.int32(0), arguments.int32(1)));
+        return currentErrorRaised(exception);
+    case Operation::CloseUSB:
+        station_->CloseUSB();
+        return S_OK;
+    case Operation::ProbeProvider:
+        answer = number(VT_I4, station_->ProbeProvider());
+        return currentErrorRaised(exception);
+    case Operation::ReadBaseByte:
+        answer = number(VT_UI1, station_->ReadBaseByte(arguments.int32(0)));
+        return S_OK;
+    case Operation::PairModule: {
+        std::int32_t id = arguments.int32(3), secondOutput = arguments.int32(4);
+        answer = number(VT_I4, station_->PairModule(arguments.int32(0), arguments.int32(1),
+                                                    arguments.int32(2), id, secondOutput));
+        arguments.storeBack(3, number(VT_I4, id));
+        arguments.storeBack(4, number(VT_I4, secondOutput));
+        return S_OK;
+    }
+    case Operation::DetectBase:
+        answer = number(VT_I4, station_->DetectBase(arguments.int32(0)));
+        return S_OK;
+    case Operation::WriteCommand:
+    case Operation::ReadCommand:
+        answer = number(VT_I2, command(operation, arguments));
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+std::int16_t Station::command(Operation operation, Arguments& arguments) {
+    std::uint8_t one = arguments.byte(0), code = arguments.byte(2);
+    std::int32_t id = arguments.int32(1);
+    std::string text = arguments.text(3);
+    const std::int16_t status = operation == Operation::WriteCommand
+                                    ? station_->WriteCommand(one, id, code, text)
+                                    : station_->ReadCommand(one, id, code, text);
+    if (operation == Operation::WriteCommand && code == Cmd::ClearLog && status == 0)
+        rememberCleared(id);
+    arguments.storeBack(0, number(VT_UI1, one));
+    arguments.storeBack(1, number(VT_I4, id));
+    arguments.storeBack(2, number(VT_UI1, code));
+    arguments.storeBack(3, textVariant(text));
+    return status;
+}
+
+// A current error the station left after ProbeProvider or OpenUSB, raised: that is how a caller sees it.
+HRESULT Station::currentErrorRaised(EXCEPINFO* exception) const {
+    const CurrentError& error = station_->currentError();
+    return error.number != 0 ? raise(exception, error.number, error.description) : S_OK;
 }
 
 void Station::rememberCleared(std::int32_t id) {

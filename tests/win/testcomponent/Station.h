@@ -15,6 +15,8 @@
 
 namespace z83::teststation {
 
+class Arguments;
+
 // The simulated base station behind IDispatch, for the Windows tests. As strict as a real automation
 // server: a by-reference argument of any other type than the declared one is DISP_E_TYPEMISMATCH, while
 // by-value arguments are converted. Errors are raised through EXCEPINFO, numbered as classic servers do
@@ -40,7 +42,12 @@ public:
 
 private:
     std::vector<VARTYPE> declaredTypes(Operation operation) const;
+    // The operation on the simulated station: its arguments read, the answer made, the outputs stored back.
     HRESULT operate(Operation operation, DISPPARAMS& parameters, VARIANT* result, EXCEPINFO* exception);
+    HRESULT perform(Operation operation, Arguments& arguments, VARIANT& answer, EXCEPINFO* exception);
+    // ReadCommand or WriteCommand; its status.
+    std::int16_t command(Operation operation, Arguments& arguments);
+    HRESULT currentErrorRaised(EXCEPINFO* exception) const;
     void rememberCleared(std::int32_t id);
 
     LONG references_ = 1;
