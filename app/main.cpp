@@ -1,6 +1,6 @@
 #include "app/MainFrm.h"
 #include "desktop/CommandLine.h"
-#include "extract/FileSystemPosix.h"
+#include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
 
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     MainFrm window(std::move(launched.createProvider), fileSystem);
     QObject::connect(&window, &MainFrm::closed, &application, &QCoreApplication::quit);
     if (const auto status = window.start())

@@ -2,7 +2,7 @@
 // start-up checks against the simulated demo station, until the window is shown and exposed.
 // Runs on the offscreen platform so it needs no display.
 #include "app/MainFrm.h"
-#include "extract/FileSystemPosix.h"
+#include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ namespace {
 
 void BM_WindowStartup(benchmark::State& state) {
     const z83::sim::Scenario scenario = z83::sim::demoScenario();
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     for (auto _ : state) {
         auto window = std::make_unique<z83::app::MainFrm>(
             [&scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); }, fileSystem,

@@ -1,4 +1,4 @@
-#include "extract/FileSystemPosix.h"
+#include "extract/NativeFileSystem.h"
 
 #include <cerrno>
 #include <climits>
@@ -38,7 +38,7 @@ std::error_code writeAllTo(int fd, std::string_view data) {
 
 } // namespace
 
-std::error_code PosixFileSystem::createNew(const std::string& path, Handle& file) {
+std::error_code NativeFileSystem::createNew(const std::string& path, Handle& file) {
     // Not mkstemp: its files are private to the user, and a report should get the usual permissions.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
@@ -47,19 +47,19 @@ std::error_code PosixFileSystem::createNew(const std::string& path, Handle& file
     return {};
 }
 
-std::error_code PosixFileSystem::writeAll(Handle file, std::string_view data) {
+std::error_code NativeFileSystem::writeAll(Handle file, std::string_view data) {
     return writeAllTo(fdOf(file), data);
 }
 
-std::error_code PosixFileSystem::syncFile(Handle file) {
+std::error_code NativeFileSystem::syncFile(Handle file) {
     return ::fsync(fdOf(file)) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::closeFile(Handle file) {
+std::error_code NativeFileSystem::closeFile(Handle file) {
     return ::close(fdOf(file)) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::keepPermissionsOf(const std::string& existing, Handle file) {
+std::error_code NativeFileSystem::keepPermissionsOf(const std::string& existing, Handle file) {
     struct stat st;
     if (::stat(existing.c_str(), &st) != 0)
         return lastError();
@@ -69,7 +69,7 @@ std::error_code PosixFileSystem::keepPermissionsOf(const std::string& existing, 
     return ::fchmod(fdOf(file), st.st_mode & 07777) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::moveNoReplace(const std::string& from, const std::string& to) {
+std::error_code NativeFileSystem::moveNoReplace(const std::string& from, const std::string& to) {
     // A hard link claims the name atomically and fails when it is taken.
     if (::link(from.c_str(), to.c_str()) == 0) {
         ::unlink(from.c_str());
@@ -90,15 +90,15 @@ std::error_code PosixFileSystem::moveNoReplace(const std::string& from, const st
     return ::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::moveReplace(const std::string& from, const std::string& to) {
+std::error_code NativeFileSystem::moveReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::removeFile(const std::string& path) {
+std::error_code NativeFileSystem::removeFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? std::error_code() : lastError();
 }
 
-std::error_code PosixFileSystem::syncFolder(const std::string& folder) {
+std::error_code NativeFileSystem::syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return lastError();
@@ -108,13 +108,13 @@ std::error_code PosixFileSystem::syncFolder(const std::string& folder) {
     return (e == EINVAL || e == EROFS) ? std::error_code() : errorOf(e);
 }
 
-std::error_code PosixFileSystem::makeFolders(const std::string& folder) {
+std::error_code NativeFileSystem::makeFolders(const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return ec;
 }
 
-std::error_code PosixFileSystem::writeInto(const std::string& path, std::string_view data) {
+std::error_code NativeFileSystem::writeInto(const std::string& path, std::string_view data) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return lastError();
@@ -124,7 +124,7 @@ std::error_code PosixFileSystem::writeInto(const std::string& path, std::string_
     return e;
 }
 
-std::error_code PosixFileSystem::readWhole(const std::string& path, std::string& content) {
+std::error_code NativeFileSystem::readWhole(const std::string& path, std::string& content) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return lastError();
@@ -147,7 +147,7 @@ std::error_code PosixFileSystem::readWhole(const std::string& path, std::string&
     return {};
 }
 
-PathKind PosixFileSystem::kindOf(const std::string& path) {
+PathKind NativeFileSystem::kindOf(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0)
         return PathKind::Missing; // whatever keeps us from seeing it will also keep us from writing there
@@ -162,7 +162,7 @@ PathKind PosixFileSystem::kindOf(const std::string& path) {
     return PathKind::Other;
 }
 
-std::error_code PosixFileSystem::resolveLinks(const std::string& path, std::string& target) {
+std::error_code NativeFileSystem::resolveLinks(const std::string& path, std::string& target) {
     std::string at = path;
     for (int hop = 0; hop < 40; ++hop) {
         if (kindOf(at) != PathKind::Link) {
@@ -179,20 +179,20 @@ std::error_code PosixFileSystem::resolveLinks(const std::string& path, std::stri
     return errorOf(ELOOP);
 }
 
-std::string PosixFileSystem::join(const std::string& folder, const std::string& name) const {
+std::string NativeFileSystem::join(const std::string& folder, const std::string& name) const {
     if (!folder.empty() && folder.back() == '/')
         return folder + name;
     return folder + "/" + name;
 }
 
-std::string PosixFileSystem::folderOf(const std::string& path) const {
+std::string NativeFileSystem::folderOf(const std::string& path) const {
     auto slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string PosixFileSystem::nameOf(const std::string& path) const {
+std::string NativeFileSystem::nameOf(const std::string& path) const {
     auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }

@@ -1,4 +1,4 @@
-#include "extract/FileSystemWin32.h"
+#include "extract/NativeFileSystem.h"
 
 #include "desktop/Utf16.h"
 
@@ -84,7 +84,7 @@ std::wstring withoutLongPathPrefix(std::wstring path) {
 
 } // namespace
 
-std::error_code WindowsFileSystem::createNew(const std::string& path, Handle& file) {
+std::error_code NativeFileSystem::createNew(const std::string& path, Handle& file) {
     // CREATE_NEW: never opens a file that is there already. No delete sharing: the name stays ours until it
     // is closed.
     HANDLE handle = ::CreateFileW(win::toUtf16(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -95,24 +95,24 @@ std::error_code WindowsFileSystem::createNew(const std::string& path, Handle& fi
     return {};
 }
 
-std::error_code WindowsFileSystem::writeAll(Handle file, std::string_view data) {
+std::error_code NativeFileSystem::writeAll(Handle file, std::string_view data) {
     return writeAllTo(handleOf(file), data);
 }
 
-std::error_code WindowsFileSystem::syncFile(Handle file) {
+std::error_code NativeFileSystem::syncFile(Handle file) {
     return ::FlushFileBuffers(handleOf(file)) ? std::error_code() : lastError();
 }
 
-std::error_code WindowsFileSystem::closeFile(Handle file) {
+std::error_code NativeFileSystem::closeFile(Handle file) {
     return ::CloseHandle(handleOf(file)) ? std::error_code() : lastError();
 }
 
-std::error_code WindowsFileSystem::keepPermissionsOf(const std::string&, Handle) {
+std::error_code NativeFileSystem::keepPermissionsOf(const std::string&, Handle) {
     // A new file takes the permissions its folder passes on to it, as the file it replaces did.
     return {};
 }
 
-std::error_code WindowsFileSystem::moveNoReplace(const std::string& from, const std::string& to) {
+std::error_code NativeFileSystem::moveNoReplace(const std::string& from, const std::string& to) {
     const std::wstring source = win::toUtf16(from), target = win::toUtf16(to);
     // A hard link claims the name in one step and fails when it is taken. MoveFileExW without
     // MOVEFILE_REPLACE_EXISTING would do on NTFS, but under Wine it checks the name and then renames.
@@ -129,18 +129,18 @@ std::error_code WindowsFileSystem::moveNoReplace(const std::string& from, const 
                                                                                  : lastError();
 }
 
-std::error_code WindowsFileSystem::moveReplace(const std::string& from, const std::string& to) {
+std::error_code NativeFileSystem::moveReplace(const std::string& from, const std::string& to) {
     return ::MoveFileExW(win::toUtf16(from).c_str(), win::toUtf16(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? std::error_code()
                : lastError();
 }
 
-std::error_code WindowsFileSystem::removeFile(const std::string& path) {
+std::error_code NativeFileSystem::removeFile(const std::string& path) {
     return ::DeleteFileW(win::toUtf16(path).c_str()) ? std::error_code() : lastError();
 }
 
-std::error_code WindowsFileSystem::syncFolder(const std::string& folder) {
+std::error_code NativeFileSystem::syncFolder(const std::string& folder) {
     HANDLE handle = ::CreateFileW(win::toUtf16(folder).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -158,13 +158,13 @@ std::error_code WindowsFileSystem::syncFolder(const std::string& folder) {
     return errorOf(code);
 }
 
-std::error_code WindowsFileSystem::makeFolders(const std::string& folder) {
+std::error_code NativeFileSystem::makeFolders(const std::string& folder) {
     std::error_code e;
     std::filesystem::create_directories(std::filesystem::path(win::toUtf16(folder)), e);
     return e;
 }
 
-std::error_code WindowsFileSystem::writeInto(const std::string& path, std::string_view data) {
+std::error_code NativeFileSystem::writeInto(const std::string& path, std::string_view data) {
     HANDLE handle =
         ::CreateFileW(win::toUtf16(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -176,7 +176,7 @@ std::error_code WindowsFileSystem::writeInto(const std::string& path, std::strin
     return e;
 }
 
-std::error_code WindowsFileSystem::readWhole(const std::string& path, std::string& content) {
+std::error_code NativeFileSystem::readWhole(const std::string& path, std::string& content) {
     HANDLE handle = ::CreateFileW(win::toUtf16(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -199,7 +199,7 @@ std::error_code WindowsFileSystem::readWhole(const std::string& path, std::strin
     return e;
 }
 
-PathKind WindowsFileSystem::kindOf(const std::string& path) {
+PathKind NativeFileSystem::kindOf(const std::string& path) {
     if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
         return PathKind::Stream; // the device namespace: pipes, ports, consoles
     if (isDeviceName(nameOf(path)))
@@ -211,7 +211,7 @@ PathKind WindowsFileSystem::kindOf(const std::string& path) {
     return kindFromAttributes(wide, attributes);
 }
 
-std::error_code WindowsFileSystem::resolveLinks(const std::string& path, std::string& target) {
+std::error_code NativeFileSystem::resolveLinks(const std::string& path, std::string& target) {
     if (kindOf(path) != PathKind::Link) {
         target = path;
         return {};
@@ -238,13 +238,13 @@ std::error_code WindowsFileSystem::resolveLinks(const std::string& path, std::st
     return {};
 }
 
-std::string WindowsFileSystem::join(const std::string& folder, const std::string& name) const {
+std::string NativeFileSystem::join(const std::string& folder, const std::string& name) const {
     if (!folder.empty() && (isSeparator(folder.back()) || (folder.size() == 2 && folder[1] == ':')))
         return folder + name;
     return folder + "\\" + name;
 }
 
-std::string WindowsFileSystem::folderOf(const std::string& path) const {
+std::string NativeFileSystem::folderOf(const std::string& path) const {
     const auto separator = path.find_last_of("\\/");
     const bool drive = path.size() >= 2 && path[1] == ':';
     if (separator == std::string::npos)
@@ -255,7 +255,7 @@ std::string WindowsFileSystem::folderOf(const std::string& path) const {
     return path.substr(0, separator);
 }
 
-std::string WindowsFileSystem::nameOf(const std::string& path) const {
+std::string NativeFileSystem::nameOf(const std::string& path) const {
     auto separator = path.find_last_of("\\/");
     if (separator == std::string::npos && path.size() >= 2 && path[1] == ':')
         separator = 1; // "C:name"

@@ -1,7 +1,7 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
 #include "cli/Options.h"
-#include "extract/FileSystemPosix.h"
+#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "sim/ScenarioFile.h"
 #include "tests/support/FakeDesktop.h"
@@ -100,7 +100,7 @@ Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, co
 std::string windowReport(const std::string& scenarioFile) {
     FakeDesktop desktop;
     TempDir documents;
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     desktop.documents = documents.str();
     Session session(
         desktop,

@@ -2,11 +2,11 @@
 // its promises: no crash, the right message, no report claimed unless it is on disk whole, Clear Log
 // never offered without a saved report, and nothing erased without a confirmed Clear Log.
 #include "extract/CsvReport.h"
+#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "sim/SimulatedBaseStation.h"
 #include "tests/support/FakeDesktop.h"
-#include "tests/support/NativeFileSystem.h"
 #include "tests/support/RecordingProvider.h"
 #include "tests/support/TempDir.h"
 

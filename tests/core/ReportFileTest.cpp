@@ -51,7 +51,7 @@ TEST(ReportFile, EveryFailingStepIsReportedAndLeavesNoFileUnderAReportName) {
 TEST(ReportFile, ChosenPathsAreReplacedSafelyOrWrittenInto) {
     TempDir dir;
     FakeDesktop desktop;
-    PosixFileSystem fs;
+    NativeFileSystem fs;
     auto save = [&](const std::filesystem::path& path) {
         return saveReport("new", {path.string()}, desktop, fs);
     };

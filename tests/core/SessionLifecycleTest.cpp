@@ -1,7 +1,7 @@
+#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "sim/SimulatedBaseStation.h"
 #include "tests/support/FakeDesktop.h"
-#include "tests/support/NativeFileSystem.h"
 #include "tests/support/RecordingProvider.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "app/MainFrm.h"
 #include "app/QtDesktop.h"
 #include "app/XTab.h"
-#include "extract/FileSystemPosix.h"
+#include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
 #include "tests/support/RecordingProvider.h"
 #include "ui/ExitStatus.h"
@@ -91,7 +91,7 @@ public slots:
 private:
     std::unique_ptr<sim::SimulatedBaseStation> simulated; // outlives the window's hold on it
     std::vector<test::Call> calls;                        // what the window sent it
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     std::unique_ptr<app::MainFrm> window;
     std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/NativeFileSystem.h"
+#include "extract/NativeFileSystem.h"
 
 #include <cerrno>
 

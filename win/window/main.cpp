@@ -2,7 +2,7 @@
 #include "desktop/CommandLine.h"
 #include "desktop/UserSettingsWin32.h"
 #include "desktop/Utf16.h"
-#include "extract/FileSystemWin32.h"
+#include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
 #include "win/window/MainFrm.h"
@@ -42,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int status = ExitStatus::Closed;
     {
-        z83::WindowsFileSystem fileSystem;
+        z83::NativeFileSystem fileSystem;
         z83::win::MainFrm window(instance, std::move(launched.createProvider), fileSystem);
         const auto ended = window.start();
         status = ended ? *ended : window.run();

@@ -4,8 +4,10 @@
 
 namespace z83 {
 
-// The file system of Linux and other POSIX systems.
-class PosixFileSystem : public FileSystem {
+// The file system of the platform the program is built for: FileSystemPosix.cpp on Linux and other POSIX
+// systems; FileSystemWin32.cpp on Windows, where paths are UTF-8 text in Windows form and '/' is accepted
+// as a separator too.
+class NativeFileSystem : public FileSystem {
 public:
     std::error_code createNew(const std::string& path, Handle& file) override;
     std::error_code writeAll(Handle file, std::string_view data) override;
