@@ -41,7 +41,8 @@ std::optional<std::string> readUserSetting(const std::string& section, const std
                        &bytes) != ERROR_SUCCESS)
         return std::nullopt;
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    const std::size_t room = text.size() * sizeof(wchar_t);
+    bytes = static_cast<DWORD>(room);
     if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, text.data(),
                        &bytes) != ERROR_SUCCESS)
         return std::nullopt;

@@ -34,8 +34,8 @@ public:
     ScratchKey& operator=(const ScratchKey&) = delete;
     HKEY key() const { return key_; }
     void set(const std::wstring& subKey, const wchar_t* name, const std::wstring& value) const {
-        ::RegSetKeyValueW(key_, subKey.c_str(), name, REG_SZ, value.c_str(),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
+        ::RegSetKeyValueW(key_, subKey.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>(bytes));
     }
 
 private:

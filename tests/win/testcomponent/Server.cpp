@@ -69,8 +69,9 @@ std::wstring classIdText() {
 }
 
 LSTATUS setText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
     return ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
-                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+                             static_cast<DWORD>(bytes));
 }
 
 } // namespace
