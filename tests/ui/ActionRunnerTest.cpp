@@ -1,7 +1,7 @@
 // The rules both windows run their actions by, with a window that only notes what happens to it.
+#include "ui/ActionRunner.h"
 #include "link/DataProvider.h"
 #include "tests/support/FakeDesktop.h"
-#include "ui/ActionRunner.h"
 
 #include <gtest/gtest.h>
 
