@@ -1,13 +1,13 @@
-#include "Extractor.h"
+#include "cli/Extractor.h"
 
-#include "ActionGuard.h"
-#include "Backend.h"
-#include "ConsoleDesktop.h"
-#include "ExitCode.h"
-#include "JsonReport.h"
-#include "ReportFile.h"
-#include "Session.h"
-#include "ShownText.h"
+#include "backend/Backend.h"
+#include "cli/ConsoleDesktop.h"
+#include "cli/ExitCode.h"
+#include "cli/JsonReport.h"
+#include "desktop/ShownText.h"
+#include "extract/ReportFile.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
 
 #include <ostream>
 

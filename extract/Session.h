@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CsvReport.h"
-#include "DataProvider.h"
-#include "Desktop.h"
-#include "FileSystem.h"
-#include "ReportFile.h"
+#include "desktop/Desktop.h"
+#include "extract/CsvReport.h"
+#include "extract/FileSystem.h"
+#include "extract/ReportFile.h"
+#include "link/DataProvider.h"
 
 #include <cstdint>
 #include <functional>
