@@ -1,44 +1,19 @@
-#include "Backend.h"
+#include "backend/Backend.h"
 
-#include "ReplayedStation.h"
-#include "SimulatedBaseStation.h"
-#include "StationFile.h"
+#include "backend/SessionRecording.h"
+#include "desktop/Desktop.h"
+
+#include "sim/ReplayedStation.h"
+#include "sim/SimulatedBaseStation.h"
+#include "sim/StationFile.h"
+
+#include <cstdio>
 
 #ifdef _WIN32
-#include "ComProvider.h"
-#include "ComponentRegistry.h"
-#include "UserSettings.h"
+#include "win/com/ComponentChoice.h"
 #endif
 
 namespace z83 {
-
-namespace {
-
-#ifdef _WIN32
-// The class to create: the one asked for, else the ProgID setting, else the one class the registry holds
-// under the component's name. Nothing found is not refused here: start-up then says that the component is
-// possibly not registered.
-std::string componentProgId(const std::string& asked) {
-    if (!asked.empty())
-        return asked;
-    if (std::string setting = win::readUserSetting("Settings", "ProgID").value_or(""); !setting.empty())
-        return setting;
-    const std::string prefix = std::string(win::kComponentLibrary) + ".";
-    const auto classes = win::findRegisteredClasses(HKEY_CLASSES_ROOT, prefix);
-    if (classes.size() > 1) {
-        std::string found;
-        for (const auto& registered : classes)
-            found += (found.empty() ? "" : ", ") + registered.progIds.front() + " " + registered.classId;
-        throw BackendError(std::to_string(classes.size()) + " classes named " + prefix +
-                           "* are registered: " + found +
-                           ". Choose one with --progid, or with the ProgID value " +
-                           "under HKEY_CURRENT_USER\\Software\\" + win::executableName() + "\\Settings.");
-    }
-    return classes.empty() ? std::string() : classes.front().progIds.front();
-}
-#endif
-
-} // namespace
 
 bool componentAvailable() {
 #ifdef _WIN32
@@ -49,7 +24,9 @@ bool componentAvailable() {
 }
 
 BackendChoice defaultBackend() {
-    return {componentAvailable() ? BackendChoice::Kind::Component : BackendChoice::Kind::Demo, {}, {}};
+    BackendChoice choice;
+    choice.kind = componentAvailable() ? BackendChoice::Kind::Component : BackendChoice::Kind::Demo;
+    return choice;
 }
 
 std::string describeBackend(const BackendChoice& choice) {
@@ -87,14 +64,34 @@ ProviderFactory makeProviderFactory(const BackendChoice& choice) {
     }
     case BackendChoice::Kind::Component:
 #ifdef _WIN32
-        // The instance is created when the program starts (in Session::Load), as the window does it.
-        return
-            [progId = componentProgId(choice.progId)] { return std::make_unique<win::ComProvider>(progId); };
+        try {
+            return win::componentFactory(choice.progId, choice.serviceMessages);
+        } catch (const win::AmbiguousComponent& error) {
+            throw BackendError(error.what());
+        }
 #else
         throw BackendError("the maker's device-access component can only be used by the Windows programs");
 #endif
     }
     return [scenario = std::move(scenario)] { return std::make_unique<sim::SimulatedBaseStation>(scenario); };
+}
+
+ProviderSetup setUpProvider(const BackendChoice& choice, const std::string& program,
+                            const std::vector<std::string>& arguments, FileSystem& fileSystem) {
+    ProviderSetup setup{makeProviderFactory(choice), nullptr};
+    if (choice.recordFile.empty())
+        return setup;
+    const LocalDateTime now = currentLocalTime();
+    char started[32];
+    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    const std::string platform = std::string(componentAvailable() ? "Windows" : "Linux") + ", " +
+                                 std::to_string(sizeof(void*) * 8) + "-bit program";
+    setup.recording = std::make_shared<SessionRecording>(
+        choice.recordFile,
+        sim::RecordingHeader{program, platform, describeBackend(choice), arguments, started}, fileSystem);
+    setup.createProvider = setup.recording->wrap(std::move(setup.createProvider));
+    return setup;
 }
 
 } // namespace z83

@@ -1,11 +1,11 @@
 // Speed of the core: decoding records, collecting a module's logs over the simulated base station, and
 // how much the program adds to the radio's own latency.
-#include "CsvReport.h"
-#include "GeneratedLogs.h"
-#include "LogRecord.h"
-#include "PosixFileSystem.h"
-#include "Session.h"
-#include "SimulatedBaseStation.h"
+#include "extract/CsvReport.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "link/LogRecord.h"
+#include "sim/GeneratedLogs.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <benchmark/benchmark.h>
 
@@ -45,7 +45,7 @@ struct QuietDesktop : z83::Desktop {
 // A session loaded on a station with one module of the given logs, its module identified.
 struct LoadedSession {
     QuietDesktop desktop;
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     z83::Session session;
 
     explicit LoadedSession(z83::sim::Scenario scenario)

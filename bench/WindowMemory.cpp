@@ -2,9 +2,9 @@
 // prints its resident memory after each press of Extract. Exits with 1 when the last press left the
 // window holding clearly more than the first did. Runs on the offscreen platform.
 // Usage: window_memory SCENARIO [PRESSES]   (the scenario's module 1A2B3C; default 4 presses)
-#include "Backend.h"
-#include "MainFrm.h"
-#include "PosixFileSystem.h"
+#include "app/MainFrm.h"
+#include "backend/Backend.h"
+#include "extract/NativeFileSystem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,9 +48,12 @@ int main(int argc, char** argv) {
     static int qtArgc = 1;
     QApplication application(qtArgc, argv);
 
-    z83::PosixFileSystem fileSystem;
-    z83::app::MainFrm window(z83::makeProviderFactory({z83::BackendChoice::Kind::Scenario, argv[1], {}}),
-                             fileSystem, [](int status) { std::exit(status); });
+    z83::NativeFileSystem fileSystem;
+    z83::BackendChoice station;
+    station.kind = z83::BackendChoice::Kind::Scenario;
+    station.scenarioFile = argv[1];
+    z83::app::MainFrm window(z83::makeProviderFactory(station), fileSystem,
+                             [](int status) { std::exit(status); });
     if (window.start())
         return 1;
     // The reminder box after every extraction: OK it as a user would.

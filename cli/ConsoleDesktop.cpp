@@ -1,6 +1,8 @@
-#include "ConsoleDesktop.h"
+#include "cli/ConsoleDesktop.h"
 
-#include "UserFolders.h"
+#include "cli/Console.h"
+
+#include "desktop/UserFolders.h"
 
 #include <algorithm>
 #include <cctype>
@@ -75,7 +77,8 @@ std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
 
 void ConsoleDesktop::pause(double seconds) {
     if (settings_.settlePauses)
-        Desktop::pause(seconds);
+        if (!waitServicingMessages(seconds))
+            Desktop::pause(seconds);
 }
 
 void ConsoleDesktop::collectProgress(int done, int total) {

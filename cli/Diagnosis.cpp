@@ -1,12 +1,12 @@
-#include "Diagnosis.h"
+#include "cli/Diagnosis.h"
 
-#include "ActionGuard.h"
-#include "ConsoleDesktop.h"
-#include "ExitCode.h"
-#include "ProviderRecorder.h"
-#include "ReportFile.h"
-#include "Session.h"
-#include "ShownText.h"
+#include "cli/ConsoleDesktop.h"
+#include "cli/ExitCode.h"
+#include "desktop/ShownText.h"
+#include "extract/ReportFile.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "link/ProviderRecorder.h"
 
 #include <algorithm>
 #include <cstdio>

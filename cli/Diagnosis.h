@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Backend.h"
-#include "FileSystem.h"
-#include "Options.h"
+#include "backend/Backend.h"
+#include "cli/Options.h"
+#include "extract/FileSystem.h"
 
 #include <iosfwd>
 #include <optional>

@@ -1,8 +1,8 @@
 // The diagnosis's platform part where the maker's component cannot be used: the program's facts, and the
 // component's sections marked as not applying.
-#include "Diagnosis.h"
+#include "cli/Diagnosis.h"
 
-#include "Version.h"
+#include "desktop/Version.h"
 
 #include <cstdlib>
 #include <langinfo.h>

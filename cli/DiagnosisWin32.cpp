@@ -18,8 +18,8 @@ std::string systemText() {
     RTL_OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<GetVersion>(
-        reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto getVersion =
+        reinterpret_cast<GetVersion>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
     const std::string windows = getVersion && getVersion(&version) == 0
                                     ? "Windows " + std::to_string(version.dwMajorVersion) + "." +
                                           std::to_string(version.dwMinorVersion) + " build " +
@@ -71,7 +71,8 @@ DiagnosisSection programSection() {
 ComponentFindings componentFindings(const BackendChoice& choice) {
     if (choice.kind != BackendChoice::Kind::Component) {
         const std::string why = "do not apply, as the probe runs against " + describeBackend(choice);
-        return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}}, std::nullopt};
+        return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}},
+                std::nullopt};
     }
     win::ComponentInspection inspection = win::inspectComponent(choice.progId);
     return {{{"Registration (32-bit view)", std::move(inspection.registration), {}},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Backend.h"
+#include "backend/Backend.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,15 +20,15 @@ struct Options {
 
     std::string idText;                       // --id as typed
     bool pair = false;                        // --pair
-    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
+    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID, --record FILE
     std::optional<std::string> output;        // -o PATH; "-" is standard output
     Format format = Format::Csv;
     bool clear = false;
     bool force = false;
     bool yes = false;
     bool quiet = false;
-    std::optional<std::string> recordFile; // --record FILE
-    bool diagnose = false;                 // --diagnose
+    bool diagnose = false;              // --diagnose
+    std::vector<std::string> arguments; // as given, for a recording's header
 
     bool toStdout() const { return output && *output == "-"; }
 };

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CsvReport.h"
-#include "DataProvider.h"
-#include "Desktop.h"
-#include "FileSystem.h"
-#include "Hex.h"
-#include "ReportFile.h"
+#include "desktop/Desktop.h"
+#include "extract/CsvReport.h"
+#include "extract/FileSystem.h"
+#include "extract/ReportFile.h"
+#include "link/DataProvider.h"
+#include "link/Hex.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // Any recording file, whole or cut off: either a clean refusal naming the fault, or a recording whose
 // replay answers every recorded call.
-#include "ReplayedStation.h"
-#include "StationFile.h"
+#include "sim/ReplayedStation.h"
+#include "sim/StationFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::vector<ArgumentSlot> slots(values.size());
             const auto facts = contractOf(call.operation).arguments();
             for (std::size_t i = 0; i < values.size(); ++i) {
-                slots[i] = {static_cast<std::int32_t>(values[i].number), &bytes[i], &numbers[i], &values[i].text};
+                slots[i] = {static_cast<std::int32_t>(values[i].number), &bytes[i], &numbers[i],
+                            &values[i].text};
                 if (byReference(facts[i].passing))
                     assign(facts[i].passing, slots[i], values[i]);
             }

@@ -1,7 +1,7 @@
-#include "OperationContract.h"
+#include "link/OperationContract.h"
 
-#include "Hex.h"
-#include "ShownText.h"
+#include "desktop/ShownText.h"
+#include "link/Hex.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "ProviderRecorder.h"
+#include "link/ProviderRecorder.h"
 
 namespace z83 {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataProvider.h"
-#include "OperationContract.h"
+#include "link/DataProvider.h"
+#include "link/OperationContract.h"
 
 #include <chrono>
 #include <memory>

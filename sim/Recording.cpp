@@ -1,6 +1,6 @@
-#include "Recording.h"
+#include "sim/Recording.h"
 
-#include "Hex.h"
+#include "link/Hex.h"
 
 #include <algorithm>
 #include <cctype>
@@ -305,6 +305,12 @@ std::string recordingCallLine(const RecordedCall& call, std::size_t number) {
 
 std::string recordingClosing() {
     return "\n]}\n";
+}
+
+bool looksLikeRecording(std::string_view text) {
+    const std::string_view start = text.substr(0, 200);
+    return start.find("\"format\"") != std::string_view::npos &&
+           start.find("\"" + std::string(kFormat) + "\"") != std::string_view::npos;
 }
 
 bool isRecording(const Json& root) {

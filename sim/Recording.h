@@ -1,7 +1,7 @@
 #pragma once
 
-#include "JsonFieldReader.h"
-#include "ProviderRecorder.h"
+#include "link/ProviderRecorder.h"
+#include "sim/JsonFieldReader.h"
 
 #include <string>
 #include <string_view>
@@ -33,6 +33,8 @@ std::string recordingOpening(const RecordingHeader& header);
 std::string recordingCallLine(const RecordedCall& call, std::size_t number);
 std::string recordingClosing();
 
+// Whether a file's text begins as a recording does, so that a new recording may replace it.
+bool looksLikeRecording(std::string_view text);
 // Whether a parsed document has the shape of a recording rather than a scenario.
 bool isRecording(const JsonFieldReader::Json& root);
 // The recording a document holds; throws JsonFileError naming the field.

@@ -1,4 +1,4 @@
-#include "ReplayedStation.h"
+#include "sim/ReplayedStation.h"
 
 #include <chrono>
 #include <thread>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OperationContract.h"
-#include "Recording.h"
+#include "link/OperationContract.h"
+#include "sim/Recording.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "StationFile.h"
+#include "sim/StationFile.h"
 
 namespace z83::sim {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Recording.h"
-#include "ScenarioFile.h"
+#include "sim/Recording.h"
+#include "sim/ScenarioFile.h"
 
 #include <string>
 #include <string_view>

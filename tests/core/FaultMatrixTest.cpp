@@ -1,14 +1,14 @@
 // Every link call of every action, spoiled in every way the radio can spoil it. The program must keep
 // its promises: no crash, the right message, no report claimed unless it is on disk whole, Clear Log
 // never offered without a saved report, and nothing erased without a confirmed Clear Log.
-#include "ActionGuard.h"
-#include "CsvReport.h"
-#include "FakeDesktop.h"
-#include "NativeFileSystem.h"
-#include "RecordingProvider.h"
-#include "Session.h"
-#include "SimulatedBaseStation.h"
-#include "TempDir.h"
+#include "extract/CsvReport.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "sim/SimulatedBaseStation.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/RecordingProvider.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // A recorded session replays to the same run; a recording cut off by a killed program still reads up to
 // its last whole call; a replay refuses the first call that is not the recorded one, naming it.
-#include "ActionGuard.h"
-#include "FakeDesktop.h"
-#include "NativeFileSystem.h"
-#include "ReplayedStation.h"
-#include "Session.h"
-#include "SimulatedBaseStation.h"
-#include "StationFile.h"
-#include "TempDir.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "sim/ReplayedStation.h"
+#include "sim/SimulatedBaseStation.h"
+#include "sim/StationFile.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProviderRecorder.h"
+#include "link/ProviderRecorder.h"
 
 #include <algorithm>
 #include <memory>
