@@ -36,8 +36,9 @@ std::string milliseconds(double seconds) {
     return text;
 }
 
-// What came back: the result, the by-reference outputs that changed, the current error, a raised error.
-std::string outcomeText(const RecordedCall& call) {
+// What came back: the result, the by-reference outputs that changed, a current error that is new, a raised
+// error.
+std::string outcomeText(const RecordedCall& call, const CurrentError& before) {
     std::string text;
     if (call.raised) {
         text = "raised error " + std::to_string(call.raised->number) +
@@ -53,7 +54,8 @@ std::string outcomeText(const RecordedCall& call) {
             if (byReference(facts[i].passing) && call.out[i] != call.in[i])
                 text += ", " + std::string(facts[i].name) + " " + argumentText(facts[i].passing, call.out[i]);
     }
-    if (call.currentError.number != 0)
+    if (call.currentError.number != 0 &&
+        (call.currentError.number != before.number || call.currentError.description != before.description))
         text += "; current error " + std::to_string(call.currentError.number) + ": " +
                 shownDeviceText(call.currentError.description);
     return text;
@@ -112,8 +114,10 @@ Probe probe(const Options& options, FileSystem& fileSystem) {
 
     for (std::size_t i = 0; i < kept->calls.size(); ++i) {
         const RecordedCall& call = kept->calls[i];
-        result.section.lines.emplace_back(std::to_string(i + 1) + "  " + callText(call.operation, call.in),
-                                          milliseconds(call.seconds) + "  " + outcomeText(call));
+        result.section.lines.emplace_back(
+            std::to_string(i + 1) + "  " + callText(call.operation, call.in),
+            milliseconds(call.seconds) + "  " +
+                outcomeText(call, i > 0 ? kept->calls[i - 1].currentError : CurrentError{}));
     }
     std::string messages = shown.str();
     if (messages.empty())

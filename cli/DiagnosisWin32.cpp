@@ -39,7 +39,8 @@ std::string localeText() {
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SLIST, list, 8);
     return win::toUtf8(name) + "; decimal separator \"" + win::toUtf8(decimal) + "\", list separator \"" +
            win::toUtf8(list) + "\"; code page " + std::to_string(::GetACP()) + " (ANSI), " +
-           std::to_string(::GetOEMCP()) + " (OEM), console " + std::to_string(::GetConsoleOutputCP());
+           std::to_string(::GetOEMCP()) + " (OEM)" +
+           (::GetConsoleOutputCP() ? ", console " + std::to_string(::GetConsoleOutputCP()) : std::string());
 }
 
 std::string elevatedText() {

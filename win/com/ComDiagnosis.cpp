@@ -221,7 +221,7 @@ void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>
         std::string verdict = judgement.verdict == Judgement::Verdict::Fits ? "fits"
                               : judgement.verdict == Judgement::Verdict::FitsByConversion
                                   ? "fits by conversion"
-                                  : "does not fit: declared" + judgement.why;
+                                  : "does not fit: it declares " + name + judgement.why;
         if (judgement.verdict == Judgement::Verdict::DoesNotFit && !unfit)
             unfit = "the component declares " + name + judgement.why;
         lines.emplace_back(name, "DISPID " + hex8(static_cast<unsigned long>(id)) + ", " +
