@@ -324,6 +324,33 @@ xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
 ended 0 "closing the window after the flagged question"
 say "Clear Log over flagged logs says how many and defaults to No"
 
+# --- Without Arial Narrow, as on Windows without an office suite ---------------------------------------------
+# Every label's and button's text fits its place in the designed fonts, and in the stand-in the window picks
+# where the narrow face is missing (window_probe.exe measures what this system's fonts make of each text).
+fit=$(wine "$probe_exe" --fit 2>/dev/null | tr -d '\r') || fail "a text does not fit its place: $(grep 'fits=0' <<<"$fit")"
+replacements='HKCU\Software\Wine\Fonts\Replacements'
+wine reg delete "$replacements" /v 'Arial Narrow' /f >/dev/null
+fit=$(wine "$probe_exe" --fit 2>/dev/null | tr -d '\r') ||
+    fail "without Arial Narrow a text does not fit its place: $(grep 'fits=0' <<<"$fit")"
+grep -q '^Label2.fits=1 (.*, Arial [0-9]* wide)$' <<<"$fit" || fail "without Arial Narrow the stand-in is not Arial: $fit"
+if [[ -n $shot ]]; then
+    start --scenario "$(winepath -w scenarios/demo.json)"
+    window=$(find_window "$caption" 30) || true
+    [[ -n $window ]] || fail "the main window did not appear without Arial Narrow"
+    xdotool windowfocus --sync "$window"
+    xdotool mousemove --window "$window" 98 252 click 1 key --clearmodifiers ctrl+a
+    xdotool type --delay 30 1A2B3C
+    xdotool mousemove --window "$window" 546 324 click 1
+    answer 'Remember To Clear Log Data'
+    xdotool mousemove 0 0
+    sleep 0.5
+    import -window "$window" "${shot%.png}-without-narrow.png"
+    xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
+    ended 0 "closing the window without Arial Narrow"
+fi
+wine reg add "$replacements" /v 'Arial Narrow' /d 'Liberation Sans Narrow' /f >/dev/null
+say "every text fits its place, in the designed fonts and without Arial Narrow${shot:+ (${shot%.png}-without-narrow.png)}"
+
 # --- Scaled with the system's dots per inch ----------------------------------------------------------------
 dpi_setting='HKCU\Control Panel\Desktop'
 wine reg add "$dpi_setting" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
