@@ -1,5 +1,7 @@
 // A recorded session replays to the same run; a recording cut off by a killed program still reads up to
-// its last whole call; a replay refuses the first call that is not the recorded one, naming it.
+// its last whole call; a replay refuses the first call that is not the recorded one, naming it; a disk that
+// fills up during a recording changes nothing of the run.
+#include "backend/SessionRecording.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
@@ -92,6 +94,40 @@ std::size_t lineCount(std::string_view text) {
 }
 
 } // namespace
+
+// A disk with room for so many bytes more, then full.
+struct FillingDisk : NativeFileSystem {
+    std::size_t room = 0;
+    std::error_code writeAll(Handle file, std::string_view data) override {
+        const std::size_t fits = std::min(room, data.size());
+        room -= fits;
+        NativeFileSystem::writeAll(file, data.substr(0, fits));
+        return fits < data.size() ? std::make_error_code(std::errc::no_space_on_device) : std::error_code();
+    }
+};
+
+TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheRun) {
+    const auto station = [] { return std::make_unique<sim::SimulatedBaseStation>(troubledStation()); };
+    const SessionRun unrecorded = runSession(station);
+    TempDir dir;
+    FillingDisk disk;
+    disk.room = 5000;
+    const std::string path = (dir.path() / "session.json").string();
+    SessionRecording recording(path, {"test", "here", "the simulator", {}, ""}, disk);
+    const SessionRun recorded = runSession(recording.wrap(station));
+    EXPECT_EQ(recorded.shown, unrecorded.shown);
+    EXPECT_EQ(recorded.clipboard, unrecorded.clipboard);
+
+    const auto warning = recording.takeWarning();
+    ASSERT_TRUE(warning.has_value());
+    const std::size_t calls =
+        std::get<sim::Recording>(sim::parseStationFile(readFile(path), path)).calls.size();
+    EXPECT_GT(calls, 5u);
+    EXPECT_EQ(*warning, "The session was recorded in " + path + " only up to call " + std::to_string(calls) +
+                            ": " + std::make_error_code(std::errc::no_space_on_device).message() +
+                            ". Nothing else is affected.");
+    EXPECT_FALSE(recording.takeWarning()) << "told once";
+}
 
 TEST(Replay, ARecordedSessionReplaysToTheSameRun) {
     const Recorded recorded = recordedSession();
