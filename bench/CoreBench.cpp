@@ -72,8 +72,11 @@ z83::sim::Scenario moduleWith(int logs, double latencySeconds) {
 }
 
 void BM_DecodeAndCsvLine(benchmark::State& state) {
+    z83::sim::ModuleLogs logs;
+    z83::sim::appendGeneratedLogs(logs, 4096, 11);
     std::vector<std::string> replies;
-    z83::sim::appendGeneratedLogs(replies, 4096, 11);
+    for (std::size_t i = 0; i < logs.size(); ++i)
+        replies.push_back(logs[i]);
     std::string line;
     std::size_t i = 0;
     for (auto _ : state) {
@@ -102,7 +105,7 @@ void BM_CollectLogs(benchmark::State& state) {
         state.ResumeTiming();
 
         auto collection = session.collectLogs();
-        auto report = z83::reportFileContent(collection.reportText());
+        auto report = z83::reportFileContent(collection.entries);
         benchmark::DoNotOptimize(report.data());
 
         state.PauseTiming();

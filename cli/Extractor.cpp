@@ -56,7 +56,7 @@ private:
 
         const std::string content = options_.format == Options::Format::Json
                                         ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
-                                        : reportFileContent(collection.reportText());
+                                        : reportFileContent(collection.entries);
         const SavedReport saved = save(content);
         if (linkLost) {
             // Saved first, as the window does: the logs read before the link was lost are safe by now.
