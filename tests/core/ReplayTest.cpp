@@ -57,7 +57,7 @@ SessionRun runSession(const ProviderFactory& factory) {
 // A radio that spoils some replies, a record that is not even UTF-8, and a raised error at the end.
 sim::Scenario troubledStation() {
     sim::Scenario s = sim::demoScenario();
-    s.modules[0].records[9] = "\xC3(not text";
+    s.modules[0].records.push_back(std::string("\xC3(not text"));
     s.faults = {{"U", sim::FaultKind::WrongLength, 3, 1},
                 {"U", sim::FaultKind::NulPadding, 5, 1},
                 {"S", sim::FaultKind::Status, 1, 1},
