@@ -6,9 +6,11 @@
 #include "app/XTab.h"
 #include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
+#include "sim/StationFile.h"
 #include "tests/support/RecordingProvider.h"
 #include "ui/ExitStatus.h"
 #include "ui/MainFrmLayout.h"
+#include "ui/WindowProgram.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -443,9 +446,10 @@ private slots:
         extractTyped(QStringLiteral("1A2B3C"));
         QVERIFY2(seen.size() <= 11, qPrintable(seen.join('\n')));
         QCOMPARE(seen.filter(QStringLiteral("Link Lost")).size(), 1);
-        QCOMPARE(seen.last(), QStringLiteral("Critical \"Link Lost\": The link to the handheld was lost at log 6 of "
-                                             "25. The report holds the 5 logs read before it.\nExtract the logs "
-                                             "again when the link is back, and do not clear the module's logs."));
+        QCOMPARE(seen.last(),
+                 QStringLiteral("Critical \"Link Lost\": The link to the handheld was lost at log 6 of "
+                                "25. The report holds the 5 logs read before it.\nExtract the logs "
+                                "again when the link is back, and do not clear the module's logs."));
         QVERIFY(!find("cbClear")->isEnabled());
         QCOMPARE(opened.size(), 1);
         QCOMPARE(QGuiApplication::clipboard()->text().count("\r\n"), 5);
@@ -456,9 +460,10 @@ private slots:
         seen.clear();
         answers = {QMessageBox::NoButton};
         QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen, QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
-                                   "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
-                                   "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
+        QCOMPARE(seen,
+                 QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
+                             "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
+                             "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
         QCOMPARE(callCount("WriteCommand", 'W'), 0);
         QCOMPARE(station()->module(kDemoModule)->records.size(), std::size_t(25));
     }
@@ -472,6 +477,34 @@ private slots:
         QVERIFY(!find("cbClear")->isEnabled());
         QCOMPARE(find<QLabel>("Found")->text(), QString());
         QVERIFY(documents().entryList(QDir::Files).isEmpty());
+    }
+
+    // --record FILE from the command line: the session is written there, and a file that cannot take it is
+    // told in one box after the start, never again, while the window works as ever.
+    void recordingsAreWrittenOrToldOnce() {
+        QTemporaryDir dir;
+        const std::string session = dir.filePath(QStringLiteral("session.json")).toStdString(),
+                          notes = dir.filePath(QStringLiteral("notes.txt")).toStdString();
+        std::ofstream(notes) << "mine";
+        for (const std::string& file : {session, notes}) {
+            init();
+            ui::Launch launched = ui::launch({"--record", file}, "z83-log-extraction", fileSystem);
+            window = std::make_unique<app::MainFrm>(std::move(launched.createProvider), fileSystem,
+                                                    [this](int status) { endRequests.push_back(status); });
+            window->tellRecordingTrouble(launched.recording);
+            QVERIFY(!window->start());
+            extractTyped(QStringLiteral("1A2B3C"));
+            QCOMPARE(seen.size(), file == notes ? 2 : 1); // the reminder, and for notes.txt one box before it
+            window.reset();
+            launched.recording.reset();
+        }
+        QVERIFY(
+            seen.first().startsWith("Warning \"Recording\": The session is not recorded: " + qText(notes)));
+        const auto recording = std::get<sim::Recording>(sim::loadStationFile(session));
+        QVERIFY(recording.complete);
+        QCOMPARE(recording.calls.front().operation, Operation::ProbeProvider);
+        // Start-up, identification, the index written twice and the count read, the 25 logs.
+        QCOMPARE(recording.calls.size(), 4u + 2 + 3 + 25);
     }
 };
 
