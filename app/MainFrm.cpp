@@ -202,8 +202,8 @@ std::optional<int> MainFrm::start() {
         });
 }
 
-void MainFrm::tellRecordingTrouble(std::shared_ptr<SessionRecording> recording) {
-    tellRecording_ = ui::recordingTeller(std::move(recording), *desktop_);
+void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
+    tellRecording_ = ui::recordingTeller(recording, *desktop_);
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {

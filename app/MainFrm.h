@@ -38,7 +38,7 @@ public:
     // gives the exit status the program must end with (after closing the window where loading asks).
     std::optional<int> start();
     // Tells, after the start and after each action, that the session's recording could not be written.
-    void tellRecordingTrouble(std::shared_ptr<SessionRecording> recording);
+    void tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording);
 
     Session& session() { return *session_; }
     Desktop& desktop();

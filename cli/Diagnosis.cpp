@@ -158,7 +158,7 @@ std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const s
         for (const auto& [name, value] : section.lines)
             width = std::max(width, name.size());
         for (const auto& [name, value] : section.lines)
-            text += "  " + name + std::string(width - name.size() + 2, ' ') + value + "\n";
+            text.append("  ").append(name).append(width - name.size() + 2, ' ').append(value).append("\n");
         text += "\n";
     }
     return text + "Verdict: " + verdict + ".\n";

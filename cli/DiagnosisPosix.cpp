@@ -26,7 +26,7 @@ DiagnosisSection programSection() {
             name = value;
             break;
         }
-    if (locale_t locale = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0))) {
+    if (locale_t locale = ::newlocale(LC_ALL_MASK, "", nullptr)) {
         section.lines.emplace_back("locale", name + "; decimal separator \"" +
                                                  ::nl_langinfo_l(RADIXCHAR, locale) + "\", code set " +
                                                  ::nl_langinfo_l(CODESET, locale));

@@ -20,11 +20,11 @@ std::string systemText() {
     using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
     const auto getVersion =
         reinterpret_cast<GetVersion>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
-    const std::string windows = getVersion && getVersion(&version) == 0
-                                    ? "Windows " + std::to_string(version.dwMajorVersion) + "." +
-                                          std::to_string(version.dwMinorVersion) + " build " +
-                                          std::to_string(version.dwBuildNumber)
-                                    : std::string("Windows of an unknown version");
+    std::string windows = getVersion && getVersion(&version) == 0
+                              ? "Windows " + std::to_string(version.dwMajorVersion) + "." +
+                                    std::to_string(version.dwMinorVersion) + " build " +
+                                    std::to_string(version.dwBuildNumber)
+                              : std::string("Windows of an unknown version");
     using WineVersion = const char*(CDECL*)();
     if (const auto wine = reinterpret_cast<WineVersion>(
             reinterpret_cast<void*>(::GetProcAddress(ntdll, "wine_get_version"))))

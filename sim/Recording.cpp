@@ -202,7 +202,8 @@ private:
             if (out && !byReference(facts[i].passing))
                 continue;
             const std::string name(facts[i].name);
-            values[i] = argument(require(value, path, name.c_str()), path + "/" + name, facts[i].passing);
+            const std::string at = std::string(path).append("/").append(name);
+            values[i] = argument(require(value, path, name.c_str()), at, facts[i].passing);
         }
         return values;
     }
@@ -281,7 +282,7 @@ std::string recordingCallLine(const RecordedCall& call, std::size_t number) {
     Ordered in = Ordered::object(), out = Ordered::object();
     for (std::size_t i = 0; i < facts.size() && i < call.in.size(); ++i) {
         in[std::string(facts[i].name)] = argumentJson(facts[i].passing, call.in[i]);
-        if (byReference(facts[i].passing) && i < call.out.size())
+        if (i < call.out.size() && byReference(facts[i].passing))
             out[std::string(facts[i].name)] = argumentJson(facts[i].passing, call.out[i]);
     }
     line["in"] = std::move(in);

@@ -34,7 +34,7 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
     return result;
 }
 
-std::function<void()> recordingTeller(std::shared_ptr<SessionRecording> recording, Desktop& desktop) {
+std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& recording, Desktop& desktop) {
     if (!recording)
         return {};
     return [recording, &desktop] {

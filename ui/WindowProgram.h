@@ -26,7 +26,7 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
 
 // What a window does after its start and after each action: tell, in one box, that the session's
 // recording could not be written, when that is due; nothing without a recording.
-std::function<void()> recordingTeller(std::shared_ptr<SessionRecording> recording, Desktop& desktop);
+std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& recording, Desktop& desktop);
 
 // Start-up of the window: the session's checks under the guard, then the window shown, or closed (which
 // unloads) or left alone (the program ends at once). Nothing when the window runs; else the exit status.

@@ -46,7 +46,7 @@ std::optional<std::wstring> registryText(const std::wstring& subKey, const wchar
     std::optional<std::wstring> value;
     if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) == ERROR_SUCCESS) {
         std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        bytes = static_cast<DWORD>(text.size()) * static_cast<DWORD>(sizeof(wchar_t));
         if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) ==
             ERROR_SUCCESS) {
             text.resize(::wcsnlen(text.c_str(), text.size()));
@@ -228,17 +228,21 @@ void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>
                                      invokeKindText(declaration->invokeKind) + "; " + verdict);
         std::size_t argument = 0;
         for (const Declaration::Parameter& parameter : declaration->parameters) {
-            std::string text = variantTypeName(parameter.type) + " " + flagsText(parameter.flags);
+            const std::string declared = variantTypeName(parameter.type) + " " + flagsText(parameter.flags);
+            std::string text;
             if (parameter.flags & PARAMFLAG_FRETVAL) {
-                text = "result " + text;
+                text.append("result ").append(declared);
             } else if (parameter.flags & PARAMFLAG_FLCID) {
-                text = "locale " + text;
+                text.append("locale ").append(declared);
             } else if (argument < facts.size()) {
-                text = "argument " + std::to_string(argument + 1) + " " + std::string(facts[argument].name) +
-                       ": " + text + "; the program passes " + contractWords(facts[argument].passing) +
-                       (argument < judgement.sent.size()
-                            ? ", sent as " + variantTypeName(judgement.sent[argument])
-                            : "");
+                text.append("argument ").append(std::to_string(argument + 1)).append(" ");
+                text.append(facts[argument].name)
+                    .append(": ")
+                    .append(declared)
+                    .append("; the program passes ");
+                text.append(contractWords(facts[argument].passing));
+                if (argument < judgement.sent.size())
+                    text.append(", sent as ").append(variantTypeName(judgement.sent[argument]));
                 ++argument;
             }
             lines.emplace_back("", text);

@@ -235,8 +235,8 @@ HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
     return look_->brush(back);
 }
 
-void MainFrm::tellRecordingTrouble(std::shared_ptr<SessionRecording> recording) {
-    tellRecording_ = ui::recordingTeller(std::move(recording), *desktop_);
+void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
+    tellRecording_ = ui::recordingTeller(recording, *desktop_);
 }
 
 std::optional<int> MainFrm::start() {

@@ -40,7 +40,7 @@ public:
     // program must end with (after closing the window where loading asks).
     std::optional<int> start();
     // Tells, after the start and after each action, that the session's recording could not be written.
-    void tellRecordingTrouble(std::shared_ptr<SessionRecording> recording);
+    void tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording);
     // Services the window until it has closed; gives the program's exit status.
     int run();
 
