@@ -45,6 +45,11 @@ public:
     // Writes into an existing stream (a device, a FIFO) without creating or replacing anything.
     virtual std::error_code writeInto(const std::string& path, std::string_view data) = 0;
     virtual std::error_code readWhole(const std::string& path, std::string& content) = 0;
+    // Appends line and a line end to the file at path (created when missing) as one step that other
+    // programs appending the same way never split: under an exclusive lock, in one write, flushed to disk
+    // before it returns. A last line left incomplete (a writer killed mid-line) is ended first, so the new
+    // line stands on its own.
+    virtual std::error_code appendLine(const std::string& path, std::string_view line) = 0;
     virtual PathKind kindOf(const std::string& path) = 0;
     // The path that symbolic links lead to (the path itself when it is none); the last target need not
     // exist. Fails on a loop of links.

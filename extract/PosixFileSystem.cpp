@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +160,40 @@ std::error_code PosixFileSystem::readWhole(const std::string& path, std::string&
     }
     ::close(fd);
     return {};
+}
+
+std::error_code PosixFileSystem::appendLine(const std::string& path, std::string_view line) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return lastError();
+    std::error_code e;
+    // Released when the file is closed, also when the process dies.
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR) {
+            e = lastError();
+            break;
+        }
+    struct stat st;
+    if (!e && ::fstat(fd, &st) != 0)
+        e = lastError();
+    std::string data;
+    if (!e && st.st_size > 0) {
+        char last = '\n';
+        if (::pread(fd, &last, 1, st.st_size - 1) != 1)
+            e = lastError();
+        else if (last != '\n')
+            data += '\n';
+    }
+    if (!e) {
+        data.append(line);
+        data += '\n';
+        e = writeAllTo(fd, data);
+    }
+    if (!e && ::fsync(fd) != 0)
+        e = lastError();
+    if (::close(fd) != 0 && !e)
+        e = lastError();
+    return e;
 }
 
 PathKind PosixFileSystem::kindOf(const std::string& path) {

@@ -20,6 +20,7 @@ public:
     std::error_code makeFolders(const std::string& folder) override;
     std::error_code writeInto(const std::string& path, std::string_view data) override;
     std::error_code readWhole(const std::string& path, std::string& content) override;
+    std::error_code appendLine(const std::string& path, std::string_view line) override;
     PathKind kindOf(const std::string& path) override;
     std::error_code resolveLinks(const std::string& path, std::string& target) override;
 
