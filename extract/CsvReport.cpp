@@ -110,9 +110,9 @@ std::string reportFileContent(std::string_view reportText) {
     return content;
 }
 
-std::string reportStem(const LocalDateTime& now) {
+std::string reportStamp(const LocalDateTime& now) {
     char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "Log%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day, now.hour,
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day, now.hour,
                   now.minute, now.second);
     return stamp;
 }

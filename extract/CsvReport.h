@@ -47,7 +47,7 @@ struct LogEntry {
 std::string reportText(const std::vector<LogEntry>& entries);
 // The header line and the report text, each ending in CR LF, then the empty last line.
 std::string reportFileContent(std::string_view reportText);
-// "Log" and the local time stamp YYYYMMDDHHMMSS.
-std::string reportStem(const LocalDateTime& now);
+// The local time stamp of a report's name: YYYYMMDDHHMMSS.
+std::string reportStamp(const LocalDateTime& now);
 
 } // namespace z83

@@ -1,10 +1,25 @@
 #include "ReportFile.h"
 
 #include "CsvReport.h"
+#include "Sha256.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace z83 {
 
 namespace {
+
+constexpr std::string_view kPlaceholders[] = {"{stamp}", "{id}", "{model}"};
+// Room for the extension, the "-9999" of a taken name and the temporary file's own additions within the
+// 255 characters a file name may have.
+constexpr std::size_t kMostNameCharacters = 200;
+
+// Characters no file name may hold on Windows, "/" on any system, control characters anywhere.
+bool allowedInName(char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F &&
+           std::string_view(R"(/\:*?"<>|)").find(c) == std::string_view::npos;
+}
 
 std::string failed(const std::string& step, std::error_code e) {
     return step + ": " + e.message();
@@ -71,7 +86,8 @@ SavedReport newReport(std::string_view content, const std::string& folder, const
         return flushedUnderItsName(result, folder, fs);
     }
     fs.removeFile(temp);
-    result.error = "every report name for this second is taken";
+    result.error = "every name from " + stem + extension + " to " + stem + "-" + std::to_string(kMaxSuffix) +
+                   extension + " is taken";
     return result;
 }
 
@@ -140,6 +156,61 @@ std::string reportFolder(Desktop& desktop, FileSystem& fs, std::string& error) {
     return {};
 }
 
+std::string reportNameProblem(std::string_view nameTemplate) {
+    if (nameTemplate.empty())
+        return "a report's name cannot be empty";
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < nameTemplate.size();) {
+        const std::string_view rest = nameTemplate.substr(at);
+        if (rest.front() == '{') {
+            const auto known = std::find_if(std::begin(kPlaceholders), std::end(kPlaceholders),
+                                            [&](std::string_view p) { return rest.starts_with(p); });
+            if (known == std::end(kPlaceholders))
+                return "unknown placeholder at \"" + std::string(rest.substr(0, 12)) +
+                       "\": use {stamp}, {id} or {model}";
+            at += known->size();
+            length += 14; // the longest of the three
+            continue;
+        }
+        if (const char c = rest.front(); !allowedInName(c)) {
+            if (c == '/' || c == '\\')
+                return "a report's name cannot lead into another folder";
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                return "a report's name cannot hold control characters";
+            return std::string("a file name cannot hold \"") + c + "\" on every system";
+        }
+        ++at;
+        ++length;
+    }
+    if (length > kMostNameCharacters)
+        return "a report's name can have at most " + std::to_string(kMostNameCharacters) + " characters";
+    return {};
+}
+
+std::string reportName(std::string_view nameTemplate, const LocalDateTime& now, std::string_view moduleId,
+                       std::string_view model) {
+    std::string name;
+    for (std::size_t at = 0; at < nameTemplate.size();) {
+        const std::string_view rest = nameTemplate.substr(at);
+        if (rest.starts_with("{stamp}")) {
+            name += reportStamp(now);
+            at += 7;
+        } else if (rest.starts_with("{id}")) {
+            name += moduleId;
+            at += 4;
+        } else if (rest.starts_with("{model}")) {
+            // The model is the module's own text: it must not steer the name anywhere.
+            for (const char c : model.substr(0, 14))
+                name += allowedInName(c) ? c : '_';
+            at += 7;
+        } else {
+            name += rest.front();
+            ++at;
+        }
+    }
+    return name;
+}
+
 SavedReport saveReport(std::string_view content, const ReportDestination& where, Desktop& desktop,
                        FileSystem& fs) {
     SavedReport result;
@@ -149,7 +220,9 @@ SavedReport saveReport(std::string_view content, const ReportDestination& where,
         const std::string folder = reportFolder(desktop, fs, result.error);
         if (folder.empty())
             return result;
-        result = newReport(content, folder, reportStem(desktop.localNow()), where.extension, fs);
+        const std::string name =
+            reportName(where.nameTemplate, desktop.localNow(), where.moduleId, where.model);
+        result = newReport(content, folder, name, where.extension, fs);
     }
     if (result.outcome == SavedReport::Outcome::File) {
         std::string actual;
@@ -157,6 +230,11 @@ SavedReport saveReport(std::string_view content, const ReportDestination& where,
             result.outcome = SavedReport::Outcome::NotSaved;
             result.error = "the file does not read back as written";
         }
+    }
+    if (result.saved()) {
+        // What is on disk equals content, so its hash is the saved file's.
+        result.size = content.size();
+        result.sha256 = sha256Hex(content);
     }
     return result;
 }
