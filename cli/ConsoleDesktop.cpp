@@ -29,8 +29,12 @@ std::string timeLeftText(double seconds) {
 } // namespace
 
 std::string messageLine(const std::string& title, const std::string& text) {
-    std::string result = title + ": ";
-    result.reserve(result.size() + text.size());
+    return title + ": " + printableLine(text);
+}
+
+std::string printableLine(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')

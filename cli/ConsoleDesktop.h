@@ -74,5 +74,7 @@ private:
 // A message box's title and text as one line: "Title: text", line breaks as blanks and other control
 // characters as '?', so a module's reply cannot move the cursor or colour the terminal.
 std::string messageLine(const std::string& title, const std::string& text);
+// A text as messageLine shows it.
+std::string printableLine(const std::string& text);
 
 } // namespace z83::cli

@@ -3,6 +3,7 @@
 #include "Backend.h"
 #include "ExitStatus.h"
 #include "StartOptions.h"
+#include "UserFolders.h"
 #include "Version.h"
 
 namespace z83::shell {
@@ -33,6 +34,7 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
 
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
                                const std::function<void()>& close) {
+    session.keepJournal({dataFolder(), "window", false});
     auto result = Session::LoadResult::EndAtOnce;
     if (!guard.run([&] { result = session.Load(); }))
         return ExitStatus::ComponentError;
