@@ -124,12 +124,15 @@ void ConsoleDesktop::endProgressLine() {
     progressStart_.reset();
 }
 
-bool ConsoleDesktop::confirm(const std::string& question, std::istream& in) {
+bool ConsoleDesktop::confirm(const std::string& question, std::istream& in, bool inputIsTerminal) {
     endProgressLine();
     err_ << question;
     err_.flush();
     std::string answer;
-    if (!std::getline(in, answer))
+    const bool answered = static_cast<bool>(std::getline(in, answer));
+    if (!inputIsTerminal)
+        line(answered ? printableLine(answer) : "(end of input)");
+    if (!answered)
         return false;
     answer.erase(0, answer.find_first_not_of(" \t"));
     answer.erase(answer.find_last_not_of(" \t\r") + 1);

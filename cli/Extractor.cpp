@@ -77,7 +77,9 @@ private:
     }
 
     bool anotherModule() {
-        return console_.in && desktop_.confirm("Extract another module? [y/N] ", *console_.in);
+        // On a terminal it asks; from a script it reads the next line, and the end of the input is "no".
+        return console_.in &&
+               desktop_.confirm("Extract another module? [y/N] ", *console_.in, console_.stdinIsTerminal);
     }
 
     void summary() {
