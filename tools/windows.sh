@@ -87,6 +87,16 @@ expect_text "The handheld does not contain any logs!" "$work/err" "the module af
 unset Z83_TEST_STATION_STATE
 echo "--clear: the test station's module is empty afterwards"
 
+# The journal in the prefix's local application data: the saved report intact, then changed.
+run wine "$windows" --journal --verify >"$work/verify" 2>"$work/err"
+expect_code 0 "--journal --verify"
+expect_text "intact     $(winepath -w "$work")\\cleared.csv" "$work/verify" "--journal --verify"
+printf 'edited' >>"$work/cleared.csv"
+run wine "$windows" --journal --verify >"$work/verify" 2>"$work/err"
+expect_code 12 "--journal --verify after an edit"
+expect_text "changed    " "$work/verify" "--journal --verify after an edit"
+echo "the journal: --verify finds the report intact, then changed after an edit"
+
 # Nothing registered under the component's name: the program never picks the test station by itself.
 run wine "$windows" --id 1A2B3C 2>"$work/err"
 expect_code 3 "no component registered"
