@@ -62,4 +62,16 @@ public:
     virtual std::string nameOf(const std::string& path) const = 0;
 };
 
+// What FileSystem::appendLine writes after the file's last byte: the line and its end, after an end for a
+// last line left incomplete.
+inline std::string lineToAppend(std::string_view line, bool lastLineIncomplete) {
+    std::string text;
+    text.reserve(line.size() + 2);
+    if (lastLineIncomplete)
+        text += '\n';
+    text.append(line);
+    text += '\n';
+    return text;
+}
+
 } // namespace z83

@@ -118,50 +118,21 @@ std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) 
 
 } // namespace
 
+// In the order of the enumerations.
 std::string_view outcomeText(ExtractionOutcome outcome) {
-    switch (outcome) {
-    case ExtractionOutcome::Saved:
-        return "saved";
-    case ExtractionOutcome::Partial:
-        return "partial";
-    case ExtractionOutcome::NotSaved:
-        return "not saved";
-    case ExtractionOutcome::NoLogs:
-        return "no logs";
-    case ExtractionOutcome::ImpossibleCount:
-        return "impossible count";
-    case ExtractionOutcome::CountUnreadable:
-        break;
-    }
-    return "count unreadable";
+    static constexpr std::string_view kTexts[] = {"saved",   "partial",          "not saved",
+                                                  "no logs", "impossible count", "count unreadable"};
+    return kTexts[static_cast<std::size_t>(outcome)];
 }
 
 std::string_view outcomeText(ClearOutcome outcome) {
-    switch (outcome) {
-    case ClearOutcome::Cleared:
-        return "cleared";
-    case ClearOutcome::Refused:
-        return "refused";
-    case ClearOutcome::WriteFailed:
-        break;
-    }
-    return "write failed";
+    static constexpr std::string_view kTexts[] = {"cleared", "refused", "write failed"};
+    return kTexts[static_cast<std::size_t>(outcome)];
 }
 
 std::string_view stateText(ReportCheck::State state) {
-    switch (state) {
-    case ReportCheck::State::Intact:
-        return "intact";
-    case ReportCheck::State::Changed:
-        return "changed";
-    case ReportCheck::State::Missing:
-        return "missing";
-    case ReportCheck::State::Unreadable:
-        return "unreadable";
-    case ReportCheck::State::Replaced:
-        break;
-    }
-    return "replaced";
+    static constexpr std::string_view kTexts[] = {"intact", "changed", "missing", "unreadable", "replaced"};
+    return kTexts[static_cast<std::size_t>(state)];
 }
 
 std::string journalLine(const JournalEntry& entry) {

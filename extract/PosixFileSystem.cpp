@@ -176,19 +176,11 @@ std::error_code PosixFileSystem::appendLine(const std::string& path, std::string
     struct stat st;
     if (!e && ::fstat(fd, &st) != 0)
         e = lastError();
-    std::string data;
-    if (!e && st.st_size > 0) {
-        char last = '\n';
-        if (::pread(fd, &last, 1, st.st_size - 1) != 1)
-            e = lastError();
-        else if (last != '\n')
-            data += '\n';
-    }
-    if (!e) {
-        data.append(line);
-        data += '\n';
-        e = writeAllTo(fd, data);
-    }
+    char last = '\n';
+    if (!e && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
+        e = lastError();
+    if (!e)
+        e = writeAllTo(fd, lineToAppend(line, last != '\n'));
     if (!e && ::fsync(fd) != 0)
         e = lastError();
     if (::close(fd) != 0 && !e)

@@ -230,21 +230,17 @@ std::error_code WindowsFileSystem::appendLine(const std::string& path, std::stri
     LARGE_INTEGER size{};
     if (!e && !::GetFileSizeEx(handle, &size))
         e = lastError();
-    std::string data;
+    char last = '\n';
     if (!e && size.QuadPart > 0) {
         OVERLAPPED lastByte{};
         lastByte.Offset = static_cast<DWORD>(size.QuadPart - 1);
         lastByte.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
-        char last = '\n';
         DWORD read = 0;
         if (!::ReadFile(handle, &last, 1, &read, &lastByte) || read != 1)
             e = lastError();
-        else if (last != '\n')
-            data += '\n';
     }
     if (!e) {
-        data.append(line);
-        data += '\n';
+        const std::string data = lineToAppend(line, last != '\n');
         OVERLAPPED atTheEnd{};
         atTheEnd.Offset = atTheEnd.OffsetHigh = 0xFFFFFFFF;
         DWORD written = 0;
