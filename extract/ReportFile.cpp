@@ -3,14 +3,23 @@
 #include "CsvReport.h"
 #include "Sha256.h"
 
-#include <algorithm>
 #include <iterator>
 
 namespace z83 {
 
 namespace {
 
+enum class Placeholder { Stamp, Id, Model };
 constexpr std::string_view kPlaceholders[] = {"{stamp}", "{id}", "{model}"};
+
+// The placeholder text starts with, if any.
+std::optional<Placeholder> placeholderAt(std::string_view text) {
+    for (std::size_t i = 0; i < std::size(kPlaceholders); ++i)
+        if (text.starts_with(kPlaceholders[i]))
+            return static_cast<Placeholder>(i);
+    return std::nullopt;
+}
+
 // Room for the extension, the "-9999" of a taken name and the temporary file's own additions within the
 // 255 characters a file name may have.
 constexpr std::size_t kMostNameCharacters = 200;
@@ -163,12 +172,11 @@ std::string reportNameProblem(std::string_view nameTemplate) {
     for (std::size_t at = 0; at < nameTemplate.size();) {
         const std::string_view rest = nameTemplate.substr(at);
         if (rest.front() == '{') {
-            const auto known = std::find_if(std::begin(kPlaceholders), std::end(kPlaceholders),
-                                            [&](std::string_view p) { return rest.starts_with(p); });
-            if (known == std::end(kPlaceholders))
+            const auto known = placeholderAt(rest);
+            if (!known)
                 return "unknown placeholder at \"" + std::string(rest.substr(0, 12)) +
                        "\": use {stamp}, {id} or {model}";
-            at += known->size();
+            at += kPlaceholders[static_cast<std::size_t>(*known)].size();
             length += 14; // the longest of the three
             continue;
         }
@@ -192,20 +200,25 @@ std::string reportName(std::string_view nameTemplate, const LocalDateTime& now, 
     std::string name;
     for (std::size_t at = 0; at < nameTemplate.size();) {
         const std::string_view rest = nameTemplate.substr(at);
-        if (rest.starts_with("{stamp}")) {
+        const auto placeholder = placeholderAt(rest);
+        if (!placeholder) {
+            name += rest.front();
+            ++at;
+            continue;
+        }
+        at += kPlaceholders[static_cast<std::size_t>(*placeholder)].size();
+        switch (*placeholder) {
+        case Placeholder::Stamp:
             name += reportStamp(now);
-            at += 7;
-        } else if (rest.starts_with("{id}")) {
+            break;
+        case Placeholder::Id:
             name += moduleId;
-            at += 4;
-        } else if (rest.starts_with("{model}")) {
+            break;
+        case Placeholder::Model:
             // The model is the module's own text: it must not steer the name anywhere.
             for (const char c : model.substr(0, 14))
                 name += allowedInName(c) ? c : '_';
-            at += 7;
-        } else {
-            name += rest.front();
-            ++at;
+            break;
         }
     }
     return name;

