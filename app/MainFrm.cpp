@@ -1,15 +1,15 @@
-#include "MainFrm.h"
+#include "app/MainFrm.h"
 
-#include "ExitStatus.h"
-#include "LayoutStyle.h"
-#include "QtDesktop.h"
-#include "RoundedPanel.h"
-#include "Twips.h"
-#include "WindowFrame.h"
-#include "WindowProgram.h"
-#include "XTab.h"
+#include "app/LayoutStyle.h"
+#include "app/QtDesktop.h"
+#include "app/RoundedPanel.h"
+#include "app/WindowFrame.h"
+#include "app/XTab.h"
+#include "ui/ExitStatus.h"
+#include "ui/WindowProgram.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -17,11 +17,7 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <QHash>
-
-#include <algorithm>
 #include <limits>
-#include <vector>
 
 namespace z83::app {
 
@@ -31,7 +27,7 @@ QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void setColour(QWidget* widget, QPalette::ColorRole role, const layout::Colour& colour) {
+void setColour(QWidget* widget, QPalette::ColorRole role, const ui::layout::Colour& colour) {
     const QColor shown = toQColor(colour, widget->palette());
     if (!shown.isValid())
         return;
@@ -41,14 +37,63 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const layout::Colour& 
 }
 
 // Labels draw only their text and wrap it at word boundaries within their width; never as markup.
-QLabel* makeLabel(const layout::Control& design, QWidget* parent) {
+QLabel* makeLabel(const ui::layout::Control& design, QWidget* parent) {
     auto* label = new QLabel(qText(design.text), parent);
     label->setWordWrap(true);
-    label->setAlignment((design.align == layout::Align::Right ? Qt::AlignRight : Qt::AlignLeft) |
+    label->setAlignment((design.align == ui::layout::Align::Right ? Qt::AlignRight : Qt::AlignLeft) |
                         Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     label->setAutoFillBackground(false);
     return label;
+}
+
+// The widget of a control's kind, in parent.
+QWidget* makeWidget(const ui::layout::Control& design, QWidget* parent, const QPalette& palette) {
+    switch (design.kind) {
+    case ui::layout::Kind::Label:
+        return makeLabel(design, parent);
+    case ui::layout::Kind::Image: {
+        auto* image = new QLabel(parent);
+        image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        image->setPixmap(QPixmap(QStringLiteral(":/Banner.bmp")));
+        return image;
+    }
+    case ui::layout::Kind::TabStrip:
+        return new XTab(ui::layout::kTabStrip, parent);
+    case ui::layout::Kind::Shape:
+        return new RoundedPanel(toQColor(design.background, palette), parent);
+    case ui::layout::Kind::TextBox: {
+        auto* box = new QLineEdit(parent);
+        box->setMaxLength(std::numeric_limits<int>::max());
+        setColour(box, QPalette::Text, design.foreground);
+        setColour(box, QPalette::Base, design.background);
+        return box;
+    }
+    case ui::layout::Kind::Button: {
+        auto* button = new QPushButton(qText(design.text), parent);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case ui::layout::Kind::PictureBox:
+        break;
+    }
+    auto* picture = new QWidget(parent);
+    setColour(picture, QPalette::Window, design.background);
+    picture->setAutoFillBackground(true);
+    return picture;
+}
+
+// What every kind takes from the design: its name, place, font, text colour, tooltip and state.
+void applyDesign(QWidget& widget, const ui::layout::Control& design, const ui::PixelRect& place) {
+    widget.setObjectName(qText(design.name));
+    widget.setGeometry(toQRect(place));
+    if (!design.font.family.empty())
+        widget.setFont(toQFont(design.font));
+    if (design.kind == ui::layout::Kind::Label)
+        setColour(&widget, QPalette::WindowText, design.foreground);
+    if (!design.tooltip.empty())
+        widget.setToolTip(qText(design.tooltip));
+    widget.setEnabled(design.enabled);
 }
 
 } // namespace
@@ -57,7 +102,7 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
                  std::function<void(int status)> endProgram)
     : QWidget(nullptr) {
     setObjectName(QStringLiteral("MainFrm"));
-    setWindowTitle(qText(layout::kCaption));
+    setWindowTitle(qText(ui::layout::kCaption));
     // A fixed dialog frame with a close button only; a tool window gets no taskbar button.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -65,8 +110,8 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
     // The stand-in for the classic dialog font, used by every control that sets none of its own.
-    setFont(toQFont(layout::kDefaultFont));
-    setColour(this, QPalette::Window, layout::kWindowBackground);
+    setFont(toQFont(ui::layout::kDefaultFont));
+    setColour(this, QPalette::Window, ui::layout::kWindowBackground);
     setAutoFillBackground(true);
 
     createControls();
@@ -74,12 +119,19 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
     session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(shell::ExitStatus::ComponentError); });
+        *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
+    runner_ = std::make_unique<ui::ActionRunner>(
+        *guard_, [this] { session_->Unload(); }, [this] { close(); });
 
-    connect(IKnow_, &QPushButton::clicked, this, [this] { guard_->run([this] { session_->IKnow(); }); });
-    connect(IDontKnow_, &QPushButton::clicked, this,
-            [this] { guard_->run([this] { session_->IDontKnow(); }); });
-    connect(cbClear_, &QPushButton::clicked, this, [this] { guard_->run([this] { session_->ClearLog(); }); });
+    const auto run = [this](void (Session::*action)()) {
+        return [this, action] { runner_->act([this, action] { (session_.get()->*action)(); }); };
+    };
+    connect(IKnow_, &QPushButton::clicked, this, run(&Session::IKnow));
+    connect(IDontKnow_, &QPushButton::clicked, this, run(&Session::IDontKnow));
+    connect(cbClear_, &QPushButton::clicked, this, run(&Session::ClearLog));
+    // The session manager ends the program through quit(); commitDataRequest is not the end, as a session
+    // is also saved without ending.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { runner_->endSession(); });
 }
 
 MainFrm::~MainFrm() = default;
@@ -90,80 +142,38 @@ Desktop& MainFrm::desktop() {
 
 void MainFrm::createControls() {
     const int dpi = logicalDpiY();
-    setFixedSize(twipsToPixels(layout::kClientWidth, dpi), twipsToPixels(layout::kClientHeight, dpi));
-    QHash<QString, QWidget*> containers{{qText(layout::kWindowName), this}};
-    std::vector<std::pair<int, QWidget*>> focusOrder;
-
-    for (const layout::Control& design : layout::kControls) {
-        QWidget* parent = containers.value(qText(design.container));
-        QWidget* widget = nullptr;
-        switch (design.kind) {
-        case layout::Kind::Label:
-            widget = makeLabel(design, parent);
-            break;
-        case layout::Kind::Image: {
-            auto* image = new QLabel(parent);
-            image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            image->setPixmap(QPixmap(QStringLiteral(":/Banner.bmp")));
-            widget = image;
-            break;
-        }
-        case layout::Kind::TabStrip:
-            widget = XTab_ = new XTab(layout::kTabStrip, parent);
-            break;
-        case layout::Kind::Shape:
-            widget = new RoundedPanel(toQColor(design.background, palette()), parent);
-            break;
-        case layout::Kind::TextBox: {
-            auto* box = new QLineEdit(parent);
-            box->setMaxLength(std::numeric_limits<int>::max());
-            setColour(box, QPalette::Text, design.foreground);
-            setColour(box, QPalette::Base, design.background);
-            widget = box;
-            break;
-        }
-        case layout::Kind::Button: {
-            auto* button = new QPushButton(qText(design.text), parent);
-            button->setAutoDefault(false);
-            widget = button;
-            break;
-        }
-        case layout::Kind::PictureBox:
-            widget = new QWidget(parent);
-            setColour(widget, QPalette::Window, design.background);
-            widget->setAutoFillBackground(true);
-            containers.insert(qText(design.name), widget);
-            break;
-        }
-        widget->setObjectName(qText(design.name));
-        widget->setGeometry(twipsRect(design.left, design.top, design.width, design.height, dpi));
-        if (!design.font.family.empty())
-            widget->setFont(toQFont(design.font));
-        if (design.kind == layout::Kind::Label)
-            setColour(widget, QPalette::WindowText, design.foreground);
-        if (!design.tooltip.empty())
-            widget->setToolTip(qText(design.tooltip));
-        widget->setEnabled(design.enabled);
-        if (design.tab != layout::kNoTab)
-            XTab_->addControl(design.tab, widget);
-        if (design.kind == layout::Kind::TabStrip)
-            containers.insert(qText(design.name), widget);
-        if (design.tabIndex != layout::kNoTabIndex && design.kind != layout::Kind::Label &&
-            design.kind != layout::Kind::PictureBox)
-            focusOrder.emplace_back(design.tabIndex, widget);
-    }
-
-    // Keyboard focus follows the design's tab order; labels, the picture and the panel take none.
-    std::sort(focusOrder.begin(), focusOrder.end());
-    for (std::size_t i = 1; i < focusOrder.size(); ++i)
-        setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+    setFixedSize(ui::twipsToPixels(ui::layout::kClientWidth, dpi),
+                 ui::twipsToPixels(ui::layout::kClientHeight, dpi));
+    const auto controls = ui::walkLayout<QWidget*>(*this, this, dpi);
+    XTab_ = static_cast<XTab*>(controls.at("XTab"));
+    tbID_ = static_cast<QLineEdit*>(controls.at("tbID"));
+    IKnow_ = static_cast<QPushButton*>(controls.at("IKnow"));
+    IDontKnow_ = static_cast<QPushButton*>(controls.at("IDontKnow"));
+    cbClear_ = static_cast<QPushButton*>(controls.at("cbClear"));
+    Found_ = static_cast<QLabel*>(controls.at("Found"));
     XTab_->setFocus();
+}
 
-    tbID_ = findChild<QLineEdit*>(QStringLiteral("tbID"));
-    IKnow_ = findChild<QPushButton*>(QStringLiteral("IKnow"));
-    IDontKnow_ = findChild<QPushButton*>(QStringLiteral("IDontKnow"));
-    cbClear_ = findChild<QPushButton*>(QStringLiteral("cbClear"));
-    Found_ = findChild<QLabel*>(QStringLiteral("Found"));
+QWidget* MainFrm::make(const ui::layout::Control& design, QWidget* container, const ui::PixelRect& place) {
+    QWidget* widget = makeWidget(design, container, palette());
+    applyDesign(*widget, design, place);
+    return widget;
+}
+
+void MainFrm::addToTab(QWidget* strip, int tab, QWidget* control) {
+    static_cast<XTab*>(strip)->addControl(tab, control);
+}
+
+void MainFrm::arrange(const std::vector<ui::MadeControl<QWidget*>>& inTabOrder) {
+    // Keyboard focus follows the design's tab order; labels, the picture and the panel take none.
+    QWidget* previous = nullptr;
+    for (const auto& [design, widget] : inTabOrder) {
+        if (!ui::takesFocus(*design))
+            continue;
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 
 void MainFrm::centreOnScreen() {
@@ -174,7 +184,7 @@ void MainFrm::centreOnScreen() {
 }
 
 std::optional<int> MainFrm::start() {
-    return shell::startWindow(
+    return ui::startWindow(
         *session_, *guard_,
         [this] {
             centreOnScreen();
@@ -185,9 +195,9 @@ std::optional<int> MainFrm::start() {
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {
-    if (!unloaded_) {
-        unloaded_ = true;
-        guard_->run([this] { session_->Unload(); });
+    if (!runner_->requestClose()) {
+        event->ignore(); // asked again when the running action has ended
+        return;
     }
     event->accept();
     emit closed();

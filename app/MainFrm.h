@@ -1,8 +1,10 @@
 #pragma once
 
-#include "ActionGuard.h"
-#include "ExitStatus.h"
-#include "Session.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "ui/ActionRunner.h"
+#include "ui/ExitStatus.h"
+#include "ui/LayoutWalk.h"
 
 #include <QWidget>
 
@@ -20,14 +22,15 @@ class QtDesktop;
 class XTab;
 
 // The program's only window. It holds the controls and the session whose actions its three buttons
-// run; everything the actions do to the window goes through the session's desktop.
-class MainFrm : public QWidget {
+// run, one at a time (ui::ActionRunner); everything the actions do to the window goes through the
+// session's desktop.
+class MainFrm : public QWidget, private ui::LayoutToolkit<QWidget*> {
     Q_OBJECT
 
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
-            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
+            std::function<void(int status)> endProgram = &ui::ExitStatus::endAtOnce);
     ~MainFrm() override;
 
     // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise
@@ -43,12 +46,15 @@ signals:
     void closed();
 
 protected:
-    // Closing always succeeds; the first close unloads the session.
+    // Closing always succeeds, once a running action has ended; the first close unloads the session.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Builds every control of the design, in the design's tab order.
+    // Builds every control of the design (ui::walkLayout), in the design's tab order.
     void createControls();
+    QWidget* make(const ui::layout::Control& design, QWidget* container, const ui::PixelRect& place) override;
+    void addToTab(QWidget* strip, int tab, QWidget* control) override;
+    void arrange(const std::vector<ui::MadeControl<QWidget*>>& inTabOrder) override;
     void centreOnScreen();
 
     // The controls the actions and the buttons need; the others live on as children only.
@@ -62,7 +68,7 @@ private:
     std::unique_ptr<QtDesktop> desktop_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<ActionGuard> guard_;
-    bool unloaded_ = false;
+    std::unique_ptr<ui::ActionRunner> runner_;
 };
 
 } // namespace z83::app

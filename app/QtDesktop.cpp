@@ -1,7 +1,8 @@
-#include "QtDesktop.h"
+#include "app/QtDesktop.h"
 
-#include "UserFolders.h"
-#include "WindowFrame.h"
+#include "app/WindowFrame.h"
+#include "desktop/UserFolders.h"
+#include "ui/BoxText.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -53,31 +54,32 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
     return QMessageBox::Information;
 }
 
-// Line breaks arrive as CR LF; a plain-text label breaks lines at LF.
+// The text shaped as every box shows it (ui::boxText); line breaks arrive as CR LF, and a plain-text label
+// breaks lines at LF.
 QString messageText(const std::string& text) {
-    QString shown = toQString(text);
-    if (shown.size() > QtDesktop::kMaxMessageChars) {
-        shown.truncate(QtDesktop::kMaxMessageChars);
-        shown += QChar(0x2026);
-    }
+    QString shown = toQString(ui::boxText(text));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QChar('\r'), QChar('\n'));
-    // A label breaks lines only between words; a long run without blanks (a module's reply can be one)
-    // gets invisible break opportunities so the box stays narrower than the screen.
-    constexpr int kLongestRun = 60;
-    QString broken;
-    broken.reserve(shown.size());
-    int run = 0;
-    for (const QChar c : shown) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > kLongestRun) {
-            broken += QChar(0x200B); // zero width space
-            run = 1;
-        }
-        broken += c;
-    }
-    return broken;
+    return shown;
 }
+
+// The default pointer while a box shows, as the box needs the user; the busy pointer again afterwards.
+class PointerReleased {
+public:
+    explicit PointerReleased(bool busy) : busy_(busy) {
+        if (busy_)
+            QApplication::restoreOverrideCursor();
+    }
+    ~PointerReleased() {
+        if (busy_)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    PointerReleased(const PointerReleased&) = delete;
+    PointerReleased& operator=(const PointerReleased&) = delete;
+
+private:
+    bool busy_;
+};
 
 // A message box centred on the window, or on the screen while the window is not shown yet (start-up), with
 // plain push buttons and a close button only in its frame.
@@ -143,6 +145,7 @@ MessageAnswer QtDesktop::showMessage(const std::string& text, const std::string&
         box.setDefaultButton(QMessageBox::Ok);
     }
     showCloseButtonOnly(box);
+    const PointerReleased released(busy_);
     box.exec();
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "desktop/Desktop.h"
 
 #include <QString>
 
@@ -26,9 +26,6 @@ QString executableName();
 // the clipboard, the standard folders and the desktop's file associations.
 class QtDesktop : public Desktop {
 public:
-    // Longest message text shown; anything longer (only a misbehaving module sends such) is cut.
-    static constexpr int kMaxMessageChars = 2000;
-
     QtDesktop(QWidget& window, QLabel& status, QAbstractButton& clearLog, QLineEdit& idBox);
 
     MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,

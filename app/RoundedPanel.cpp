@@ -1,4 +1,4 @@
-#include "RoundedPanel.h"
+#include "app/RoundedPanel.h"
 
 #include <QPainter>
 

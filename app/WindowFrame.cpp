@@ -1,4 +1,4 @@
-#include "WindowFrame.h"
+#include "app/WindowFrame.h"
 
 #include <QGuiApplication>
 #include <QWidget>

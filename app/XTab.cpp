@@ -1,8 +1,6 @@
-#include "XTab.h"
+#include "app/XTab.h"
 
-#include "LayoutStyle.h"
-#include "Legibility.h"
-#include "Twips.h"
+#include "app/LayoutStyle.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -12,20 +10,7 @@
 
 namespace z83::app {
 
-namespace {
-
-QColor legibleOn(const QColor& text, const QColor& background) {
-    const auto rgb = [](const QColor& c) {
-        return layout::Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-                           static_cast<std::uint8_t>(c.blue())};
-    };
-    const layout::Rgb shown = layout::legibleOn(rgb(text), rgb(background));
-    return {shown.red, shown.green, shown.blue};
-}
-
-} // namespace
-
-XTab::XTab(const layout::TabStripLook& look, QWidget* parent)
+XTab::XTab(const ui::layout::TabStripLook& look, QWidget* parent)
     : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
       inactiveFont_(toQFont(look.inactiveFont)) {
     setFocusPolicy(Qt::StrongFocus);
@@ -51,7 +36,7 @@ void XTab::setCurrentIndex(int index) {
 }
 
 int XTab::captionHeight() const {
-    return twipsToPixels(look_.captionHeight, logicalDpiY());
+    return ui::twipsToPixels(look_.captionHeight, logicalDpiY());
 }
 
 QRect XTab::tabRect(int index) const {
@@ -59,7 +44,7 @@ QRect XTab::tabRect(int index) const {
         return {};
     // Widths follow the active font so a tab does not change size when it is picked.
     const QFontMetrics metrics(activeFont_);
-    const int padding = twipsToPixels(look_.captionPadding, logicalDpiY());
+    const int padding = ui::twipsToPixels(look_.captionPadding, logicalDpiY());
     int left = 0;
     for (int i = 0; i < index; ++i)
         left += metrics.horizontalAdvance(tabs_[static_cast<std::size_t>(i)].caption) + 2 * padding;
@@ -76,15 +61,14 @@ void XTab::showControlsOfCurrent() {
 
 void XTab::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    const QColor activeBack = toQColor(look_.activeBack, palette()),
-                 inactiveBack = toQColor(look_.inactiveBack, palette());
-    const QColor activeText = toQColor(look_.activeFore, palette()),
-                 inactiveText = legibleOn(toQColor(look_.inactiveFore, palette()), inactiveBack);
-    const QColor edge = toQColor(look_.outerBorder, palette());
+    const ui::layout::TabStripColours colours = ui::layout::tabStripColours(look_, systemColours(palette()));
+    const QColor activeBack = toQColor(colours.activeBack), inactiveBack = toQColor(colours.inactiveBack);
+    const QColor activeText = toQColor(colours.activeText), inactiveText = toQColor(colours.inactiveText);
+    const QColor edge = toQColor(colours.edge);
     const int top = captionHeight();
     const QRect page(0, top - 1, width(), height() - top + 1);
 
-    painter.fillRect(QRect(0, 0, width(), top), toQColor(look_.stripBack, palette()));
+    painter.fillRect(QRect(0, 0, width(), top), toQColor(colours.stripBack));
     painter.fillRect(page, activeBack);
     painter.setPen(edge);
     painter.drawRect(page.adjusted(0, 0, -1, -1));

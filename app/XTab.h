@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainFrmLayout.h"
+#include "ui/MainFrmLayout.h"
 
 #include <QFont>
 #include <QList>
@@ -18,7 +18,7 @@ class XTab : public QWidget {
     Q_OBJECT
 
 public:
-    XTab(const layout::TabStripLook& look, QWidget* parent);
+    XTab(const ui::layout::TabStripLook& look, QWidget* parent);
 
     // The control must be a child of the strip; it is shown only with its tab.
     void addControl(int tab, QWidget* control);
@@ -45,7 +45,7 @@ private:
 
     void showControlsOfCurrent();
 
-    const layout::TabStripLook& look_;
+    const ui::layout::TabStripLook& look_;
     std::vector<Tab> tabs_;
     int current_ = -1;
     QFont activeFont_;

@@ -1,7 +1,8 @@
-#include "ExitStatus.h"
-#include "MainFrm.h"
-#include "PosixFileSystem.h"
-#include "WindowProgram.h"
+#include "app/MainFrm.h"
+#include "desktop/CommandLine.h"
+#include "extract/NativeFileSystem.h"
+#include "ui/ExitStatus.h"
+#include "ui/WindowProgram.h"
 
 #include <QApplication>
 
@@ -13,7 +14,7 @@
 #include <vector>
 
 using namespace z83::app;
-using namespace z83::shell;
+using namespace z83::ui;
 
 namespace {
 
@@ -30,7 +31,7 @@ bool displayAvailable() {
 int main(int argc, char** argv) {
     const std::string program =
         argc > 0 ? std::filesystem::path(argv[0]).filename().string() : std::string("z83-log-extraction");
-    Launch launched = launch(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), program);
+    Launch launched = launch(z83::commandLineArguments(argc, argv), program);
     if (launched.endWith) {
         (launched.error ? std::cerr : std::cout) << launched.text;
         return *launched.endWith;
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     MainFrm window(std::move(launched.createProvider), fileSystem);
     QObject::connect(&window, &MainFrm::closed, &application, &QCoreApplication::quit);
     if (const auto status = window.start())

@@ -1,43 +1,13 @@
-#include "Backend.h"
+#include "backend/Backend.h"
 
-#include "ScenarioFile.h"
-#include "SimulatedBaseStation.h"
+#include "sim/ScenarioFile.h"
+#include "sim/SimulatedBaseStation.h"
 
 #ifdef _WIN32
-#include "ComProvider.h"
-#include "ComponentRegistry.h"
-#include "UserSettings.h"
+#include "win/com/ComponentChoice.h"
 #endif
 
 namespace z83 {
-
-namespace {
-
-#ifdef _WIN32
-// The class to create: the one asked for, else the ProgID setting, else the one class the registry holds
-// under the component's name. Nothing found is not refused here: start-up then says that the component is
-// possibly not registered.
-std::string componentProgId(const std::string& asked) {
-    if (!asked.empty())
-        return asked;
-    if (std::string setting = win::readUserSetting("Settings", "ProgID").value_or(""); !setting.empty())
-        return setting;
-    const std::string prefix = std::string(win::kComponentLibrary) + ".";
-    const auto classes = win::findRegisteredClasses(HKEY_CLASSES_ROOT, prefix);
-    if (classes.size() > 1) {
-        std::string found;
-        for (const auto& registered : classes)
-            found += (found.empty() ? "" : ", ") + registered.progIds.front() + " " + registered.classId;
-        throw BackendError(std::to_string(classes.size()) + " classes named " + prefix +
-                           "* are registered: " + found +
-                           ". Choose one with --progid, or with the ProgID value " +
-                           "under HKEY_CURRENT_USER\\Software\\" + win::executableName() + "\\Settings.");
-    }
-    return classes.empty() ? std::string() : classes.front().progIds.front();
-}
-#endif
-
-} // namespace
 
 bool componentAvailable() {
 #ifdef _WIN32
@@ -66,9 +36,11 @@ ProviderFactory makeProviderFactory(const BackendChoice& choice) {
         break;
     case BackendChoice::Kind::Component:
 #ifdef _WIN32
-        // The instance is created when the program starts (in Session::Load), as the window does it.
-        return
-            [progId = componentProgId(choice.progId)] { return std::make_unique<win::ComProvider>(progId); };
+        try {
+            return win::componentFactory(choice.progId);
+        } catch (const win::AmbiguousComponent& error) {
+            throw BackendError(error.what());
+        }
 #else
         throw BackendError("the maker's device-access component can only be used by the Windows programs");
 #endif

@@ -1,13 +1,13 @@
 // Speed of the core: decoding records, collecting a module's logs over the simulated base station, and
 // how much the program adds to the radio's own latency.
-#include "CsvReport.h"
-#include "GeneratedLogs.h"
-#include "Journal.h"
-#include "LogRecord.h"
-#include "PosixFileSystem.h"
-#include "Session.h"
-#include "Sha256.h"
-#include "SimulatedBaseStation.h"
+#include "desktop/Sha256.h"
+#include "extract/CsvReport.h"
+#include "extract/Journal.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "link/LogRecord.h"
+#include "sim/GeneratedLogs.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,7 +49,7 @@ struct QuietDesktop : z83::Desktop {
 // A session loaded on a station with one module of the given logs, its module identified.
 struct LoadedSession {
     QuietDesktop desktop;
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     z83::Session session;
 
     explicit LoadedSession(z83::sim::Scenario scenario)
@@ -141,7 +141,7 @@ BENCHMARK(BM_RadioOverhead)->Arg(500)->Iterations(3)->Unit(benchmark::kMilliseco
 // bench/run.sh leaves on the disk), and the SHA-256 of the report, here a full module's.
 void BM_JournalEntry(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path() / ("z83-bench-" + std::to_string(::getpid()));
-    z83::PosixFileSystem fs;
+    z83::NativeFileSystem fs;
     z83::JournalEntry entry;
     entry.time = "2025-03-07T09:05:03";
     entry.utc = "2025-03-07T08:05:03Z";

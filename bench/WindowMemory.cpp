@@ -2,9 +2,9 @@
 // prints its resident memory after each press of Extract. Exits with 1 when the last press left the
 // window holding clearly more than the first did. Runs on the offscreen platform.
 // Usage: window_memory SCENARIO [PRESSES]   (the scenario's module 1A2B3C; default 4 presses)
-#include "Backend.h"
-#include "MainFrm.h"
-#include "PosixFileSystem.h"
+#include "app/MainFrm.h"
+#include "backend/Backend.h"
+#include "extract/NativeFileSystem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     static int qtArgc = 1;
     QApplication application(qtArgc, argv);
 
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     z83::app::MainFrm window(z83::makeProviderFactory({z83::BackendChoice::Kind::Scenario, argv[1], {}}),
                              fileSystem, [](int status) { std::exit(status); });
     if (window.start())

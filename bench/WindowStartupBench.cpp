@@ -1,9 +1,9 @@
 // How long the user waits for the window: from creating the window and its session, through the
 // start-up checks against the simulated demo station, until the window is shown and exposed.
 // Runs on the offscreen platform so it needs no display.
-#include "MainFrm.h"
-#include "PosixFileSystem.h"
-#include "SimulatedBaseStation.h"
+#include "app/MainFrm.h"
+#include "extract/NativeFileSystem.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -18,7 +18,7 @@ namespace {
 
 void BM_WindowStartup(benchmark::State& state) {
     const z83::sim::Scenario scenario = z83::sim::demoScenario();
-    z83::PosixFileSystem fileSystem;
+    z83::NativeFileSystem fileSystem;
     for (auto _ : state) {
         auto window = std::make_unique<z83::app::MainFrm>(
             [&scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); }, fileSystem,

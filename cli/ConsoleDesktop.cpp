@@ -1,6 +1,6 @@
-#include "ConsoleDesktop.h"
+#include "cli/ConsoleDesktop.h"
 
-#include "UserFolders.h"
+#include "desktop/UserFolders.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,16 +1,16 @@
-#include "Extractor.h"
+#include "cli/Extractor.h"
 
-#include "ActionGuard.h"
-#include "Backend.h"
-#include "ConsoleDesktop.h"
-#include "ExitCode.h"
-#include "JournalListing.h"
-#include "JsonReport.h"
-#include "ReportFile.h"
-#include "Session.h"
-#include "Sha256.h"
-#include "ShownText.h"
-#include "UserFolders.h"
+#include "backend/Backend.h"
+#include "cli/ConsoleDesktop.h"
+#include "cli/ExitCode.h"
+#include "cli/JournalListing.h"
+#include "cli/JsonReport.h"
+#include "desktop/Sha256.h"
+#include "desktop/ShownText.h"
+#include "desktop/UserFolders.h"
+#include "extract/ReportFile.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
 
 #include <optional>
 #include <ostream>

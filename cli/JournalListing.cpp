@@ -1,12 +1,12 @@
-#include "JournalListing.h"
+#include "cli/JournalListing.h"
 
-#include "ConsoleDesktop.h"
-#include "ExitCode.h"
-#include "Journal.h"
-#include "NumberReaders.h"
-#include "Session.h"
-#include "ShownText.h"
-#include "UserFolders.h"
+#include "cli/ConsoleDesktop.h"
+#include "cli/ExitCode.h"
+#include "desktop/ShownText.h"
+#include "desktop/UserFolders.h"
+#include "extract/Journal.h"
+#include "extract/Session.h"
+#include "link/NumberReaders.h"
 
 #include <algorithm>
 #include <map>

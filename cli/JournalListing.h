@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileSystem.h"
-#include "Options.h"
+#include "cli/Options.h"
+#include "extract/FileSystem.h"
 
 #include <iosfwd>
 

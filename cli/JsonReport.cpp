@@ -1,6 +1,6 @@
-#include "JsonReport.h"
+#include "cli/JsonReport.h"
 
-#include "LogRecord.h"
+#include "link/LogRecord.h"
 
 #include <nlohmann/json.hpp>
 

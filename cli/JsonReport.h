@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Session.h"
+#include "extract/Session.h"
 
 #include <cstdint>
 #include <string>

@@ -1,18 +1,19 @@
-#include "Options.h"
+#include "cli/Options.h"
 
-#include "ExitCode.h"
-#include "Journal.h"
-#include "NumberReaders.h"
-#include "ReportFile.h"
-#include "Session.h"
-#include "ShownText.h"
-#include "Version.h"
+#include "cli/ExitCode.h"
+#include "desktop/ShownText.h"
+#include "desktop/Version.h"
+#include "extract/Journal.h"
+#include "extract/ReportFile.h"
+#include "extract/Session.h"
+#include "link/NumberReaders.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 namespace z83::cli {
 
@@ -60,75 +61,109 @@ std::string exitCodeTable() {
 
 namespace {
 
-// The command line as the option library reads it, into options and the texts checked afterwards.
-struct Parsed {
+// What was typed, before the options are checked against each other.
+struct Typed {
     std::string format = "csv";
     std::string scenario, output, progId, nameTemplate, module;
-    CLI::Option *id = nullptr, *scenarioOption = nullptr, *progIdOption = nullptr, *outputOption = nullptr,
-                *formatOption = nullptr, *nameOption = nullptr, *moduleOption = nullptr,
-                *sinceOption = nullptr;
     bool journal = false;
+    CLI::Option* scenarioOption = nullptr;
+    CLI::Option* progIdOption = nullptr; // only where the component can be used
+    CLI::Option* outputOption = nullptr;
+    CLI::Option* formatOption = nullptr;
+    CLI::Option* nameOption = nullptr;
+    CLI::Option* moduleOption = nullptr;
+    CLI::Option* sinceOption = nullptr;
 };
 
-void declareOptions(CLI::App& app, Options& options, Parsed& parsed) {
+// Every option with its help text and where its value goes.
+void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.get_formatter()->column_width(24);
-    parsed.id = app.add_option("--id", options.idTexts,
-                               "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
-                               "for each module to extract them one after the other")
-                    ->type_name("HEX")
-                    ->allow_extra_args(false)
-                    ->take_all();
+    app.add_option("--id", options.idTexts,
+                   "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
+                   "for each module to extract them one after the other")
+        ->type_name("HEX")
+        ->allow_extra_args(false)
+        ->take_all();
     app.add_flag("--pair", options.pair, "pair with the module instead: power-cycle it within 10 seconds");
     app.add_flag("--repeat", options.repeat,
                  "with --pair: pair and extract module after module until\n"
                  "the answer to \"Extract another module?\" is not yes");
-    parsed.scenarioOption = app.add_option("--scenario", parsed.scenario,
-                                           "simulate the base station described in FILE (JSON)\n"
-                                           "instead of the built-in demonstration")
-                                ->type_name("FILE");
+    typed.scenarioOption = app.add_option("--scenario", typed.scenario,
+                                          "simulate the base station described in FILE (JSON)\n"
+                                          "instead of the built-in demonstration")
+                               ->type_name("FILE");
     if (componentAvailable())
-        parsed.progIdOption =
-            app.add_option("--progid", parsed.progId,
+        typed.progIdOption =
+            app.add_option("--progid", typed.progId,
                            "create the maker's component from this class (ProgID), when the\n"
                            "registry holds none or more than one")
                 ->type_name("PROGID");
-    parsed.outputOption = app.add_option("-o,--output", parsed.output,
-                                         "write the report to PATH, replacing a file there;\n"
-                                         "'-' writes it to standard output. Without -o the report\n"
-                                         "goes to a new file in the documents folder")
-                              ->type_name("PATH");
-    parsed.nameOption = app.add_option("--name", parsed.nameTemplate,
-                                       "name new reports in the documents folder after TEMPLATE:\n"
-                                       "{stamp} (local YYYYMMDDHHMMSS), {id} and {model};\n"
-                                       "default Log{stamp}, and Log{stamp}-{id} for several modules")
-                            ->type_name("TEMPLATE");
-    parsed.formatOption = app.add_option("--format", parsed.format,
-                                         "report format: csv (as the window writes it) or json;\n"
-                                         "with --journal: csv or json instead of a table")
-                              ->type_name("FORMAT")
-                              ->check(CLI::IsMember({"csv", "json"}));
+    typed.outputOption = app.add_option("-o,--output", typed.output,
+                                        "write the report to PATH, replacing a file there;\n"
+                                        "'-' writes it to standard output. Without -o the report\n"
+                                        "goes to a new file in the documents folder")
+                             ->type_name("PATH");
+    typed.nameOption = app.add_option("--name", typed.nameTemplate,
+                                      "name new reports in the documents folder after TEMPLATE:\n"
+                                      "{stamp} (local YYYYMMDDHHMMSS), {id} and {model};\n"
+                                      "default Log{stamp}, and Log{stamp}-{id} for several modules")
+                           ->type_name("TEMPLATE");
+    typed.formatOption = app.add_option("--format", typed.format,
+                                        "report format: csv (as the window writes it) or json;\n"
+                                        "with --journal: csv or json instead of a table")
+                             ->type_name("FORMAT")
+                             ->check(CLI::IsMember({"csv", "json"}));
     app.add_flag("--clear", options.clear, "after the report is safely saved, clear the module's logs");
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no informational lines; errors still show");
-    app.add_flag("--journal", parsed.journal,
+    app.add_flag("--journal", typed.journal,
                  "list the journal of extractions and clears, oldest first,\n"
                  "instead of extracting");
     app.add_flag("--verify", options.verify,
                  "with --journal: read every report it lists again and say\n"
                  "which are missing or changed since they were saved");
-    parsed.moduleOption =
-        app.add_option("--module", parsed.module, "with --journal: only the entries of this module")
+    typed.moduleOption =
+        app.add_option("--module", typed.module, "with --journal: only the entries of this module")
             ->type_name("HEX");
-    parsed.sinceOption =
+    typed.sinceOption =
         app.add_option("--since", options.since, "with --journal: only the entries from this local date on")
             ->type_name("YYYY-MM-DD");
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 }
 
+// The answer when the command line asks for help or the version or does not parse; nothing when it parsed.
+std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::string>& arguments) {
+    // The option library would call an empty ID "1 required HEX missing"; say what is wanted instead.
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        if (arguments[i] == "--id=" || (arguments[i] == "--id" && i + 1 == arguments.size()))
+            return invalid("--id needs the module's ID in hexadecimal digits, e.g. --id 1A2B3C");
+    Options answer;
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        app.parse(reversed);
+        return std::nullopt;
+    } catch (const CLI::CallForHelp&) {
+        answer.request = Options::Request::Help;
+        answer.message = app.help();
+    } catch (const CLI::CallForAllHelp&) {
+        answer.request = Options::Request::Help;
+        answer.message = app.help();
+    } catch (const CLI::CallForVersion& version) {
+        answer.request = Options::Request::Version;
+        answer.message = version.what();
+    } catch (const CLI::ParseError& error) {
+        return invalid(error.what());
+    } catch (const std::exception& error) {
+        return invalid(error.what());
+    }
+    return answer;
+}
+
 // A module's ID as typed: refused before anything is sent when it has no digits (the window would ask module
-// 0) or more than fit (it would wrap to some other module's ID). The ID when it is good.
+// 0) or more than fit (it would wrap to some other module's ID).
 std::optional<std::int32_t> checkedId(const std::string& option, const std::string& text, std::string& why) {
     if (readLeadingHex(text).digits == 0) {
         why = option + ": \"" + shortened(text) + "\" is no module ID: give its hexadecimal digits, e.g. " +
@@ -142,131 +177,122 @@ std::optional<std::int32_t> checkedId(const std::string& option, const std::stri
     return id;
 }
 
-bool validDate(const std::string& text) {
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    return text.size() == 10 && text[4] == '-' && text[7] == '-' &&
-           std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) == 3 &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
-           month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-// --journal and what goes with it alone.
-Options journalRequest(Options options, const Parsed& parsed) {
-    options.request = Options::Request::Journal;
-    if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
-        options.yes || parsed.scenarioOption->count() > 0 || parsed.outputOption->count() > 0 ||
-        parsed.nameOption->count() > 0 || (parsed.progIdOption && parsed.progIdOption->count() > 0))
-        return invalid("--journal goes with --verify, --module, --since, --format and --quiet only");
-    if (parsed.moduleOption->count() > 0) {
-        std::string why;
-        const auto id = checkedId("--module", parsed.module, why);
-        if (!id)
-            return invalid(why);
-        options.module = idHex(*id);
-    }
-    if (parsed.sinceOption->count() > 0 && !validDate(options.since))
-        return invalid("--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD");
-    if (parsed.formatOption->count() > 0) {
-        if (options.verify)
-            return invalid("--verify lists the reports it checks; it has no --format");
-        options.listing = parsed.format == "json" ? Options::Listing::Json : Options::Listing::Csv;
-    }
-    return options;
-}
-
-// Which modules, where their reports go and what is done after.
-Options extractionRequest(Options options, const Parsed& parsed) {
-    if (options.verify || parsed.moduleOption->count() > 0 || parsed.sinceOption->count() > 0)
-        return invalid("--verify, --module and --since go with --journal only");
+// Why the modules are not named well: --id (once for each) or --pair (with --repeat for more), with IDs
+// that can name a module.
+std::optional<std::string> moduleProblem(const Options& options) {
     const bool idGiven = !options.idTexts.empty();
     if (idGiven && options.pair)
-        return invalid("give either --id or --pair, not both");
+        return "give either --id or --pair, not both";
     if (!idGiven && !options.pair)
-        return invalid("give the module with --id HEX, or --pair to pair with it");
+        return "give the module with --id HEX, or --pair to pair with it";
     if (options.repeat && !options.pair)
-        return invalid("--repeat goes with --pair; for several known modules give --id for each");
+        return "--repeat goes with --pair; for several known modules give --id for each";
     std::vector<std::int32_t> ids;
     for (const std::string& text : options.idTexts) {
         std::string why;
         const auto id = checkedId("--id", text, why);
         if (!id)
-            return invalid(why);
+            return why;
         if (std::find(ids.begin(), ids.end(), *id) != ids.end())
-            return invalid("--id " + idHex(*id) + " is given twice");
+            return "--id " + idHex(*id) + " is given twice";
         ids.push_back(*id);
     }
+    return std::nullopt;
+}
+
+// Takes the clearing, the base station, where reports go and the format as typed; why not when they do
+// not fit.
+std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
     if ((options.force || options.yes) && !options.clear)
-        return invalid("--force and --yes go with --clear only");
-    if (parsed.scenarioOption->count() > 0) {
-        if (parsed.scenario.empty())
-            return invalid("--scenario needs a file name");
-        if (parsed.progIdOption && parsed.progIdOption->count() > 0)
-            return invalid("give either --scenario or --progid, not both");
-        options.backend = {BackendChoice::Kind::Scenario, parsed.scenario, {}};
-    } else if (parsed.progIdOption && parsed.progIdOption->count() > 0) {
-        if (parsed.progId.empty())
-            return invalid("--progid needs a class name");
-        options.backend = {BackendChoice::Kind::Component, {}, parsed.progId};
+        return "--force and --yes go with --clear only";
+    const bool progIdGiven = typed.progIdOption && typed.progIdOption->count() > 0;
+    if (typed.scenarioOption->count() > 0) {
+        if (typed.scenario.empty())
+            return "--scenario needs a file name";
+        if (progIdGiven)
+            return "give either --scenario or --progid, not both";
+        options.backend = {BackendChoice::Kind::Scenario, typed.scenario, {}};
+    } else if (progIdGiven) {
+        if (typed.progId.empty())
+            return "--progid needs a class name";
+        options.backend = {BackendChoice::Kind::Component, {}, typed.progId};
     }
-    if (parsed.outputOption->count() > 0) {
-        if (parsed.output.empty())
-            return invalid("--output needs a path, or '-' for standard output");
+    if (typed.outputOption->count() > 0) {
+        if (typed.output.empty())
+            return "--output needs a path, or '-' for standard output";
         // One path for several reports would keep only the last of them.
         if (options.severalModules())
-            return invalid("-o names one report; for several modules use --name to name their reports");
-        options.output = parsed.output;
+            return "-o names one report; for several modules use --name to name their reports";
+        options.output = typed.output;
     }
-    if (parsed.nameOption->count() > 0) {
+    if (typed.nameOption->count() > 0) {
         if (options.output)
-            return invalid("--name names new reports in the documents folder; -o gives a path instead");
-        if (const std::string why = reportNameProblem(parsed.nameTemplate); !why.empty())
-            return invalid("--name \"" + shortened(parsed.nameTemplate) + "\": " + why);
-        options.nameTemplate = parsed.nameTemplate;
+            return "--name names new reports in the documents folder; -o gives a path instead";
+        if (const std::string why = reportNameProblem(typed.nameTemplate); !why.empty())
+            return "--name \"" + shortened(typed.nameTemplate) + "\": " + why;
+        options.nameTemplate = typed.nameTemplate;
     }
-    options.format = parsed.format == "json" ? Options::Format::Json : Options::Format::Csv;
-    return options;
+    options.format = typed.format == "json" ? Options::Format::Json : Options::Format::Csv;
+    return std::nullopt;
+}
+
+bool validDate(const std::string& text) {
+    int year = 0, month = 0, day = 0;
+    return text.size() == 10 && text[4] == '-' && text[7] == '-' &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
+           std::sscanf(text.c_str(), "%4d-%2d-%2d", &year, &month, &day) == 3 && month >= 1 && month <= 12 &&
+           day >= 1 && day <= 31;
+}
+
+// --journal and what goes with it alone; why not when something else was given.
+std::optional<std::string> takeJournalChoices(Options& options, const Typed& typed) {
+    options.request = Options::Request::Journal;
+    if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
+        options.yes || typed.scenarioOption->count() > 0 || typed.outputOption->count() > 0 ||
+        typed.nameOption->count() > 0 || (typed.progIdOption && typed.progIdOption->count() > 0))
+        return "--journal goes with --verify, --module, --since, --format and --quiet only";
+    if (typed.moduleOption->count() > 0) {
+        std::string why;
+        const auto id = checkedId("--module", typed.module, why);
+        if (!id)
+            return why;
+        options.module = idHex(*id);
+    }
+    if (typed.sinceOption->count() > 0 && !validDate(options.since))
+        return "--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD";
+    if (typed.formatOption->count() > 0) {
+        if (options.verify)
+            return "--verify lists the reports it checks; it has no --format";
+        options.listing = typed.format == "json" ? Options::Listing::Json : Options::Listing::Csv;
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
-    Parsed parsed;
+    Typed typed;
     CLI::App app{"Extracts the event logs of Z83-PM-VX handheld modules through the base station, checks\n"
                  "every record's CRC and saves them as reports; optionally clears the modules' log memory.\n"
                  "Every extraction and clear is recorded in the journal " +
                      std::string(kJournalFileName) + " in the user's data folder.",
                  kProgramName};
-    declareOptions(app, options, parsed);
-
-    // The option library would call an empty ID "1 required HEX missing"; say what is wanted instead.
-    for (std::size_t i = 0; i < arguments.size(); ++i)
-        if (arguments[i] == "--id=" || (arguments[i] == "--id" && i + 1 == arguments.size()))
-            return invalid("--id needs the module's ID in hexadecimal digits, e.g. --id 1A2B3C");
-    try {
-        // CLI11 takes the arguments last first.
-        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        options.request = Options::Request::Help;
-        options.message = app.help();
+    declareOptions(app, options, typed);
+    if (auto answer = parseArguments(app, arguments))
+        return *answer;
+    if (typed.journal) {
+        if (auto problem = takeJournalChoices(options, typed))
+            return invalid(*problem);
         return options;
-    } catch (const CLI::CallForAllHelp&) {
-        options.request = Options::Request::Help;
-        options.message = app.help();
-        return options;
-    } catch (const CLI::CallForVersion& version) {
-        options.request = Options::Request::Version;
-        options.message = version.what();
-        return options;
-    } catch (const CLI::ParseError& error) {
-        return invalid(error.what());
-    } catch (const std::exception& error) {
-        return invalid(error.what());
     }
-    return parsed.journal ? journalRequest(std::move(options), parsed)
-                          : extractionRequest(std::move(options), parsed);
+    if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0)
+        return invalid("--verify, --module and --since go with --journal only");
+    if (auto problem = moduleProblem(options))
+        return invalid(*problem);
+    if (auto problem = takeChoices(options, typed))
+        return invalid(*problem);
+    return options;
 }
 
 } // namespace z83::cli

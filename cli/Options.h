@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Backend.h"
+#include "backend/Backend.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,7 @@
-#include "Desktop.h"
+#include "desktop/Desktop.h"
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 namespace z83 {
@@ -17,14 +16,5 @@ void Desktop::pause(double seconds) {
     while (steady_clock::now() < until)
         std::this_thread::sleep_until(until);
 }
-
-#ifndef _WIN32 // Windows: win/WindowsLocalTime.cpp
-LocalDateTime currentLocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-}
-#endif
 
 } // namespace z83

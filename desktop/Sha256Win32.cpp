@@ -1,4 +1,4 @@
-#include "Sha256.h"
+#include "desktop/Sha256.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ShownText.h"
+#include "desktop/ShownText.h"
 
 namespace z83 {
 

@@ -1,4 +1,4 @@
-#include "CsvReport.h"
+#include "extract/CsvReport.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Desktop.h"
-#include "LogRecord.h"
+#include "desktop/Desktop.h"
+#include "link/LogRecord.h"
 
 #include <optional>
 #include <string>

@@ -1,9 +1,9 @@
-#include "Session.h"
+#include "extract/Session.h"
 
-#include "ModuleCommands.h"
-#include "NumberReaders.h"
-#include "ShownText.h"
-#include "Wire.h"
+#include "desktop/ShownText.h"
+#include "link/ModuleCommands.h"
+#include "link/NumberReaders.h"
+#include "link/Wire.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,8 +81,8 @@ Collection Session::collectLogs() {
     desktop_.setBusyPointer(true);
 
     std::uint8_t setIndex = Cmd::LogIndex;
-    MWrite(ModuleID, setIndex, "1", "LogIndex");
-    MWrite(ModuleID, setIndex, "1", "LogIndex");
+    for (int write = 0; write < kFirstLogIndexWrites; ++write)
+        MWrite(ModuleID, setIndex, std::string(kFirstLogIndex), "LogIndex");
 
     const LogCount count = readLogCount();
     result.countText = count.text;

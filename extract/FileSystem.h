@@ -26,10 +26,9 @@ public:
 
     virtual ~FileSystem() = default;
 
-    // Creates a new, empty file in folder, with a name made from stem that no file had; fills path and
-    // file. It gets the permissions a new file of the user gets.
-    virtual std::error_code createTemporary(const std::string& folder, const std::string& stem,
-                                            std::string& path, Handle& file) = 0;
+    // Creates a new, empty file at path and opens it for writing, only when no file has that name (which
+    // gives file_exists); never follows a link there. It gets the permissions a new file of the user gets.
+    virtual std::error_code createNew(const std::string& path, Handle& file) = 0;
     virtual std::error_code writeAll(Handle file, std::string_view data) = 0;
     virtual std::error_code syncFile(Handle file) = 0;
     virtual std::error_code closeFile(Handle file) = 0;

@@ -1,9 +1,9 @@
-#include "Session.h"
+#include "extract/Session.h"
 
-#include "ModuleCommands.h"
-#include "NumberReaders.h"
-#include "ShownText.h"
-#include "Wire.h"
+#include "desktop/ShownText.h"
+#include "link/ModuleCommands.h"
+#include "link/NumberReaders.h"
+#include "link/Wire.h"
 
 #include <cctype>
 #include <cstdio>
@@ -40,7 +40,7 @@ Identification Session::identifyByTypedId() {
         desktop_.setStatus("", true);
         return Identification::InvalidId;
     }
-    DP->ReadBaseByte(1);
+    DP->ReadBaseByte(Arg::BaseByteWhich);
     desktop_.setBusyPointer(true);
     desktop_.setStatus("Waiting...", true);
     disableClearLog();
@@ -51,11 +51,11 @@ Identification Session::identifyByTypedId() {
 
 Identification Session::identifyByPairing() {
     disableClearLog();
-    DP->ReadBaseByte(1);
+    DP->ReadBaseByte(Arg::BaseByteWhich);
     desktop_.setBusyPointer(true);
     desktop_.setStatus("Waiting...", true);
     std::int32_t scratch = 0;
-    DP->PairModule(1, 1, 10, ModuleID, scratch);
+    DP->PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, ModuleID, scratch);
     if (ModuleID == 0) {
         desktop_.setBusyPointer(false);
         desktop_.showMessage("Did not pair with a handheld module!", "Error", MessageIcon::Warning);

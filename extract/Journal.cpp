@@ -1,6 +1,6 @@
-#include "Journal.h"
+#include "extract/Journal.h"
 
-#include "Sha256.h"
+#include "desktop/Sha256.h"
 
 #include <nlohmann/json.hpp>
 

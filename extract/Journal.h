@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Desktop.h"
-#include "FileSystem.h"
+#include "desktop/Desktop.h"
+#include "extract/FileSystem.h"
 
 #include <cstdint>
 #include <optional>

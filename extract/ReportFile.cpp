@@ -1,9 +1,12 @@
-#include "ReportFile.h"
+#include "extract/ReportFile.h"
 
-#include "CsvReport.h"
-#include "Sha256.h"
+#include "desktop/Sha256.h"
+#include "extract/CsvReport.h"
 
+#include <chrono>
+#include <cstdio>
 #include <iterator>
+#include <random>
 
 namespace z83 {
 
@@ -34,13 +37,37 @@ std::string failed(const std::string& step, std::error_code e) {
     return step + ": " + e.message();
 }
 
+// Creates a temporary file beside the report under a name no file has: "~stem.<12 random hex digits>.tmp",
+// with a new random suffix for each name that is taken.
+std::error_code createTemporary(FileSystem& fs, const std::string& folder, const std::string& stem,
+                                std::string& path, FileSystem::Handle& file) {
+    static std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "%012llx",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        std::string candidate = fs.join(folder, "~" + stem + "." + suffix + ".tmp");
+        const std::error_code e = fs.createNew(candidate, file);
+        if (!e) {
+            path = std::move(candidate);
+            return {};
+        }
+        if (e != std::errc::file_exists)
+            return e;
+    }
+    return std::make_error_code(std::errc::file_exists);
+}
+
 // Writes content to a new temporary file in folder and flushes it, with the permissions of keepOf when
 // given. On failure nothing is left behind and the reason comes back.
 std::optional<std::string> writeTemporary(FileSystem& fs, const std::string& folder, const std::string& stem,
                                           std::string_view content, const std::string* keepOf,
                                           std::string& tempPath) {
     FileSystem::Handle file = -1;
-    if (auto e = fs.createTemporary(folder, stem, tempPath, file))
+    if (auto e = createTemporary(fs, folder, stem, tempPath, file))
         return failed("could not create a file in " + folder, e);
     std::optional<std::string> why;
     if (keepOf)

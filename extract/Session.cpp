@@ -1,8 +1,8 @@
-#include "Session.h"
+#include "extract/Session.h"
 
-#include "ModuleCommands.h"
-#include "ShownText.h"
-#include "Version.h"
+#include "desktop/ShownText.h"
+#include "desktop/Version.h"
+#include "link/ModuleCommands.h"
 
 #include <utility>
 
@@ -27,19 +27,19 @@ Session::LoadResult Session::Load() {
     idLoaded_ = true;
 
     DP->clearCurrentError();
-    std::int16_t status = DP->OpenUSB(0, 0);
+    std::int16_t status = DP->OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     if (DP->currentError().number != 0 || status != 0) {
         desktop_.showMessage("Cannot open USB interface", "Warning", MessageIcon::Warning);
         return LoadResult::EndAtOnce;
     }
 
-    if (DP->DetectBase(1) == 0) {
+    if (DP->DetectBase(Arg::DetectWhich) == 0) {
         desktop_.showMessage("Base station not detected! Connect base station and restart program.",
                              "Warning", MessageIcon::Error);
         return LoadResult::CloseAndEnd;
     }
 
-    DP->ReadBaseByte(1);
+    DP->ReadBaseByte(Arg::BaseByteWhich);
     return LoadResult::Running;
 }
 

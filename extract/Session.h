@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CsvReport.h"
-#include "DataProvider.h"
-#include "Desktop.h"
-#include "FileSystem.h"
-#include "Journal.h"
-#include "ReportFile.h"
+#include "desktop/Desktop.h"
+#include "extract/CsvReport.h"
+#include "extract/FileSystem.h"
+#include "extract/Journal.h"
+#include "extract/ReportFile.h"
+#include "link/DataProvider.h"
 
 #include <cstdint>
 #include <functional>

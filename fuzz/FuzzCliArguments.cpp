@@ -1,5 +1,5 @@
 // Any command line: a clean answer (run, help, version or a usage error with its reason), never a crash.
-#include "Options.h"
+#include "cli/Options.h"
 
 #include <cstdint>
 #include <cstdlib>

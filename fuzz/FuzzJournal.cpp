@@ -1,6 +1,6 @@
 // The journal reader on any text (a journal is a file anyone can edit): no crash, every line either an entry
 // or named as damaged, and every entry read written again the same.
-#include "Journal.h"
+#include "extract/Journal.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The leading-number readers on arbitrary text: no crash, and results consistent with the text.
-#include "NumberReaders.h"
+#include "link/NumberReaders.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Any reply a module may send, through decoding, the CRC check and the CSV line.
-#include "CsvReport.h"
-#include "LogRecord.h"
-#include "NumberReaders.h"
+#include "extract/CsvReport.h"
+#include "link/LogRecord.h"
+#include "link/NumberReaders.h"
 
 #include <cstdint>
 #include <cstdlib>

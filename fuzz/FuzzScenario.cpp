@@ -1,5 +1,6 @@
 // Any scenario file: either a clean refusal naming the fault, or a station that works.
-#include "ScenarioFile.h"
+#include "link/Wire.h"
+#include "sim/ScenarioFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         scenario.latencySeconds = 0;
         scenario.pairDelaySeconds = 0;
         z83::sim::SimulatedBaseStation station(scenario);
-        station.OpenUSB(0, 0);
+        station.OpenUSB(z83::Arg::OpenFirst, z83::Arg::OpenSecond);
         for (const auto& module : scenario.modules) {
-            std::uint8_t one = 1, count = 'T', record = 'U';
+            std::uint8_t one = z83::Arg::CommandFirst, count = 'T', record = 'U';
             std::int32_t id = module.id;
             std::string reply;
             station.ReadCommand(one, id, count, reply);

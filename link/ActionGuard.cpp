@@ -1,7 +1,7 @@
-#include "ActionGuard.h"
+#include "link/ActionGuard.h"
 
-#include "DataProvider.h"
-#include "ShownText.h"
+#include "desktop/ShownText.h"
+#include "link/DataProvider.h"
 
 #include <exception>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "desktop/Desktop.h"
 
 #include <functional>
 

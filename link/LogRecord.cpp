@@ -1,7 +1,7 @@
-#include "LogRecord.h"
+#include "link/LogRecord.h"
 
-#include "Hex.h"
-#include "NumberReaders.h"
+#include "link/Hex.h"
+#include "link/NumberReaders.h"
 
 #include <bit>
 

@@ -1,4 +1,4 @@
-#include "ModuleCommands.h"
+#include "link/ModuleCommands.h"
 
 namespace z83 {
 
@@ -14,7 +14,7 @@ void reportLinkFailure(Desktop& desktop, const std::string& message) {
 
 bool MRead(DataProvider& DP, Desktop& desktop, std::int32_t& ID, std::uint8_t& Command, std::string& Value,
            const std::string& Description) {
-    std::uint8_t one = 1;
+    std::uint8_t one = Arg::CommandFirst;
     std::string reply;
     if (DP.ReadCommand(one, ID, Command, reply) != 0) {
         reportLinkFailure(desktop, "Cannot read " + Description + "!");
@@ -29,7 +29,7 @@ bool MRead(DataProvider& DP, Desktop& desktop, std::int32_t& ID, std::uint8_t& C
 
 bool MWrite(DataProvider& DP, Desktop& desktop, std::int32_t& ID, std::uint8_t& Command,
             const std::string& Value, const std::string& Description) {
-    std::uint8_t one = 1;
+    std::uint8_t one = Arg::CommandFirst;
     std::string framed = Value;
     framed.append(2, '\0');
     if (DP.WriteCommand(one, ID, Command, framed) != 0) {

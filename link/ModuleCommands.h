@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DataProvider.h"
-#include "Desktop.h"
-#include "Wire.h"
+#include "desktop/Desktop.h"
+#include "link/DataProvider.h"
+#include "link/Wire.h"
 
 #include <cstdint>
 #include <string>

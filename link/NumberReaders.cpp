@@ -1,6 +1,6 @@
-#include "NumberReaders.h"
+#include "link/NumberReaders.h"
 
-#include "Hex.h"
+#include "link/Hex.h"
 
 #include <charconv>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "ScenarioFile.h"
+#include "sim/ScenarioFile.h"
 
-#include "DemoScenarioJson.h"
+#include "sim/DemoScenarioJson.h"
 
 namespace z83::sim {
 

@@ -1,6 +1,6 @@
-#include "GeneratedLogs.h"
+#include "sim/GeneratedLogs.h"
 
-#include "LogRecord.h"
+#include "link/LogRecord.h"
 
 #include <random>
 

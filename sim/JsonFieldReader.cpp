@@ -1,4 +1,4 @@
-#include "JsonFieldReader.h"
+#include "sim/JsonFieldReader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "ScenarioFile.h"
+#include "sim/ScenarioFile.h"
 
-#include "GeneratedLogs.h"
-#include "Hex.h"
-#include "LogRecord.h"
-#include "Wire.h"
+#include "link/Hex.h"
+#include "link/LogRecord.h"
+#include "link/Wire.h"
+#include "sim/GeneratedLogs.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "JsonFieldReader.h"
-#include "SimulatedBaseStation.h"
+#include "sim/JsonFieldReader.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
-#include "SimulatedBaseStation.h"
+#include "sim/SimulatedBaseStation.h"
 
-#include "GeneratedLogs.h"
-#include "Hex.h"
-#include "LogRecord.h"
-#include "Wire.h"
+#include "link/Hex.h"
+#include "link/LogRecord.h"
+#include "link/Wire.h"
+#include "sim/GeneratedLogs.h"
 
 #include <algorithm>
 #include <charconv>
@@ -289,7 +289,7 @@ std::int16_t SimulatedBaseStation::ReadCommand(std::uint8_t& one, std::int32_t& 
 }
 
 std::int16_t SimulatedBaseStation::route(std::uint8_t one, std::int32_t id, std::size_t& module) const {
-    if (one != 1)
+    if (one != Arg::CommandFirst)
         return SimStatus::BadArgument;
     if (!linkUp())
         return SimStatus::NoLink;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataProvider.h"
+#include "link/DataProvider.h"
 
 #include <array>
 #include <chrono>
@@ -65,7 +65,7 @@ inline constexpr std::int16_t NoLink = 2;   // base station absent or USB interf
 inline constexpr std::int16_t NoModule = 3; // no module answers to the ID
 inline constexpr std::int16_t Rejected = 4; // unknown command, wrong direction or a value the module refuses
 inline constexpr std::int16_t EndOfLog = 5; // "U" read past the last log
-inline constexpr std::int16_t BadArgument = 6; // the first argument of a command was not 1
+inline constexpr std::int16_t BadArgument = 6; // the first argument of a command was not Arg::CommandFirst
 } // namespace SimStatus
 
 // Whether a fault of this kind can hit this target (a command code or an operation name). Kinds that spoil

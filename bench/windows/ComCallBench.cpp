@@ -3,10 +3,10 @@
 // the program calls, with the contract's types and with the station's type library. The call is
 // ReadCommand of the model, which changes nothing on the module. Needs the test station registered.
 // Usage: com_call_bench.exe [calls per run]
-#include "ComProvider.h"
-#include "SimulatedBaseStation.h"
-#include "Variant.h"
-#include "Wire.h"
+#include "link/Wire.h"
+#include "sim/SimulatedBaseStation.h"
+#include "win/com/ComProvider.h"
+#include "win/com/Variant.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,9 +32,9 @@ double oneRun(int calls, const std::function<void()>& call) {
 }
 
 std::function<void()> readModel(DataProvider& provider) {
-    provider.OpenUSB(0, 0);
+    provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     return [&provider] {
-        std::uint8_t one = 1, command = Cmd::Model;
+        std::uint8_t one = Arg::CommandFirst, command = Cmd::Model;
         std::int32_t id = kDemoModule;
         std::string reply;
         if (provider.ReadCommand(one, id, command, reply) != 0)
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
                          provider->unusable()->description.c_str());
             return 1;
         }
-    rawStation.OpenUSB(0, 0);
+    rawStation.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     RawInvoke raw(*rawStation.instance());
 
     const struct {

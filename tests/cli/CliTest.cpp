@@ -1,13 +1,13 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
-#include "FakeDesktop.h"
-#include "Journal.h"
-#include "Options.h"
-#include "PosixFileSystem.h"
-#include "ScenarioFile.h"
-#include "Session.h"
-#include "Sha256.h"
-#include "TempDir.h"
+#include "cli/Options.h"
+#include "desktop/Sha256.h"
+#include "extract/Journal.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "sim/ScenarioFile.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -114,7 +114,7 @@ Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, co
 std::string windowReport(const std::string& scenarioFile) {
     FakeDesktop desktop;
     TempDir documents;
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     desktop.documents = documents.str();
     Session session(
         desktop,

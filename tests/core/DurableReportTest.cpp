@@ -1,11 +1,11 @@
 // A report writer killed at any moment leaves either no report or a whole one, and never touches an
 // earlier report; a journal writer killed at any moment costs at most the entry it was writing.
-#include "CsvReport.h"
-#include "FakeDesktop.h"
-#include "Journal.h"
-#include "PosixFileSystem.h"
-#include "ReportFile.h"
-#include "TempDir.h"
+#include "extract/CsvReport.h"
+#include "extract/Journal.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/ReportFile.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +24,18 @@ const std::string kStem = "Log20250307090503";
 const std::string kEarlier = "an earlier report\r\n";
 
 // Writes in small pieces and kills its own process at a chosen moment.
-struct KillingFileSystem : PosixFileSystem {
+struct KillingFileSystem : NativeFileSystem {
     long killAfterBytes = -1; // -1: just before the report gets its name
     long written = 0;
     std::error_code writeAll(Handle fd, std::string_view data) override {
         for (; !data.empty(); data.remove_prefix(std::min<std::size_t>(data.size(), 4096))) {
             auto piece = data.substr(0, 4096);
             if (killAfterBytes >= 0 && written + static_cast<long>(piece.size()) > killAfterBytes) {
-                PosixFileSystem::writeAll(
+                NativeFileSystem::writeAll(
                     fd, piece.substr(0, static_cast<std::size_t>(killAfterBytes - written)));
                 ::raise(SIGKILL);
             }
-            if (auto e = PosixFileSystem::writeAll(fd, piece))
+            if (auto e = NativeFileSystem::writeAll(fd, piece))
                 return e;
             written += static_cast<long>(piece.size());
         }
@@ -44,7 +44,7 @@ struct KillingFileSystem : PosixFileSystem {
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
         if (killAfterBytes < 0)
             ::raise(SIGKILL);
-        return PosixFileSystem::moveNoReplace(from, to);
+        return NativeFileSystem::moveNoReplace(from, to);
     }
 };
 
@@ -62,7 +62,7 @@ bool saveInChild(const TempDir& dir, const std::string& content, long killAfterB
     if (pid == 0) {
         KillingFileSystem killing;
         killing.killAfterBytes = killAfterBytes;
-        PosixFileSystem real;
+        NativeFileSystem real;
         save(dir, content, killAfterMicros >= 0 ? static_cast<FileSystem&>(real) : killing);
         ::_exit(0);
     }
@@ -103,7 +103,7 @@ TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
     // Kills from outside land anywhere within the time one whole save takes here.
     auto start = std::chrono::steady_clock::now();
     if (pid_t pid = ::fork(); pid == 0) {
-        PosixFileSystem real;
+        NativeFileSystem real;
         save(dir, content, real);
         ::_exit(0);
     } else {
@@ -139,7 +139,7 @@ TEST(DurableReport, AKilledJournalWriterCostsAtMostTheEntryItWasWriting) {
     std::mt19937 random(20250307);
     for (int round = 0; round < 12; ++round) {
         TempDir data;
-        PosixFileSystem fs;
+        NativeFileSystem fs;
         pid_t pid = ::fork();
         if (pid == 0)
             for (;;)

@@ -2,15 +2,15 @@
 // its promises: no crash, the right message, no report claimed unless it is on disk whole, Clear Log
 // never offered without a saved report, nothing erased without a confirmed Clear Log, and a journal entry
 // that says what happened, naming the report by the SHA-256 of what is on disk.
-#include "ActionGuard.h"
-#include "CsvReport.h"
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "RecordingProvider.h"
-#include "Session.h"
-#include "Sha256.h"
-#include "SimulatedBaseStation.h"
-#include "TempDir.h"
+#include "desktop/Sha256.h"
+#include "extract/CsvReport.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "sim/SimulatedBaseStation.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/RecordingProvider.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Records.h"
-#include "ScriptedSession.h"
+#include "tests/support/Records.h"
+#include "tests/support/ScriptedSession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The journal on the platform's own file system (under Wine, the Windows one): appending after damage,
 // writers at once, and checking the reports it names.
-#include "Journal.h"
-#include "NativeFileSystem.h"
-#include "Sha256.h"
-#include "TempDir.h"
+#include "extract/Journal.h"
+#include "desktop/Sha256.h"
+#include "extract/NativeFileSystem.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

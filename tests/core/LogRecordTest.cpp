@@ -1,5 +1,5 @@
-#include "LogRecord.h"
-#include "CsvReport.h"
+#include "link/LogRecord.h"
+#include "extract/CsvReport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ModuleCommands.h"
-#include "FakeDesktop.h"
-#include "ScriptedProvider.h"
+#include "link/ModuleCommands.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/ScriptedProvider.h"
 
 #include <gtest/gtest.h>
 

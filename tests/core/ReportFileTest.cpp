@@ -1,8 +1,8 @@
-#include "ReportFile.h"
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "TempDir.h"
-#include "UserFolders.h"
+#include "extract/ReportFile.h"
+#include "desktop/UserFolders.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ TEST(ReportFile, EveryFailingStepIsReportedAndLeavesNoFileUnderAReportName) {
 TEST(ReportFile, ChosenPathsAreReplacedSafelyOrWrittenInto) {
     TempDir dir;
     FakeDesktop desktop;
-    PosixFileSystem fs;
+    NativeFileSystem fs;
     auto save = [&](const std::filesystem::path& path) {
         return saveReport("new", {path.string()}, desktop, fs);
     };
@@ -144,7 +144,7 @@ TEST(ReportFile, NamesFromTemplates) {
     TempDir dir;
     FakeDesktop desktop;
     desktop.documents = dir.str();
-    PosixFileSystem fs;
+    NativeFileSystem fs;
     ReportDestination where;
     where.nameTemplate = "site-{id}";
     where.moduleId = "1A2B3C";

@@ -1,8 +1,8 @@
-#include "FakeDesktop.h"
-#include "NativeFileSystem.h"
-#include "RecordingProvider.h"
-#include "Session.h"
-#include "SimulatedBaseStation.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/Session.h"
+#include "sim/SimulatedBaseStation.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/RecordingProvider.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
 // The real window on a simulated base station, under the offscreen platform: how it looks, how the
 // program starts and ends, and extraction end to end. HOME, and with it the settings store and the
 // documents folder, is a temporary folder.
-#include "ExitStatus.h"
-#include "Journal.h"
-#include "MainFrm.h"
-#include "MainFrmLayout.h"
-#include "PosixFileSystem.h"
-#include "QtDesktop.h"
-#include "RecordingProvider.h"
-#include "Sha256.h"
-#include "SimulatedBaseStation.h"
-#include "XTab.h"
+#include "app/MainFrm.h"
+#include "app/QtDesktop.h"
+#include "app/XTab.h"
+#include "desktop/Sha256.h"
+#include "extract/Journal.h"
+#include "extract/NativeFileSystem.h"
+#include "sim/SimulatedBaseStation.h"
+#include "tests/support/RecordingProvider.h"
+#include "ui/ExitStatus.h"
+#include "ui/MainFrmLayout.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,6 +32,7 @@
 
 #include <functional>
 #include <tuple>
+#include <utility>
 
 namespace z83::guitest {
 
@@ -94,7 +95,7 @@ public slots:
 private:
     std::unique_ptr<sim::SimulatedBaseStation> simulated; // outlives the window's hold on it
     std::vector<test::Call> calls;                        // what the window sent it
-    PosixFileSystem fileSystem;
+    NativeFileSystem fileSystem;
     std::unique_ptr<app::MainFrm> window;
     std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
@@ -102,6 +103,7 @@ private:
     QStringList seen;
     QStringList opened;
     QList<QMessageBox::StandardButton> answers;
+    std::function<void()> whileBoxShows; // done once, when the next box shows, before it is answered
     QTimer timer_;
 
     void answerBox() {
@@ -126,6 +128,8 @@ private:
             if (!button->icon().isNull())
                 note += QStringLiteral(" (icon on %1)").arg(button->text());
         seen << note;
+        if (whileBoxShows)
+            std::exchange(whileBoxShows, {})();
         const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Yes : answers.takeFirst();
         if (answer == QMessageBox::NoButton) { // Enter: the user takes the default button
             QTest::keyClick(box, Qt::Key_Return);
@@ -196,7 +200,7 @@ private slots:
         const auto buttons =
             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
         QCOMPARE(window->windowFlags() & buttons, Qt::WindowCloseButtonHint);
-        for (const layout::Control& design : layout::kControls) {
+        for (const ui::layout::Control& design : ui::layout::kControls) {
             const QWidget* control = find(qPrintable(qText(design.name)));
             QVERIFY2(control, qPrintable(qText(design.name)));
             const QString name = control->objectName();
@@ -204,16 +208,16 @@ private slots:
                      name + " in " + qText(design.container));
             QCOMPARE(control->geometry(),
                      QRect(design.left / 15, design.top / 15, design.width / 15, design.height / 15));
-            if (design.kind == layout::Kind::Label || design.kind == layout::Kind::Button)
+            if (design.kind == ui::layout::Kind::Label || design.kind == ui::layout::Kind::Button)
                 QCOMPARE(name + ": " + control->property("text").toString(),
                          name + ": " + qText(design.text));
-            const layout::Font font = design.font.family.empty() ? layout::kDefaultFont : design.font;
+            const ui::layout::Font font = design.font.family.empty() ? ui::layout::kDefaultFont : design.font;
             QCOMPARE(
                 name + ": " + faceOf(control->font()) + " " + QString::number(control->font().pointSizeF()) +
                     (control->font().bold() ? " bold" : ""),
                 name + ": " + (font.family.find("Narrow") != std::string_view::npos ? "narrow" : "wide") +
                     " " + QString::number(font.points) + (font.bold ? " bold" : ""));
-            if (design.foreground.kind == layout::Colour::Kind::Fixed) {
+            if (design.foreground.kind == ui::layout::Colour::Kind::Fixed) {
                 const auto [r, g, b] = design.foreground.rgb;
                 QCOMPARE(name + ": " + control->palette().color(control->foregroundRole()).name(),
                          name + ": " + QColor(r, g, b).name());
@@ -223,7 +227,8 @@ private slots:
             QCOMPARE(name + (control->isVisible() ? " shown" : " hidden"),
                      name + (design.tab == 1 ? " hidden" : " shown"));
         }
-        QCOMPARE(find<QLabel>("Image1")->pixmap().size(), QSize(layout::kBannerWidth, layout::kBannerHeight));
+        QCOMPARE(find<QLabel>("Image1")->pixmap().size(),
+                 QSize(ui::layout::kBannerWidth, ui::layout::kBannerHeight));
         QCOMPARE(find<QLabel>("Label7")->text(), QStringLiteral("v1.3"));
         QCOMPARE(find<QLineEdit>("tbID")->text(), QStringLiteral("0"));
     }
@@ -285,7 +290,7 @@ private slots:
             init();
             if (storedBefore.isValid())
                 store().setValue(QStringLiteral("Settings/ID"), storedBefore);
-            QCOMPARE(start(change), std::optional<int>(shell::ExitStatus::StartupFailed));
+            QCOMPARE(start(change), std::optional<int>(ui::ExitStatus::StartupFailed));
             QCOMPARE(seen, QStringList{box});
             QVERIFY(!window->isVisible());
             QCOMPARE(callCount("CloseUSB"), closeUsbCalls);
@@ -323,16 +328,40 @@ private slots:
                 s.faults.push_back(raise);
             });
             const bool loading = target == "OpenUSB";
-            QCOMPARE(status, loading ? std::optional<int>(shell::ExitStatus::ComponentError) : std::nullopt);
+            QCOMPARE(status, loading ? std::optional<int>(ui::ExitStatus::ComponentError) : std::nullopt);
             QCOMPARE(window->isVisible(), !loading);
             if (target == "3")
                 extractTyped(QStringLiteral("1A2B3C"));
             else if (!loading)
                 window->close();
             QCOMPARE(seen, QStringList{"Critical \"gui_tests\": Error 7:\nLink dropped"});
-            QCOMPARE(endRequests, std::vector<int>{shell::ExitStatus::ComponentError});
+            QCOMPARE(endRequests, std::vector<int>{ui::ExitStatus::ComponentError});
             QCOMPARE(callCount("CloseUSB"), target == "CloseUSB" ? 1 : 0); // ended, not unloaded
         }
+    }
+
+    // One action at a time: a click that a box's event loop delivers is dropped, and a close asked for
+    // meanwhile waits for the action's end, then unloads once. The busy pointer gives way to the box.
+    void aCloseDuringAnActionWaitsAndASecondClickIsDropped() {
+        start([](sim::Scenario& s) { s.modules.push_back({0x77, "Z83-PM-VX", {}, {}}); });
+        int closed = 0;
+        connect(window.get(), &app::MainFrm::closed, this, [&closed] { ++closed; });
+        bool closedAtOnce = true;
+        whileBoxShows = [&] {
+            find<QPushButton>("IKnow")->click();
+            closedAtOnce = window->close();
+        };
+        extractTyped(QStringLiteral("77"));
+        QCOMPARE(seen, QStringList{"Information \"No Logs\": The handheld does not contain any logs!"});
+        QVERIFY(!closedAtOnce);
+        QCOMPARE(callCount("ReadCommand", '3'), 1);
+        QCOMPARE(closed, 1);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(callCount("CloseUSB"), 1);
+        QCOMPARE(storedId(), QVariant("77"));
+        window->close(); // closing again cannot unload again
+        QCOMPARE(callCount("CloseUSB"), 1);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     // ---- End to end.

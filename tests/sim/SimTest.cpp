@@ -1,7 +1,8 @@
 // The simulated base station and the scenario files that describe it.
-#include "LogRecord.h"
-#include "ScenarioFile.h"
-#include "TempDir.h"
+#include "link/LogRecord.h"
+#include "link/Wire.h"
+#include "sim/ScenarioFile.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ Scenario twoModules(std::vector<Fault> faults = {}) {
 
 // One command as the program sends it: "S" and "W" are writes (the text with its NULs), the rest reads.
 std::int16_t send(SimulatedBaseStation& sim, char command, std::string& text, std::int32_t id = kPm) {
-    std::uint8_t one = 1, code = static_cast<std::uint8_t>(command);
+    std::uint8_t one = Arg::CommandFirst, code = static_cast<std::uint8_t>(command);
     if (command == 'S' || command == 'W')
         return sim.WriteCommand(one, id, code, text);
     text.clear();
@@ -42,7 +43,7 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
     SimulatedBaseStation sim(twoModules());
     std::string text;
     EXPECT_NE(send(sim, 'T', text), 0); // before OpenUSB
-    ASSERT_EQ(sim.OpenUSB(0, 0), 0);
+    ASSERT_EQ(sim.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
     // "S" takes 1 to 65535 and its two NULs, "W" only 23130: other values fail and change nothing.
     for (std::string bad : {"1"s, "1\0"s, "1\0\0\0"s, "0\0\0"s, "65536\0\0"s, "1a\0\0"s, "\0\0"s})
         EXPECT_NE(send(sim, 'S', bad), 0) << bad;
@@ -63,16 +64,17 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
         EXPECT_EQ(*sim.logIndex(kPm), indexAfter);
     }
     std::int32_t paired = -1, second = -1;
-    sim.PairModule(1, 1, 10, paired, second);
+    sim.PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, paired, second);
     EXPECT_EQ(paired, kPm);
-    sim.PairModule(1, 1, 0, paired, second); // the power-cycle takes longer than pairing lasts
+    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired,
+                   second); // the power-cycle takes longer than pairing lasts
     EXPECT_EQ(paired, 0);
 
     Scenario absent = twoModules();
     absent.basePresent = false;
     SimulatedBaseStation noBase(absent);
-    ASSERT_EQ(noBase.OpenUSB(0, 0), 0);
-    EXPECT_EQ(noBase.DetectBase(1), 0);
+    ASSERT_EQ(noBase.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
+    EXPECT_EQ(noBase.DetectBase(Arg::DetectWhich), 0);
     EXPECT_NE(send(noBase, 'T', text), 0);
 }
 
@@ -114,7 +116,7 @@ TEST(StationFaults, EachKindHitsItsWindowOfReads) {
     };
     for (const auto& [fault, expected] : cases) {
         SimulatedBaseStation sim(twoModules({fault}));
-        sim.OpenUSB(0, 0);
+        sim.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
         std::vector<std::string> seen;
         for (std::size_t i = 0; i < expected.size(); ++i)
             seen.push_back(described(sim));

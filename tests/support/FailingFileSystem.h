@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NativeFileSystem.h"
+#include "extract/NativeFileSystem.h"
 
 #include <cerrno>
 

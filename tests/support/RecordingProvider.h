@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataProvider.h"
+#include "link/DataProvider.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogRecord.h"
+#include "link/LogRecord.h"
 
 #include <string>
 

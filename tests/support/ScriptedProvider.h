@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataProvider.h"
-#include "RecordingProvider.h"
+#include "link/DataProvider.h"
+#include "tests/support/RecordingProvider.h"
 
 #include <deque>
 #include <map>

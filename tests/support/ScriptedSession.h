@@ -1,10 +1,10 @@
 #pragma once
 
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "ScriptedProvider.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "extract/Session.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/ScriptedProvider.h"
+#include "tests/support/TempDir.h"
 
 namespace z83::test {
 

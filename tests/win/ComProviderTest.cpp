@@ -1,8 +1,9 @@
-#include "Backend.h"
-#include "ComErrors.h"
-#include "ComponentRegistry.h"
-#include "StationFixture.h"
-#include "UserSettings.h"
+#include "backend/Backend.h"
+#include "desktop/UserSettingsWin32.h"
+#include "link/Wire.h"
+#include "tests/win/StationFixture.h"
+#include "win/com/ComErrors.h"
+#include "win/com/ComponentRegistry.h"
 
 #include <functional>
 
@@ -33,8 +34,8 @@ public:
     ScratchKey& operator=(const ScratchKey&) = delete;
     HKEY key() const { return key_; }
     void set(const std::wstring& subKey, const wchar_t* name, const std::wstring& value) const {
-        ::RegSetKeyValueW(key_, subKey.c_str(), name, REG_SZ, value.c_str(),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
+        ::RegSetKeyValueW(key_, subKey.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>(bytes));
     }
 
 private:
@@ -69,21 +70,21 @@ TEST_P(Declarations, EveryOperationPassesTheDeclaredTypesAndCopiesOutputsBack) {
     provider.ProbeProvider();
     EXPECT_EQ(provider.currentError().number, 0) << provider.currentError().description;
     received("ProbeProvider()", "ProbeProvider()");
-    EXPECT_EQ(provider.OpenUSB(0, 0), 0);
+    EXPECT_EQ(provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
     received("OpenUSB(VT_I4 0, VT_I4 0)", "OpenUSB(VT_BYREF|VT_I4 0, VT_BYREF|VT_I4 0)");
-    EXPECT_EQ(provider.DetectBase(1), 1);
+    EXPECT_EQ(provider.DetectBase(Arg::DetectWhich), 1);
     received("DetectBase(VT_I4 1)", "DetectBase(VT_BYREF|VT_I4 1)");
-    provider.ReadBaseByte(1);
+    provider.ReadBaseByte(Arg::BaseByteWhich);
     received("ReadBaseByte(VT_I4 1)", "ReadBaseByte(VT_I2 1)");
 
     std::int32_t id = 0, secondOutput = 7;
-    provider.PairModule(1, 1, 10, id, secondOutput);
+    provider.PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, id, secondOutput);
     received("PairModule(VT_I4 1, VT_I4 1, VT_I4 10, VT_BYREF|VT_I4 0, VT_BYREF|VT_I4 7)",
              "PairModule(VT_I4 1, VT_I4 1, VT_I4 10, VT_BYREF|VT_I4 0, VT_BYREF|VT_VARIANT(VT_I4 7))");
     EXPECT_EQ(id, kModule);
     EXPECT_EQ(secondOutput, 0);
 
-    std::uint8_t one = 1, command = 'S';
+    std::uint8_t one = Arg::CommandFirst, command = 'S';
     std::string value("1\0\0", 3);
     EXPECT_EQ(provider.WriteCommand(one, id, command, value), 0);
     received(
@@ -113,9 +114,9 @@ TEST(ComProvider, NamesAreLookedUpOnceAtCreationNotPerCall) {
     StationSetup setup(kOneModule);
     win::ComProvider provider(kTestStation);
     EXPECT_EQ(nameLookups(provider), static_cast<long>(std::size(kOperationNames)));
-    provider.OpenUSB(0, 0);
+    provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     std::int32_t id = kModule;
-    std::uint8_t one = 1, command = '3';
+    std::uint8_t one = Arg::CommandFirst, command = '3';
     for (int i = 0; i < 20; ++i) {
         std::string reply;
         provider.ReadCommand(one, id, command, reply);
@@ -127,9 +128,9 @@ TEST(ComProvider, TextKeepsItsNulsBothWaysAndConvertsFromUtf16) {
     StationSetup setup(R"({ "modules": [ { "id": "1A2B3C", "model": "Z83-PM-VX-Ä€" } ],
                             "faults": [ { "command": "3", "kind": "nul_padding", "start": 2 } ] })");
     win::ComProvider provider(kTestStation);
-    provider.OpenUSB(0, 0);
+    provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond);
     std::int32_t id = kModule;
-    std::uint8_t one = 1, command = '3';
+    std::uint8_t one = Arg::CommandFirst, command = '3';
     std::string reply;
     ASSERT_EQ(provider.ReadCommand(one, id, command, reply), 0);
     EXPECT_EQ(reply, "Z83-PM-VX-Ä€");
@@ -147,10 +148,10 @@ TEST(ComProvider, StatusesAreSigned16BitValues) {
                             "faults": [ { "command": "3", "kind": "status", "status": -2 },
                                         { "command": "T", "kind": "status", "status": 32767 } ] })");
     win::ComProvider provider(kTestStation);
-    EXPECT_EQ(provider.OpenUSB(0, 0), -32768);
+    EXPECT_EQ(provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), -32768);
     EXPECT_EQ(provider.currentError().number, 0);
     std::int32_t id = kModule;
-    std::uint8_t one = 1;
+    std::uint8_t one = Arg::CommandFirst;
     for (auto [command, status] : {std::pair<std::uint8_t, std::int16_t>{'3', -2}, {'T', 32767}}) {
         std::string reply;
         EXPECT_EQ(provider.ReadCommand(one, id, command, reply), status) << command;
@@ -168,18 +169,18 @@ TEST(ComProvider, RaisedErrorsKeepNumberAndDescription) {
         const char* description; // "": our own text for one the station left out
     };
     const auto probe = [](win::ComProvider& p) { p.ProbeProvider(); };
-    const auto open = [](win::ComProvider& p) { EXPECT_NE(p.OpenUSB(0, 0), 0); };
+    const auto open = [](win::ComProvider& p) { EXPECT_NE(p.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0); };
     const auto read = [](win::ComProvider& p) {
         std::int32_t id = kModule;
-        std::uint8_t one = 1, command = 'U';
+        std::uint8_t one = Arg::CommandFirst, command = 'U';
         std::string reply;
         p.ReadCommand(one, id, command, reply);
     };
     const Case cases[] = {
         {R"({ "operation": "ReadBaseByte", "kind": "raise", "error": { "number": 5, "description": "Busy" } })",
-         [](win::ComProvider& p) { p.ReadBaseByte(1); }, false, 5, "Busy"},
+         [](win::ComProvider& p) { p.ReadBaseByte(Arg::BaseByteWhich); }, false, 5, "Busy"},
         {R"({ "operation": "DetectBase", "kind": "raise", "error": { "number": -2147467259, "description": "Lost" } })",
-         [](win::ComProvider& p) { p.DetectBase(1); }, false, -2147467259, "Lost"},
+         [](win::ComProvider& p) { p.DetectBase(Arg::DetectWhich); }, false, -2147467259, "Lost"},
         {R"({ "command": "U", "kind": "raise", "error": { "number": 1000 } })", read, false, 1000, ""},
         {R"({ "operation": "CloseUSB", "kind": "raise", "error": { "number": -2147418113 } })",
          [](win::ComProvider& p) { p.CloseUSB(); }, false, -2147418113, ""},
@@ -233,10 +234,10 @@ TEST(ComProvider, AClassThatCannotBeCreatedBecomesTheStartUpError) {
         EXPECT_NE(provider.currentError().description.find(c.mentions), std::string::npos)
             << provider.currentError().description;
         provider.clearCurrentError();
-        EXPECT_NE(provider.OpenUSB(0, 0), 0);
+        EXPECT_NE(provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
         EXPECT_EQ(provider.currentError().number, c.number);
         EXPECT_NO_THROW(provider.CloseUSB());
-        EXPECT_THROW(provider.DetectBase(1), ProviderError);
+        EXPECT_THROW(provider.DetectBase(Arg::DetectWhich), ProviderError);
     }
 }
 
@@ -256,14 +257,15 @@ TEST(ComProvider, ATypeLibraryThatDepartsFromTheContractIsReportedAtStart) {
 TEST(ComProvider, AnArgumentTheComponentRefusesIsNamed) {
     StationSetup setup(kOneModule, "undeclared");
     win::ComProvider provider(kTestStation);
-    EXPECT_NE(provider.OpenUSB(0, 0), 0);
+    EXPECT_NE(provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
     EXPECT_EQ(provider.currentError().number, static_cast<std::int32_t>(DISP_E_TYPEMISMATCH));
     EXPECT_NE(provider.currentError().description.find("OpenUSB: "), std::string::npos);
     EXPECT_NE(provider.currentError().description.find("(argument 1, first)"), std::string::npos)
         << provider.currentError().description;
-    EXPECT_NO_THROW(provider.ReadBaseByte(1)) << "by-value arguments are converted by the component";
+    EXPECT_NO_THROW(provider.ReadBaseByte(Arg::BaseByteWhich))
+        << "by-value arguments are converted by the component";
     try {
-        provider.DetectBase(1);
+        provider.DetectBase(Arg::DetectWhich);
         ADD_FAILURE() << "a refused argument must raise";
     } catch (const ProviderError& error) {
         EXPECT_NE(error.description().find("(argument 1, which)"), std::string::npos) << error.description();

@@ -1,6 +1,6 @@
 // z83-extract.exe as a real process through COM to the test station. tools/windows.sh compares its
 // reports, messages and exit codes with the Linux build's; here what only Windows has.
-#include "StationFixture.h"
+#include "tests/win/StationFixture.h"
 
 using namespace z83;
 using namespace z83::test;

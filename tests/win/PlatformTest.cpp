@@ -1,13 +1,13 @@
 // The Windows platform layer on its own: the report writer's file system, the user folders, the local
 // time and the shell.
-#include "FailingFileSystem.h"
-#include "FakeDesktop.h"
-#include "ReportFile.h"
-#include "TempDir.h"
-#include "UserFolders.h"
-#include "UserSettings.h"
-#include "Utf16.h"
-#include "WindowsFileSystem.h"
+#include "desktop/UserFolders.h"
+#include "desktop/UserSettingsWin32.h"
+#include "desktop/Utf16.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/ReportFile.h"
+#include "tests/support/FailingFileSystem.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ TEST(WindowsFileSystem, NewReportsNeverReplaceOneAndLeaveNoTemporaryFile) {
     TempDir dir;
     FakeDesktop desktop;
     desktop.documents = dir.str();
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     const SavedReport first = saveReport("first", {}, desktop, fs);
     const SavedReport second = saveReport("second", {}, desktop, fs);
     ASSERT_TRUE(first.safeToClear()) << first.error;
@@ -66,7 +66,7 @@ TEST(WindowsFileSystem, AFailingStepLeavesNoFileBehind) {
     FailingFileSystem failing(Step::Write);
     EXPECT_FALSE(saveReport("new", {chosen}, desktop, failing).saved());
     EXPECT_EQ(readFile(chosen), "old");
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     EXPECT_TRUE(saveReport("new", {chosen}, desktop, fs).safeToClear());
     EXPECT_EQ(readFile(chosen), "new");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"chosen.csv"});
@@ -76,7 +76,7 @@ TEST(WindowsFileSystem, FoldersAndFilesWithNamesOutsideTheCodePage) {
     TempDir dir;
     FakeDesktop desktop;
     desktop.documents = dir.str() + "\\Berichte-Ä€\\Z83"; // missing: created on the way
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     const SavedReport saved = saveReport("content", {}, desktop, fs);
     ASSERT_TRUE(saved.safeToClear()) << saved.error;
     EXPECT_EQ(fs.folderOf(saved.path), desktop.documents);
@@ -85,7 +85,7 @@ TEST(WindowsFileSystem, FoldersAndFilesWithNamesOutsideTheCodePage) {
 
 TEST(WindowsFileSystem, DevicesAreWrittenIntoAndKindsAreTold) {
     TempDir dir;
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     writeFile(dir.path() / "file.csv", "x");
     EXPECT_EQ(fs.kindOf(dir.str()), PathKind::Folder);
     EXPECT_EQ(fs.kindOf(dir.str() + "\\file.csv"), PathKind::File);
@@ -102,7 +102,7 @@ TEST(WindowsFileSystem, DevicesAreWrittenIntoAndKindsAreTold) {
 }
 
 TEST(WindowsFileSystem, PathsAreSplitAndJoinedTheWindowsWay) {
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     const struct {
         const char *path, *folder, *name;
     } cases[] = {
@@ -124,7 +124,7 @@ TEST(WindowsFileSystem, PathsAreSplitAndJoinedTheWindowsWay) {
 
 TEST(WindowsFileSystem, ErrorsReadAsText) {
     TempDir dir;
-    WindowsFileSystem fs;
+    NativeFileSystem fs;
     const std::error_code missing = fs.removeFile(dir.str() + "\\missing.csv");
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing.value(), ERROR_FILE_NOT_FOUND);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ComProvider.h"
-#include "TempDir.h"
-#include "Utf16.h"
-#include "Variant.h"
+#include "desktop/Utf16.h"
+#include "tests/support/TempDir.h"
+#include "win/com/ComProvider.h"
+#include "win/com/Variant.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // decide its frame and buttons, its owner, client area and place, its tooltips, and every child window with
 // its name in the layout, state and text. One "key=value" line each.
 // Usage: window_probe.exe TITLE   (exit 1 when no visible window has that title)
-#include "ControlId.h"
-#include "Utf16.h"
+#include "desktop/Utf16.h"
+#include "win/window/ControlId.h"
 
 #include <windows.h>
 

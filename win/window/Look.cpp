@@ -1,7 +1,7 @@
-#include "Look.h"
+#include "win/window/Look.h"
 
-#include "Resources.h"
-#include "Utf16.h"
+#include "desktop/Utf16.h"
+#include "win/window/Resources.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,13 +21,8 @@ Look::~Look() {
         ::DeleteObject(banner_);
 }
 
-RECT Look::place(const layout::Control& control) const {
-    const int left = pixels(control.left), top = pixels(control.top);
-    return {left, top, left + pixels(control.width), top + pixels(control.height)};
-}
-
-HFONT Look::font(const layout::Font& wanted) {
-    const layout::Font& f = wanted.family.empty() ? layout::kDefaultFont : wanted;
+HFONT Look::font(const ui::layout::Font& wanted) {
+    const ui::layout::Font& f = wanted.family.empty() ? ui::layout::kDefaultFont : wanted;
     HFONT& made = fonts_[{f.family, f.points, f.bold}];
     if (!made) {
         // A negative height asks for the character height, as a size in points means it.
@@ -39,18 +34,17 @@ HFONT Look::font(const layout::Font& wanted) {
     return made;
 }
 
-COLORREF Look::colour(const layout::Colour& colour, COLORREF fallback) const {
-    switch (colour.kind) {
-    case layout::Colour::Kind::Fixed:
-        return RGB(colour.rgb.red, colour.rgb.green, colour.rgb.blue);
-    case layout::Colour::Kind::Light3D:
-        return ::GetSysColor(COLOR_3DLIGHT);
-    case layout::Colour::Kind::GrayText:
-        return ::GetSysColor(COLOR_GRAYTEXT);
-    case layout::Colour::Kind::Default:
-        break;
-    }
-    return fallback;
+ui::layout::SystemColours Look::systemColours() {
+    const auto rgb = [](int index) {
+        const COLORREF c = ::GetSysColor(index);
+        return ui::layout::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};
+    };
+    return {rgb(COLOR_3DLIGHT), rgb(COLOR_GRAYTEXT), rgb(COLOR_WINDOW), rgb(COLOR_WINDOWTEXT)};
+}
+
+COLORREF Look::colour(const ui::layout::Colour& colour, COLORREF fallback) const {
+    const auto rgb = ui::layout::resolve(colour, systemColours());
+    return rgb ? Look::colour(*rgb) : fallback;
 }
 
 HBRUSH Look::brush(COLORREF colour) {
@@ -60,23 +54,23 @@ HBRUSH Look::brush(COLORREF colour) {
     return made;
 }
 
-void Look::paint(HDC dc, const layout::Control& control) {
+void Look::paint(HDC dc, const ui::layout::Control& control) {
     RECT place = this->place(control);
     switch (control.kind) {
-    case layout::Kind::Label: {
+    case ui::layout::Kind::Label: {
         const std::wstring text = toUtf16(control.text);
         const int saved = ::SaveDC(dc);
         ::SelectObject(dc, font(control.font));
         ::SetTextColor(dc, colour(control.foreground, ::GetSysColor(COLOR_WINDOWTEXT)));
         ::SetBkMode(dc, TRANSPARENT);
         // Only the text, broken between words within the label's width; an & is a character like any other.
-        const UINT align = control.align == layout::Align::Right ? DT_RIGHT : DT_LEFT;
+        const UINT align = control.align == ui::layout::Align::Right ? DT_RIGHT : DT_LEFT;
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
                     align | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
         ::RestoreDC(dc, saved);
         break;
     }
-    case layout::Kind::Image: {
+    case ui::layout::Kind::Image: {
         // At its natural size in pixels, whatever the dpi; cut to the control's place.
         BITMAP size{};
         if (!banner_ || !::GetObjectW(banner_, sizeof size, &size))
@@ -89,7 +83,7 @@ void Look::paint(HDC dc, const layout::Control& control) {
         ::DeleteDC(source);
         break;
     }
-    case layout::Kind::Shape: {
+    case ui::layout::Kind::Shape: {
         // A rounded panel with no outline. Without a pen GDI leaves out the right and bottom edges.
         const int saved = ::SaveDC(dc);
         ::SelectObject(dc, ::GetStockObject(NULL_PEN));

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "MainFrmLayout.h"
+#include "ui/Legibility.h"
+#include "ui/MainFrmLayout.h"
+#include "ui/Twips.h"
 
 #include <windows.h>
 
@@ -21,19 +23,24 @@ public:
     Look& operator=(const Look&) = delete;
 
     int dpi() const { return dpi_; }
-    // 1440 twips to the inch: 15 to a pixel at 96 dpi.
-    int pixels(int twips) const { return ::MulDiv(twips, dpi_, 1440); }
+    int pixels(int twips) const { return ui::twipsToPixels(twips, dpi_); }
     // The control's place within its container, in pixels.
-    RECT place(const layout::Control& control) const;
+    RECT place(const ui::layout::Control& control) const { return rect(ui::pixelPlace(control, dpi_)); }
+    static RECT rect(const ui::PixelRect& place) {
+        return {place.left, place.top, place.left + place.width, place.top + place.height};
+    }
 
     // A font of the layout; one without a family is the default font.
-    HFONT font(const layout::Font& wanted);
+    HFONT font(const ui::layout::Font& wanted);
+    // The system colours of the layout as Windows gives them.
+    static ui::layout::SystemColours systemColours();
+    static COLORREF colour(ui::layout::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
     // A colour of the layout, the system's for the system colours; fallback for Default.
-    COLORREF colour(const layout::Colour& colour, COLORREF fallback) const;
+    COLORREF colour(const ui::layout::Colour& colour, COLORREF fallback) const;
     HBRUSH brush(COLORREF colour);
 
     // Draws a label, the banner or the shape onto its container.
-    void paint(HDC dc, const layout::Control& control);
+    void paint(HDC dc, const ui::layout::Control& control);
 
 private:
     int dpi_;

@@ -1,11 +1,11 @@
-#include "MainFrm.h"
+#include "win/window/MainFrm.h"
 
-#include "WindowProgram.h"
+#include "ui/WindowProgram.h"
 
-#include "Look.h"
-#include "Utf16.h"
-#include "Win32Desktop.h"
-#include "XTab.h"
+#include "desktop/Utf16.h"
+#include "win/window/Look.h"
+#include "win/window/Win32Desktop.h"
+#include "win/window/XTab.h"
 
 #include <commctrl.h>
 
@@ -25,19 +25,19 @@ constexpr wchar_t kPictureClass[] = L"Z83PictureBox";
 // and with its background showing around their text.
 constexpr std::string_view kStatusLine = "Found";
 
-bool hasWindow(const layout::Control& design) {
+bool hasWindow(const ui::layout::Control& design) {
     switch (design.kind) {
-    case layout::Kind::Label:
+    case ui::layout::Kind::Label:
         return design.name == kStatusLine;
-    case layout::Kind::Image:
-    case layout::Kind::Shape:
+    case ui::layout::Kind::Image:
+    case ui::layout::Kind::Shape:
         return false;
     default:
         return true;
     }
 }
 
-const layout::Control* designOf(HWND control) {
+const ui::layout::Control* designOf(HWND control) {
     return controlOfId(::GetDlgCtrlID(control));
 }
 
@@ -67,7 +67,9 @@ MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem&
                                               controls_.at("tbID"));
     session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
     guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(shell::ExitStatus::ComponentError); });
+        *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
+    runner_ = std::make_unique<ui::ActionRunner>(
+        *guard_, [this] { session_->Unload(); }, [this] { close(); });
 }
 
 MainFrm::~MainFrm() {
@@ -100,92 +102,87 @@ void MainFrm::createWindow() {
     owner_ =
         ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
 
-    RECT frame{0, 0, look_->pixels(layout::kClientWidth), look_->pixels(layout::kClientHeight)};
+    RECT frame{0, 0, look_->pixels(ui::layout::kClientWidth), look_->pixels(ui::layout::kClientHeight)};
     ::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, kFrameExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int left = work.left + (work.right - work.left - width) / 2,
               top = work.top + (work.bottom - work.top - height) / 2;
-    window_ = ::CreateWindowExW(kFrameExStyle, kFrameClass, toUtf16(layout::kCaption).c_str(), kFrameStyle,
-                                left, top, width, height, owner_, nullptr, instance_, this);
+    window_ = ::CreateWindowExW(kFrameExStyle, kFrameClass, toUtf16(ui::layout::kCaption).c_str(),
+                                kFrameStyle, left, top, width, height, owner_, nullptr, instance_, this);
 }
 
-HWND MainFrm::createControl(const layout::Control& design) {
+HWND MainFrm::make(const ui::layout::Control& design, HWND container, const ui::PixelRect& pixels) {
+    if (!hasWindow(design))
+        return nullptr;
     // A tab strip's controls lie on the main window over the strip: the dialog manager would not let the
     // strip take the focus itself if it held windows. A picture box holds its own.
-    HWND parent = window_;
-    RECT place = look_->place(design);
-    if (design.container != layout::kWindowName) {
-        const layout::Control* holder = layout::findControl(design.container);
-        if (holder && holder->kind == layout::Kind::PictureBox) {
-            parent = controls_.at(holder->name);
-        } else if (holder) {
-            const RECT origin = look_->place(*holder);
-            ::OffsetRect(&place, origin.left, origin.top);
-        }
+    HWND parent = container;
+    RECT place = Look::rect(pixels);
+    if (XTab_ && container == XTab_->handle()) {
+        parent = window_;
+        const RECT origin = look_->place(*ui::layout::findControl(design.container));
+        ::OffsetRect(&place, origin.left, origin.top);
     }
+    HWND control = createWindowOf(design, parent, place);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
+    ::EnableWindow(control, design.enabled);
+    if (!design.tooltip.empty())
+        addTooltip(control, design.tooltip);
+    return control;
+}
+
+HWND MainFrm::createWindowOf(const ui::layout::Control& design, HWND parent, const RECT& place) {
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design)));
     const std::wstring text = toUtf16(design.text);
-    const auto make = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
+    const auto window = [&](DWORD exStyle, const wchar_t* className, DWORD style, void* parameter = nullptr) {
         return ::CreateWindowExW(
             exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, place.left,
             place.top, place.right - place.left, place.bottom - place.top, parent, id, instance_, parameter);
     };
-    HWND control = nullptr;
     switch (design.kind) {
-    case layout::Kind::TabStrip:
-        XTab_ = std::make_unique<XTab>(instance_, parent, controlId(design), place, layout::kTabStrip, *look_,
-                                       [this](HDC dc, int tab) { paintWindowless(dc, "XTab", tab); });
-        control = XTab_->handle();
-        break;
-    case layout::Kind::TextBox:
-        control = make(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
-        ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
-        break;
-    case layout::Kind::Button:
-        control = make(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
-        break;
-    case layout::Kind::PictureBox:
-        control = make(0, kPictureClass, 0, this);
-        break;
-    default: // the status line
-        control = make(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
-        break;
+    case ui::layout::Kind::TabStrip:
+        XTab_ = std::make_unique<XTab>(instance_, parent, controlId(design), place, ui::layout::kTabStrip,
+                                       *look_, [this](HDC dc, int tab) { paintWindowless(dc, "XTab", tab); });
+        return XTab_->handle();
+    case ui::layout::Kind::TextBox: {
+        HWND box = window(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
+        ::SendMessageW(box, EM_SETLIMITTEXT, 0, 0); // no limit but the system's
+        return box;
     }
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_->font(design.font)), FALSE);
-    ::EnableWindow(control, design.enabled);
-    return control;
+    case ui::layout::Kind::Button:
+        return window(0, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON);
+    case ui::layout::Kind::PictureBox:
+        return window(0, kPictureClass, 0, this);
+    default: // the status line
+        return window(0, WC_STATICW, SS_LEFT | SS_NOPREFIX);
+    }
 }
 
 void MainFrm::createControls() {
-    for (const layout::Control& design : layout::kControls) {
-        if (!hasWindow(design))
-            continue;
-        HWND control = createControl(design);
-        controls_[design.name] = control;
-        if (design.tab != layout::kNoTab)
-            XTab_->addControl(design.tab, control);
-        if (!design.tooltip.empty())
-            addTooltip(control, design.tooltip);
-    }
+    for (const auto& [name, control] : ui::walkLayout<HWND>(*this, window_, look_->dpi()))
+        controls_[name] = control;
+}
 
+void MainFrm::addToTab(HWND, int tab, HWND control) {
+    XTab_->addControl(tab, control);
+}
+
+void MainFrm::arrange(const std::vector<ui::MadeControl<HWND>>& inTabOrder) {
     // The dialog manager moves the focus in the order the windows lie, top first: the layout's tab order,
     // except that the tab strip lies under everything, as its own controls and those drawn above it (the
     // status strip, Clear Log) must. Focus order is a cycle, so the tab strip last is the tab strip first.
-    std::vector<const layout::Control*> order;
-    for (const layout::Control& design : layout::kControls)
-        if (hasWindow(design) && ::GetParent(controls_.at(design.name)) == window_)
-            order.push_back(&design);
-    const auto strip = [](const layout::Control* c) { return c->kind == layout::Kind::TabStrip; };
-    std::stable_sort(order.begin(), order.end(), [&](const layout::Control* a, const layout::Control* b) {
-        return strip(a) != strip(b) ? strip(b) : a->tabIndex < b->tabIndex;
-    });
+    std::vector<ui::MadeControl<HWND>> order;
+    for (const auto& made : inTabOrder)
+        if (::GetParent(made.handle) == window_)
+            order.push_back(made);
+    std::stable_partition(order.begin(), order.end(),
+                          [](const auto& made) { return made.design->kind != ui::layout::Kind::TabStrip; });
     HWND above = HWND_TOP;
-    for (const layout::Control* design : order) {
-        HWND control = controls_.at(design->name);
-        ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        above = control;
+    for (const auto& made : order) {
+        ::SetWindowPos(made.handle, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = made.handle;
     }
 }
 
@@ -205,26 +202,26 @@ void MainFrm::addTooltip(HWND control, std::string_view text) {
 }
 
 void MainFrm::paintWindowless(HDC dc, std::string_view container, int tab) {
-    for (const layout::Control& design : layout::kControls)
+    for (const ui::layout::Control& design : ui::layout::kControls)
         if (design.container == container && !hasWindow(design) &&
-            (design.tab == layout::kNoTab || design.tab == tab))
+            (design.tab == ui::layout::kNoTab || design.tab == tab))
             look_->paint(dc, design);
 }
 
-COLORREF MainFrm::backgroundBehind(const layout::Control& design) {
-    const layout::Control* holder = layout::findControl(design.container);
+COLORREF MainFrm::backgroundBehind(const ui::layout::Control& design) {
+    const ui::layout::Control* holder = ui::layout::findControl(design.container);
     if (!holder)
-        return look_->colour(layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW));
-    if (holder->kind == layout::Kind::TabStrip)
-        return look_->colour(layout::kTabStrip.activeBack, ::GetSysColor(COLOR_WINDOW));
+        return look_->colour(ui::layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW));
+    if (holder->kind == ui::layout::Kind::TabStrip)
+        return look_->colour(ui::layout::kTabStrip.activeBack, ::GetSysColor(COLOR_WINDOW));
     return look_->colour(holder->background, ::GetSysColor(COLOR_WINDOW));
 }
 
 HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
-    const layout::Control* design = designOf(control);
+    const ui::layout::Control* design = designOf(control);
     if (!design)
         return nullptr;
-    const bool box = design->kind == layout::Kind::TextBox;
+    const bool box = design->kind == ui::layout::Kind::TextBox;
     const COLORREF text =
         look_->colour(design->foreground, ::GetSysColor(box ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
     const COLORREF back =
@@ -235,7 +232,7 @@ HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
 }
 
 std::optional<int> MainFrm::start() {
-    return shell::startWindow(
+    return ui::startWindow(
         *session_, *guard_,
         [this] {
             // Focus rectangles only once the keyboard is used, as in a dialog.
@@ -258,26 +255,15 @@ int MainFrm::run() {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
-    return got == 0 ? static_cast<int>(message.wParam) : shell::ExitStatus::Closed;
+    return got == 0 ? static_cast<int>(message.wParam) : ui::ExitStatus::Closed;
 }
 
 void MainFrm::act(void (Session::*action)()) {
-    // A message loop that runs inside an action (a message box's, the shell's) can deliver another click.
-    if (acting_)
-        return;
-    acting_ = true;
-    guard_->run([&] { (session_.get()->*action)(); });
-    acting_ = false;
-    if (closeAsked_)
-        close();
+    runner_->act([&] { (session_.get()->*action)(); });
 }
 
 void MainFrm::close() {
-    if (!unloaded_) {
-        unloaded_ = true;
-        guard_->run([this] { session_->Unload(); });
-    }
-    if (window_)
+    if (runner_->requestClose() && window_)
         ::DestroyWindow(window_);
 }
 
@@ -303,7 +289,7 @@ LRESULT CALLBACK MainFrm::pictureProc(HWND window, UINT message, WPARAM wParam, 
             window, GWLP_USERDATA,
             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<MainFrm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    const layout::Control* design = designOf(window);
+    const ui::layout::Control* design = designOf(window);
     if (!self || !design)
         return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
@@ -317,7 +303,7 @@ LRESULT CALLBACK MainFrm::pictureProc(HWND window, UINT message, WPARAM wParam, 
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(window, &ps);
-        self->paintWindowless(dc, design->name, layout::kNoTab);
+        self->paintWindowless(dc, design->name, ui::layout::kNoTab);
         ::EndPaint(window, &ps);
         return 0;
     }
@@ -337,13 +323,13 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         RECT client{};
         ::GetClientRect(window_, &client);
         ::FillRect(reinterpret_cast<HDC>(wParam), &client,
-                   look_->brush(look_->colour(layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW))));
+                   look_->brush(look_->colour(ui::layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW))));
         return 1;
     }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(window_, &ps);
-        paintWindowless(dc, layout::kWindowName, layout::kNoTab);
+        paintWindowless(dc, ui::layout::kWindowName, ui::layout::kNoTab);
         ::EndPaint(window_, &ps);
         return 0;
     }
@@ -380,18 +366,17 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CLOSE:
-        // Closing always succeeds; in the middle of an action, once the action is done.
-        if (acting_)
-            closeAsked_ = true;
-        else
-            close();
+        close();
         return 0;
     case WM_ENDSESSION:
-        if (wParam)
-            close();
+        // The system ends the process once this returns: unload now, whatever runs.
+        if (wParam) {
+            runner_->endSession();
+            ::DestroyWindow(window_);
+        }
         return 0;
     case WM_DESTROY:
-        ::PostQuitMessage(shell::ExitStatus::Closed);
+        ::PostQuitMessage(ui::ExitStatus::Closed);
         return 0;
     default:
         break;

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "ActionGuard.h"
-#include "ControlId.h"
-#include "ExitStatus.h"
-#include "MainFrmLayout.h"
-#include "Session.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "ui/ActionRunner.h"
+#include "ui/ExitStatus.h"
+#include "ui/LayoutWalk.h"
+#include "ui/MainFrmLayout.h"
+#include "win/window/ControlId.h"
 
 #include <windows.h>
 
@@ -22,12 +24,13 @@ class XTab;
 
 // The program's only window, as the layout designs it: a fixed dialog frame with a close button only and
 // no taskbar button, centred on the screen. It holds the controls and the session whose actions its three
-// buttons run; everything the actions do to the window goes through the session's desktop.
-class MainFrm {
+// buttons run, one at a time (ui::ActionRunner); everything the actions do to the window goes through the
+// session's desktop.
+class MainFrm : private ui::LayoutToolkit<HWND> {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
-            std::function<void(int status)> endProgram = &shell::ExitStatus::endAtOnce);
+            std::function<void(int status)> endProgram = &ui::ExitStatus::endAtOnce);
     ~MainFrm();
     MainFrm(const MainFrm&) = delete;
     MainFrm& operator=(const MainFrm&) = delete;
@@ -45,18 +48,22 @@ private:
 
     void registerClasses() const;
     void createWindow();
-    // Builds every control of the layout; focus and overlap follow its tab order.
+    // Builds every control of the layout (ui::walkLayout); focus and overlap follow its tab order.
     void createControls();
-    HWND createControl(const layout::Control& design);
+    HWND make(const ui::layout::Control& design, HWND container, const ui::PixelRect& pixels) override;
+    void addToTab(HWND strip, int tab, HWND control) override;
+    void arrange(const std::vector<ui::MadeControl<HWND>>& inTabOrder) override;
+    // The window of a control's kind, in parent at place.
+    HWND createWindowOf(const ui::layout::Control& design, HWND parent, const RECT& place);
     void addTooltip(HWND control, std::string_view text);
     // Draws the labels, the banner and the shape that lie on the container (and on its tab).
     void paintWindowless(HDC dc, std::string_view container, int tab);
     // Text and background of a control that asks its parent for its colours.
     HBRUSH colourControl(HDC dc, HWND control);
-    COLORREF backgroundBehind(const layout::Control& design);
+    COLORREF backgroundBehind(const ui::layout::Control& design);
 
     void act(void (Session::*action)());
-    // Unloads once, then destroys the window.
+    // Unloads once and destroys the window; during an action, once it has ended.
     void close();
 
     HINSTANCE instance_;
@@ -71,9 +78,7 @@ private:
     std::unique_ptr<Win32Desktop> desktop_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<ActionGuard> guard_;
-    bool unloaded_ = false;
-    bool acting_ = false;
-    bool closeAsked_ = false;
+    std::unique_ptr<ui::ActionRunner> runner_;
 };
 
 } // namespace z83::win

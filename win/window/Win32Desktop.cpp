@@ -1,9 +1,10 @@
-#include "Win32Desktop.h"
+#include "win/window/Win32Desktop.h"
 
-#include "UserFolders.h"
-#include "UserSettings.h"
-#include "Utf16.h"
-#include "WindowsShell.h"
+#include "desktop/UserFolders.h"
+#include "desktop/UserSettingsWin32.h"
+#include "desktop/Utf16.h"
+#include "ui/BoxText.h"
+#include "win/window/WindowsShell.h"
 
 #include <cstring>
 
@@ -58,7 +59,8 @@ MessageAnswer Win32Desktop::showMessage(const std::string& text, const std::stri
     // The box needs the mouse, which the busy pointer holds.
     if (busy_)
         ::ReleaseCapture();
-    const int answer = ::MessageBoxW(owner, toUtf16(text).c_str(), toUtf16(title).c_str(), style);
+    const int answer =
+        ::MessageBoxW(owner, toUtf16(ui::boxText(text)).c_str(), toUtf16(title).c_str(), style);
     if (busy_)
         ::SetCapture(window_);
     if (buttons == MessageButtons::Ok)

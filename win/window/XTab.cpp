@@ -1,8 +1,7 @@
-#include "XTab.h"
+#include "win/window/XTab.h"
 
-#include "Legibility.h"
-#include "Look.h"
-#include "Utf16.h"
+#include "desktop/Utf16.h"
+#include "win/window/Look.h"
 
 #include <windowsx.h>
 
@@ -11,12 +10,6 @@ namespace z83::win {
 namespace {
 
 constexpr wchar_t kClassName[] = L"Z83XTab";
-
-COLORREF legibleOn(COLORREF text, COLORREF background) {
-    const auto rgb = [](COLORREF c) { return layout::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)}; };
-    const layout::Rgb shown = layout::legibleOn(rgb(text), rgb(background));
-    return RGB(shown.red, shown.green, shown.blue);
-}
 
 // A line from one pixel to another, both included.
 void line(HDC dc, int x1, int y1, int x2, int y2) {
@@ -30,7 +23,7 @@ void fill(HDC dc, RECT rect, Look& gdi, COLORREF colour) {
 
 } // namespace
 
-XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const layout::TabStripLook& look,
+XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const ui::layout::TabStripLook& look,
            Look& gdi, PaintPage paintPage)
     : look_(look), gdi_(gdi), paintPage_(std::move(paintPage)) {
     for (std::string_view caption : look.captions)
@@ -103,17 +96,16 @@ RECT XTab::tabRect(int index) const {
 void XTab::paint(HDC dc) {
     RECT client{};
     ::GetClientRect(window_, &client);
-    const COLORREF light = ::GetSysColor(COLOR_3DLIGHT);
-    const COLORREF activeBack = gdi_.colour(look_.activeBack, RGB(255, 255, 255)),
-                   inactiveBack = gdi_.colour(look_.inactiveBack, light);
-    const COLORREF activeText = gdi_.colour(look_.activeFore, ::GetSysColor(COLOR_BTNTEXT)),
-                   inactiveText = legibleOn(gdi_.colour(look_.inactiveFore, ::GetSysColor(COLOR_GRAYTEXT)),
-                                            inactiveBack);
-    const COLORREF edge = gdi_.colour(look_.outerBorder, ::GetSysColor(COLOR_3DSHADOW));
+    const ui::layout::TabStripColours colours = ui::layout::tabStripColours(look_, Look::systemColours());
+    const COLORREF activeBack = Look::colour(colours.activeBack),
+                   inactiveBack = Look::colour(colours.inactiveBack);
+    const COLORREF activeText = Look::colour(colours.activeText),
+                   inactiveText = Look::colour(colours.inactiveText);
+    const COLORREF edge = Look::colour(colours.edge);
     const int top = captionHeight();
     const RECT page{0, top - 1, client.right, client.bottom};
 
-    fill(dc, {0, 0, client.right, top}, gdi_, gdi_.colour(look_.stripBack, light));
+    fill(dc, {0, 0, client.right, top}, gdi_, Look::colour(colours.stripBack));
     fill(dc, page, gdi_, activeBack);
     const int saved = ::SaveDC(dc);
     ::SelectObject(dc, ::GetStockObject(DC_PEN));

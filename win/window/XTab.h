@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainFrmLayout.h"
+#include "ui/MainFrmLayout.h"
 
 #include <windows.h>
 
@@ -20,7 +20,7 @@ class XTab {
 public:
     using PaintPage = std::function<void(HDC dc, int tab)>;
 
-    XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const layout::TabStripLook& look,
+    XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const ui::layout::TabStripLook& look,
          Look& gdi, PaintPage paintPage);
     XTab(const XTab&) = delete;
     XTab& operator=(const XTab&) = delete;
@@ -46,7 +46,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint(HDC dc);
 
-    const layout::TabStripLook& look_;
+    const ui::layout::TabStripLook& look_;
     Look& gdi_;
     PaintPage paintPage_;
     std::vector<Tab> tabs_;

@@ -1,17 +1,17 @@
 // The window program on Windows: the command line, the provider, then the main window until it closes.
-#include "ExitStatus.h"
-#include "MainFrm.h"
-#include "UserSettings.h"
-#include "Utf16.h"
-#include "WindowProgram.h"
-#include "WindowsConsole.h"
-#include "WindowsFileSystem.h"
+#include "desktop/CommandLine.h"
+#include "desktop/UserSettingsWin32.h"
+#include "desktop/Utf16.h"
+#include "extract/NativeFileSystem.h"
+#include "ui/ExitStatus.h"
+#include "ui/WindowProgram.h"
+#include "win/window/MainFrm.h"
 
 #include <windows.h>
 
 #include <objbase.h>
 
-using namespace z83::shell;
+using namespace z83::ui;
 
 namespace {
 
@@ -32,7 +32,7 @@ void tell(const std::string& text, bool error) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::string program = z83::win::executableName();
-    Launch launched = launch(z83::win::commandLineArguments(), program);
+    Launch launched = launch(z83::commandLineArguments(0, nullptr), program);
     if (launched.endWith) {
         tell(launched.text, launched.error);
         return *launched.endWith;
@@ -42,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int status = ExitStatus::Closed;
     {
-        z83::WindowsFileSystem fileSystem;
+        z83::NativeFileSystem fileSystem;
         z83::win::MainFrm window(instance, std::move(launched.createProvider), fileSystem);
         const auto ended = window.start();
         status = ended ? *ended : window.run();

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdio>
+
+// The standard streams as the extractor needs them on this platform.
+namespace z83::cli {
+
+// POSIX: a reader that goes away (e.g. "| head") must give a "not saved" error, not a silent death.
+// Windows: console output in UTF-8, and standard output in binary mode, so that a report written there keeps
+// its CR LF line ends instead of getting CR CR LF.
+void prepareConsole();
+
+// Whether the stream is an interactive terminal or console; not a file, a pipe or NUL (which the Windows C
+// runtime's isatty calls a terminal).
+bool isConsole(std::FILE* stream);
+
+} // namespace z83::cli

@@ -1,0 +1,16 @@
+#include "cli/Console.h"
+
+#include <csignal>
+#include <unistd.h>
+
+namespace z83::cli {
+
+void prepareConsole() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool isConsole(std::FILE* stream) {
+    return ::isatty(::fileno(stream)) == 1;
+}
+
+} // namespace z83::cli

@@ -1,0 +1,535 @@
+#include "win/com/ComProvider.h"
+
+#include "desktop/Utf16.h"
+#include "link/Wire.h"
+#include "win/com/ComErrors.h"
+#include "win/com/Variant.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace z83::win {
+
+namespace {
+
+// How the contract passes an argument.
+enum class Pass {
+    Value,    // a 32-bit integer constant, by value
+    ByteRef,  // VT_BYREF|VT_UI1
+    Int32Ref, // VT_BYREF|VT_I4
+    TextRef,  // VT_BYREF|VT_BSTR
+};
+// What the program does with a result.
+enum class Use { Nothing, Int16, Int32 };
+
+struct ContractArgument {
+    const char* name;
+    Pass pass;
+};
+struct ContractOperation {
+    std::vector<ContractArgument> arguments;
+    Use result;
+};
+
+// The contract of DataProvider.h as the component takes it, in the order of Operation.
+const ContractOperation& contractOf(Operation operation) {
+    static const std::array<ContractOperation, std::size(kOperationNames)> kContract = {{
+        {{{"first", Pass::Value}, {"second", Pass::Value}}, Use::Int16}, // OpenUSB
+        {{}, Use::Nothing},                                              // CloseUSB
+        {{}, Use::Nothing},                                              // ProbeProvider
+        {{{"which", Pass::Value}}, Use::Nothing},                        // ReadBaseByte
+        {{{"first", Pass::Value},
+          {"second", Pass::Value},
+          {"seconds", Pass::Value},
+          {"id", Pass::Int32Ref},
+          {"secondOutput", Pass::Int32Ref}},
+         Use::Nothing},                         // PairModule
+        {{{"which", Pass::Value}}, Use::Int32}, // DetectBase
+        {{{"one", Pass::ByteRef},
+          {"id", Pass::Int32Ref},
+          {"command", Pass::ByteRef},
+          {"text", Pass::TextRef}},
+         Use::Int16}, // WriteCommand
+        {{{"one", Pass::ByteRef},
+          {"id", Pass::Int32Ref},
+          {"command", Pass::ByteRef},
+          {"text", Pass::TextRef}},
+         Use::Int16}, // ReadCommand
+    }};
+    return kContract[static_cast<std::size_t>(operation)];
+}
+
+// The fixed arguments (link/Wire.h) go by value as whatever integer type the component declares. Each fits
+// the narrowest, a signed byte, so the conversion in call() can never change one.
+constexpr bool fitsEveryInteger(std::int32_t value) {
+    return value >= 0 && value <= 127;
+}
+static_assert(fitsEveryInteger(Arg::OpenFirst) && fitsEveryInteger(Arg::OpenSecond) &&
+              fitsEveryInteger(Arg::DetectWhich) && fitsEveryInteger(Arg::BaseByteWhich) &&
+              fitsEveryInteger(Arg::PairFirst) && fitsEveryInteger(Arg::PairSecond) &&
+              fitsEveryInteger(Arg::PairingSeconds) && fitsEveryInteger(Arg::CommandFirst));
+
+VARTYPE contractType(Pass pass) {
+    switch (pass) {
+    case Pass::Value:
+        return VT_I4;
+    case Pass::ByteRef:
+        return VT_BYREF | VT_UI1;
+    case Pass::Int32Ref:
+        return VT_BYREF | VT_I4;
+    case Pass::TextRef:
+        return VT_BYREF | VT_BSTR;
+    }
+    return VT_EMPTY;
+}
+
+std::string contractWords(Pass pass) {
+    switch (pass) {
+    case Pass::Value:
+        return "a 32-bit integer (VT_I4)";
+    case Pass::ByteRef:
+        return "a byte by reference (VT_BYREF|VT_UI1)";
+    case Pass::Int32Ref:
+        return "a 32-bit integer by reference (VT_BYREF|VT_I4)";
+    case Pass::TextRef:
+        return "text by reference (VT_BYREF|VT_BSTR)";
+    }
+    return {};
+}
+
+bool isInteger(VARTYPE base) {
+    switch (base) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether an argument the contract passes this way can go as the declared type. The constants fit any
+// integer, by value or by reference; what comes back needs a reference to exactly its type (or a Variant).
+bool fits(Pass pass, VARTYPE declared) {
+    const VARTYPE base = declared & ~VT_BYREF;
+    const bool byRef = (declared & VT_BYREF) != 0;
+    switch (pass) {
+    case Pass::Value:
+        return isInteger(base) || base == VT_VARIANT;
+    case Pass::ByteRef:
+        return byRef && (base == VT_UI1 || base == VT_VARIANT);
+    case Pass::Int32Ref:
+        return byRef && (base == VT_I4 || base == VT_INT || base == VT_VARIANT);
+    case Pass::TextRef:
+        return byRef && (base == VT_BSTR || base == VT_VARIANT);
+    }
+    return false;
+}
+
+// The type a declaration gives, with a pointer as VT_BYREF and aliases and enumerations resolved;
+// anything automation cannot pass comes back as it is declared, so that it fits nothing.
+VARTYPE declaredType(ITypeInfo& info, const TYPEDESC& description, int depth = 0) {
+    if (depth > 8)
+        return VT_USERDEFINED;
+    if (description.vt == VT_PTR) {
+        const VARTYPE pointee = declaredType(info, *description.lptdesc, depth + 1);
+        return (pointee & VT_BYREF) ? static_cast<VARTYPE>(VT_PTR) : static_cast<VARTYPE>(pointee | VT_BYREF);
+    }
+    if (description.vt != VT_USERDEFINED)
+        return description.vt;
+    ITypeInfo* referred = nullptr;
+    if (FAILED(info.GetRefTypeInfo(description.hreftype, &referred)))
+        return VT_USERDEFINED;
+    VARTYPE type = VT_USERDEFINED;
+    TYPEATTR* attributes = nullptr;
+    if (SUCCEEDED(referred->GetTypeAttr(&attributes))) {
+        if (attributes->typekind == TKIND_ENUM)
+            type = VT_I4;
+        else if (attributes->typekind == TKIND_ALIAS)
+            type = declaredType(*referred, attributes->tdescAlias, depth + 1);
+        referred->ReleaseTypeAttr(attributes);
+    }
+    referred->Release();
+    return type;
+}
+
+std::string operationText(Operation operation) {
+    return std::string(operationName(operation));
+}
+
+// What came back, converted to the type the program holds it in; the component's fault when it does not
+// convert (a status out of 16-bit range, text where a number belongs).
+void convert(VARIANT& value, VARTYPE type, Variant& into, Operation operation, const char* what) {
+    if (HRESULT hr = ::VariantChangeType(&into.v, &value, 0, type); FAILED(hr))
+        throw ProviderError(automationErrorNumber(hr), operationText(operation) + ": " + what +
+                                                           " came back as " + variantTypeName(V_VT(&value)) +
+                                                           ": " + hresultText(hr));
+}
+
+// The error a failed call gives: the one the component raised, or the failure with the argument it names.
+CurrentError failureOf(Operation operation, HRESULT hr, EXCEPINFO& exception, UINT argumentError) {
+    if (hr == DISP_E_EXCEPTION)
+        return raisedError(exception);
+    raisedError(exception); // frees what a failing server may have left in it
+    std::string text = operationText(operation) + ": " + hresultText(hr);
+    const auto& arguments = contractOf(operation).arguments;
+    if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && argumentError < arguments.size()) {
+        // Automation counts arguments from the last one.
+        const std::size_t position = arguments.size() - argumentError;
+        text += " (argument " + std::to_string(position) + ", " + arguments[position - 1].name + ")";
+    }
+    return {automationErrorNumber(hr), text};
+}
+
+CurrentError failure(HRESULT hr, std::string text) {
+    return {automationErrorNumber(hr), std::move(text)};
+}
+
+} // namespace
+
+ComProvider::ComProvider(const std::string& progId) {
+    const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // A thread that is in COM already, in either apartment, can create and call the instance as it is.
+    comStarted_ = SUCCEEDED(started);
+    if (FAILED(started) && started != RPC_E_CHANGED_MODE) {
+        unusable_ = failure(started, "COM could not be started: " + hresultText(started));
+        return;
+    }
+    unusable_ = create(progId);
+    if (unusable_ && dispatch_) {
+        dispatch_->Release();
+        dispatch_ = nullptr;
+    }
+}
+
+ComProvider::~ComProvider() {
+    if (dispatch_)
+        dispatch_->Release();
+    if (comStarted_)
+        ::CoUninitialize();
+}
+
+std::optional<CurrentError> ComProvider::create(const std::string& progId) {
+    if (progId.empty())
+        return failure(REGDB_E_CLASSNOTREG, "no class whose ProgID begins with \"" +
+                                                std::string(kComponentLibrary) + ".\" is registered");
+    CLSID classId{};
+    const std::wstring name = toUtf16(progId);
+    HRESULT hr = progId.starts_with('{') ? ::CLSIDFromString(name.c_str(), &classId)
+                                         : ::CLSIDFromProgID(name.c_str(), &classId);
+    if (FAILED(hr))
+        return failure(hr, hresultText(hr) + ": no class is registered as \"" + progId + "\"");
+    hr = ::CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(&dispatch_));
+    if (FAILED(hr)) {
+        std::string text = hresultText(hr) + " (" + progId + ")";
+        if (hr == REGDB_E_CLASSNOTREG)
+            text += "; this 32-bit program needs the component registered for 32-bit programs";
+        return failure(hr, text);
+    }
+
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        std::wstring member = toUtf16(kOperationNames[i]);
+        LPOLESTR names[] = {member.data()};
+        hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &members_[i].id);
+        if (FAILED(hr))
+            return failure(hr, "the component has no operation " + std::string(kOperationNames[i]) + ": " +
+                                   hresultText(hr));
+        const auto& arguments = contractOf(static_cast<Operation>(i)).arguments;
+        for (std::size_t a = 0; a < arguments.size(); ++a)
+            members_[i].types[a] = contractType(arguments[a].pass);
+    }
+
+    UINT count = 0;
+    ITypeInfo* info = nullptr;
+    if (FAILED(dispatch_->GetTypeInfoCount(&count)) || count == 0 ||
+        FAILED(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
+        return std::nullopt; // no type library: the contract's types
+    auto mismatch = takeDeclarations(*info);
+    info->Release();
+    return mismatch;
+}
+
+// Takes each operation's argument types from the type library, or says where it departs from the contract.
+std::optional<CurrentError> ComProvider::takeDeclarations(ITypeInfo& info) {
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(info.GetTypeAttr(&attributes)))
+        return std::nullopt;
+    const WORD functions = attributes->cFuncs;
+    info.ReleaseTypeAttr(attributes);
+
+    for (WORD f = 0; f < functions; ++f) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(info.GetFuncDesc(f, &function)))
+            continue;
+        const auto member = std::find_if(members_.begin(), members_.end(),
+                                         [&](const Member& m) { return m.id == function->memid; });
+        const bool callable = function->invkind == INVOKE_FUNC || function->invkind == INVOKE_PROPERTYGET;
+        if (member == members_.end() || !callable) {
+            info.ReleaseFuncDesc(function);
+            continue;
+        }
+        const auto operation = static_cast<Operation>(member - members_.begin());
+        const ContractOperation& contract = contractOf(operation);
+        const std::string where = "the component declares " + operationText(operation);
+
+        // The arguments a caller passes: not the one that becomes the result, nor a locale.
+        std::vector<VARTYPE> declared;
+        VARTYPE result = declaredType(info, function->elemdescFunc.tdesc);
+        for (SHORT p = 0; p < function->cParams; ++p) {
+            const ELEMDESC& parameter = function->lprgelemdescParam[p];
+            const VARTYPE type = declaredType(info, parameter.tdesc);
+            if (parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
+                result = type & ~VT_BYREF;
+            else if (!(parameter.paramdesc.wParamFlags & PARAMFLAG_FLCID))
+                declared.push_back(type);
+        }
+        if (result == VT_HRESULT)
+            result = VT_VOID;
+        member->flags = function->invkind == INVOKE_PROPERTYGET ? DISPATCH_PROPERTYGET : DISPATCH_METHOD;
+        info.ReleaseFuncDesc(function);
+
+        if (declared.size() != contract.arguments.size())
+            return failure(DISP_E_BADPARAMCOUNT, where + " with " + std::to_string(declared.size()) +
+                                                     " arguments, where this program passes " +
+                                                     std::to_string(contract.arguments.size()));
+        for (std::size_t a = 0; a < declared.size(); ++a) {
+            if (!fits(contract.arguments[a].pass, declared[a]))
+                return failure(DISP_E_TYPEMISMATCH, where + "'s argument " + std::to_string(a + 1) + " (" +
+                                                        contract.arguments[a].name + ") as " +
+                                                        variantTypeName(declared[a]) +
+                                                        ", where this program passes " +
+                                                        contractWords(contract.arguments[a].pass));
+            member->types[a] = declared[a];
+        }
+        if (contract.result != Use::Nothing && !isInteger(result) && result != VT_VARIANT)
+            return failure(DISP_E_TYPEMISMATCH,
+                           where +
+                               (result == VT_VOID ? " without a result"
+                                                  : " with a result of " + variantTypeName(result)) +
+                               ", where this program needs " +
+                               (contract.result == Use::Int16 ? "a 16-bit status" : "a 32-bit integer"));
+    }
+    return std::nullopt;
+}
+
+void ComProvider::requireInstance() const {
+    if (!dispatch_)
+        throw ProviderError(unusable_->number, unusable_->description);
+}
+
+namespace {
+
+// One call's arguments: values[i] holds argument i in the type the component declares, and passed[] refers
+// to them, last argument first, as IDispatch::Invoke takes them.
+struct CallArguments {
+    std::array<Variant, ComProvider::kMostArguments> values;
+    std::array<VARIANTARG, ComProvider::kMostArguments> passed{};
+    std::size_t count = 0;
+};
+
+// The argument as the program holds it, in the contract's type.
+void holdAsContracted(Pass pass, const ComProvider::Argument& argument, VARIANT& value) {
+    switch (pass) {
+    case Pass::Value:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = argument.value;
+        break;
+    case Pass::ByteRef:
+        V_VT(&value) = VT_UI1;
+        V_UI1(&value) = *argument.byte;
+        break;
+    case Pass::Int32Ref:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = *argument.int32;
+        break;
+    case Pass::TextRef: {
+        // The text's own length, so the two NULs that end a written value go out with it.
+        const std::wstring text = toUtf16(*argument.text);
+        V_BSTR(&value) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (!V_BSTR(&value))
+            throw ProviderError(automationErrorNumber(E_OUTOFMEMORY), hresultText(E_OUTOFMEMORY));
+        V_VT(&value) = VT_BSTR;
+        break;
+    }
+    }
+}
+
+// Each argument in the type the component declares, referred to from the slot Invoke reads it from.
+void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostArguments>& declaredTypes,
+             std::initializer_list<ComProvider::Argument> arguments, CallArguments& call) {
+    const ContractOperation& contract = contractOf(operation);
+    call.count = arguments.size();
+    std::size_t i = 0;
+    for (const ComProvider::Argument& argument : arguments) {
+        VARIANT& value = call.values[i].v;
+        holdAsContracted(contract.arguments[i].pass, argument, value);
+        // The declared type was checked against the contract when the instance was created, so the
+        // conversion is between integer types and cannot lose the fixed arguments (see fitsEveryInteger).
+        const VARTYPE declared = declaredTypes[i];
+        const VARTYPE base = declared & ~VT_BYREF;
+        if (base != VT_VARIANT && base != V_VT(&value))
+            if (HRESULT hr = ::VariantChangeType(&value, &value, 0, base); FAILED(hr))
+                throw ProviderError(automationErrorNumber(hr),
+                                    operationText(operation) + ": argument " + std::to_string(i + 1) +
+                                        " does not convert to " + variantTypeName(base) + ": " +
+                                        hresultText(hr));
+        VARIANTARG& slot = call.passed[call.count - 1 - i];
+        if (declared & VT_BYREF) {
+            ::VariantInit(&slot);
+            V_VT(&slot) = declared;
+            // Every member of the VARIANT's value union starts at the same address.
+            V_BYREF(&slot) =
+                base == VT_VARIANT ? static_cast<void*>(&value) : static_cast<void*>(&V_UI1(&value));
+        } else {
+            slot = value; // by value: the component only reads it, and values[i] still owns it
+        }
+        ++i;
+    }
+}
+
+// The by-reference arguments back into the program's variables, in the contract's types.
+void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> arguments,
+              CallArguments& call) {
+    const ContractOperation& contract = contractOf(operation);
+    std::size_t i = 0;
+    for (const ComProvider::Argument& argument : arguments) {
+        const char* what = contract.arguments[i].name;
+        VARIANT& value = call.values[i].v;
+        Variant back;
+        switch (contract.arguments[i].pass) {
+        case Pass::Value:
+            break;
+        case Pass::ByteRef:
+            convert(value, VT_UI1, back, operation, what);
+            *argument.byte = V_UI1(&back.v);
+            break;
+        case Pass::Int32Ref:
+            convert(value, VT_I4, back, operation, what);
+            *argument.int32 = static_cast<std::int32_t>(V_I4(&back.v));
+            break;
+        case Pass::TextRef:
+            convert(value, VT_BSTR, back, operation, what);
+            *argument.text = toUtf8({V_BSTR(&back.v), ::SysStringLen(V_BSTR(&back.v))});
+            break;
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+void ComProvider::call(Operation operation, std::initializer_list<Argument> arguments, Variant& result) {
+    requireInstance();
+    const Member& member = members_[static_cast<std::size_t>(operation)];
+    CallArguments prepared;
+    prepare(operation, member.types, arguments, prepared);
+
+    DISPPARAMS parameters{prepared.passed.data(), nullptr, static_cast<UINT>(prepared.count), 0};
+    EXCEPINFO exception{};
+    UINT argumentError = 0;
+    const HRESULT hr = dispatch_->Invoke(member.id, IID_NULL, LOCALE_USER_DEFAULT, member.flags, &parameters,
+                                         &result.v, &exception, &argumentError);
+    if (FAILED(hr)) {
+        CurrentError error = failureOf(operation, hr, exception, argumentError);
+        throw ProviderError(error.number, error.description);
+    }
+
+    copyBack(operation, arguments, prepared);
+}
+
+namespace {
+
+std::int16_t statusOf(Variant& result, Operation operation) {
+    Variant status;
+    convert(result.v, VT_I2, status, operation, "the status");
+    return static_cast<std::int16_t>(V_I2(&status.v));
+}
+
+std::int32_t int32Of(Variant& result, Operation operation) {
+    Variant number;
+    convert(result.v, VT_I4, number, operation, "the result");
+    return static_cast<std::int32_t>(V_I4(&number.v));
+}
+
+} // namespace
+
+std::int16_t ComProvider::OpenUSB(std::int32_t first, std::int32_t second) {
+    // The program reads the current error after this call: what the component raises becomes it.
+    try {
+        Variant result;
+        call(Operation::OpenUSB, {{first}, {second}}, result);
+        const std::int16_t status = statusOf(result, Operation::OpenUSB);
+        clearCurrentError();
+        return status;
+    } catch (const ProviderError& error) {
+        setCurrentError({error.number(), error.description()});
+        return -1;
+    }
+}
+
+void ComProvider::CloseUSB() {
+    if (!dispatch_)
+        return; // closing what never opened: nothing to do, and shut-down must not fail on it
+    Variant result;
+    call(Operation::CloseUSB, {}, result);
+}
+
+std::int32_t ComProvider::ProbeProvider() {
+    try {
+        Variant result;
+        call(Operation::ProbeProvider, {}, result);
+        clearCurrentError();
+    } catch (const ProviderError& error) {
+        setCurrentError({error.number(), error.description()});
+    }
+    return 0;
+}
+
+// The program ignores this result and PairModule's, so they are not read: an odd value cannot fail the call.
+std::uint8_t ComProvider::ReadBaseByte(std::int32_t which) {
+    Variant result;
+    call(Operation::ReadBaseByte, {{which}}, result);
+    return 0;
+}
+
+std::int32_t ComProvider::PairModule(std::int32_t first, std::int32_t second, std::int32_t seconds,
+                                     std::int32_t& id, std::int32_t& secondOutput) {
+    Argument idArgument, outputArgument;
+    idArgument.int32 = &id;
+    outputArgument.int32 = &secondOutput;
+    Variant result;
+    call(Operation::PairModule, {{first}, {second}, {seconds}, idArgument, outputArgument}, result);
+    return 0;
+}
+
+std::int32_t ComProvider::DetectBase(std::int32_t which) {
+    Variant result;
+    call(Operation::DetectBase, {{which}}, result);
+    return int32Of(result, Operation::DetectBase);
+}
+
+std::int16_t ComProvider::WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                                       std::string& text) {
+    Variant result;
+    call(Operation::WriteCommand, {{0, &one}, {0, nullptr, &id}, {0, &command}, {0, nullptr, nullptr, &text}},
+         result);
+    return statusOf(result, Operation::WriteCommand);
+}
+
+std::int16_t ComProvider::ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                                      std::string& text) {
+    Variant result;
+    call(Operation::ReadCommand, {{0, &one}, {0, nullptr, &id}, {0, &command}, {0, nullptr, nullptr, &text}},
+         result);
+    return statusOf(result, Operation::ReadCommand);
+}
+
+} // namespace z83::win

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "link/DataProvider.h"
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace z83::win {
+
+struct Variant;
+
+// The maker's component registers its classes under ProgIDs that begin with its library's name and a dot.
+inline constexpr std::string_view kComponentLibrary = "Z83DataProviderCOM";
+
+// The maker's device-access component, driven through IDispatch on the calling thread; every call blocks.
+// The eight operations are looked up once, when the instance is created. When the component has a type
+// library, each argument goes with the type it declares; without one, with the contract's types.
+class ComProvider final : public DataProvider {
+public:
+    // Creates an instance of the class that progId names: a ProgID, or a CLSID in braces; empty when no
+    // class was found to create. Never throws: an instance that cannot be created, or that does not fit
+    // the contract, leaves a provider whose ProbeProvider (and OpenUSB) report why as the current error.
+    explicit ComProvider(const std::string& progId);
+    ~ComProvider() override;
+    ComProvider(const ComProvider&) = delete;
+    ComProvider& operator=(const ComProvider&) = delete;
+
+    std::int16_t OpenUSB(std::int32_t first, std::int32_t second) override;
+    void CloseUSB() override;
+    std::int32_t ProbeProvider() override;
+    std::uint8_t ReadBaseByte(std::int32_t which) override;
+    std::int32_t PairModule(std::int32_t first, std::int32_t second, std::int32_t seconds, std::int32_t& id,
+                            std::int32_t& secondOutput) override;
+    std::int32_t DetectBase(std::int32_t which) override;
+    std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                              std::string& text) override;
+    std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
+                             std::string& text) override;
+
+    // Why there is no usable instance, or nothing when there is one.
+    const std::optional<CurrentError>& unusable() const { return unusable_; }
+    // The instance, for tests that look behind the contract; null when there is none.
+    IDispatch* instance() const { return dispatch_; }
+
+    // One argument as the program holds it; the by-reference ones are copied back after the call.
+    struct Argument {
+        std::int32_t value = 0;
+        std::uint8_t* byte = nullptr;
+        std::int32_t* int32 = nullptr;
+        std::string* text = nullptr;
+    };
+    static constexpr std::size_t kMostArguments = 5;
+
+private:
+    // An operation as this instance's component takes it.
+    struct Member {
+        DISPID id = DISPID_UNKNOWN;
+        WORD flags = DISPATCH_METHOD;
+        std::array<VARTYPE, kMostArguments> types{};
+    };
+
+    std::optional<CurrentError> create(const std::string& progId);
+    std::optional<CurrentError> takeDeclarations(ITypeInfo& info);
+    void call(Operation operation, std::initializer_list<Argument> arguments, Variant& result);
+    void requireInstance() const;
+
+    IDispatch* dispatch_ = nullptr;
+    bool comStarted_ = false;
+    std::optional<CurrentError> unusable_;
+    std::array<Member, std::size(kOperationNames)> members_{};
+};
+
+} // namespace z83::win
