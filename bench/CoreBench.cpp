@@ -76,8 +76,11 @@ z83::sim::Scenario moduleWith(int logs, double latencySeconds) {
 }
 
 void BM_DecodeAndCsvLine(benchmark::State& state) {
+    z83::sim::ModuleLogs logs;
+    z83::sim::appendGeneratedLogs(logs, 4096, 11);
     std::vector<std::string> replies;
-    z83::sim::appendGeneratedLogs(replies, 4096, 11);
+    for (std::size_t i = 0; i < logs.size(); ++i)
+        replies.push_back(logs[i]);
     std::string line;
     std::size_t i = 0;
     for (auto _ : state) {
@@ -106,7 +109,7 @@ void BM_CollectLogs(benchmark::State& state) {
         state.ResumeTiming();
 
         auto collection = session.collectLogs();
-        auto report = z83::reportFileContent(collection.reportText());
+        auto report = z83::reportFileContent(collection.entries);
         benchmark::DoNotOptimize(report.data());
 
         state.PauseTiming();
@@ -163,7 +166,7 @@ BENCHMARK(BM_JournalEntry)->Unit(benchmark::kMillisecond);
 
 void BM_ReportSha256(benchmark::State& state) {
     LoadedSession loaded(moduleWith(65535, 0.0));
-    const std::string report = z83::reportFileContent(loaded.session.collectLogs().reportText());
+    const std::string report = z83::reportFileContent(loaded.session.collectLogs().entries);
     for (auto _ : state)
         benchmark::DoNotOptimize(z83::sha256Hex(report));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(report.size()));

@@ -116,7 +116,7 @@ private:
 
         const std::string content = options_.format == Options::Format::Json
                                         ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
-                                        : reportFileContent(collection.reportText());
+                                        : reportFileContent(collection.entries);
         const SavedReport saved = save(content);
         session_.journalExtraction(collection, saved);
         if (saved.saved())

@@ -84,10 +84,11 @@ std::string csvLine(const LogRecord& record) {
     return line;
 }
 
-std::string reportText(const std::vector<LogEntry>& entries) {
-    constexpr std::size_t kTypicalEntry = 80;
-    std::string text;
-    text.reserve(entries.size() * kTypicalEntry);
+namespace {
+
+constexpr std::size_t kTypicalEntry = 80;
+
+void appendEntries(const std::vector<LogEntry>& entries, std::string& text) {
     for (const auto& entry : entries) {
         if (entry.line.record)
             appendCsvLine(*entry.line.record, text);
@@ -97,8 +98,9 @@ std::string reportText(const std::vector<LogEntry>& entries) {
         }
         text += "\r\n";
     }
-    return text;
 }
+
+} // namespace
 
 std::string reportFileContent(std::string_view reportText) {
     std::string content;
@@ -108,6 +110,22 @@ std::string reportFileContent(std::string_view reportText) {
     content += reportText;
     content += "\r\n";
     return content;
+}
+
+std::string reportFileContent(const std::vector<LogEntry>& entries) {
+    std::string content;
+    content.reserve(kReportHeader.size() + 4 + entries.size() * kTypicalEntry);
+    content += kReportHeader;
+    content += "\r\n";
+    appendEntries(entries, content);
+    content += "\r\n";
+    return content;
+}
+
+std::string_view reportLinesOf(std::string_view content) {
+    const std::size_t header = kReportHeader.size() + 2;
+    return content.size() >= header + 2 ? content.substr(header, content.size() - header - 2)
+                                        : std::string_view();
 }
 
 std::string reportStamp(const LocalDateTime& now) {

@@ -42,11 +42,14 @@ struct LogEntry {
     LogStatus status = LogStatus::Good;
 };
 
-// The entries as the report and the clipboard carry them: each line, a blank and its status text when it
-// has one, and CR LF.
-std::string reportText(const std::vector<LogEntry>& entries);
-// The header line and the report text, each ending in CR LF, then the empty last line.
+// The header line and the report text, each ending in CR LF, then the empty last line. The report text
+// holds the entries as the report and the clipboard carry them: each line, a blank and its status text when
+// it has one, and CR LF.
 std::string reportFileContent(std::string_view reportText);
+// The same, made straight from the entries, so that a full module's report is held once.
+std::string reportFileContent(const std::vector<LogEntry>& entries);
+// The report text inside a report file's content: what the clipboard gets.
+std::string_view reportLinesOf(std::string_view content);
 // The local time stamp of a report's name: YYYYMMDDHHMMSS.
 std::string reportStamp(const LocalDateTime& now);
 

@@ -156,11 +156,11 @@ Collection Session::collectLogs() {
 }
 
 SavedReport Session::deliverReport(const Collection& collection) {
-    const std::string text = collection.reportText();
+    const std::string content = reportFileContent(collection.entries);
     // The lines reach the clipboard first, so they survive a failure to save the file.
-    const bool onClipboard = desktop_.setClipboardText(text);
+    const bool onClipboard = desktop_.setClipboardText(std::string(reportLinesOf(content)));
 
-    SavedReport saved = saveReport(reportFileContent(text), {}, desktop_, fileSystem_);
+    SavedReport saved = saveReport(content, {}, desktop_, fileSystem_);
     journalExtraction(collection, saved);
     if (!saved.safeToClear()) {
         desktop_.showMessage("The report could not be saved" +

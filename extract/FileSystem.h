@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -43,7 +44,12 @@ public:
     virtual std::error_code makeFolders(const std::string& folder) = 0;
     // Writes into an existing stream (a device, a FIFO) without creating or replacing anything.
     virtual std::error_code writeInto(const std::string& path, std::string_view data) = 0;
-    virtual std::error_code readWhole(const std::string& path, std::string& content) = 0;
+    // Reads the file from its start in blocks, handing each to onBlock until the end or until onBlock
+    // gives false; so that a large file is checked or hashed without a second copy of it in memory.
+    virtual std::error_code readBlocks(const std::string& path,
+                                       const std::function<bool(std::string_view block)>& onBlock) = 0;
+    // The whole file, for the small ones.
+    std::error_code readWhole(const std::string& path, std::string& content);
     // Appends line and a line end to the file at path (created when missing) as one step that other
     // programs appending the same way never split: under an exclusive lock, in one write, flushed to disk
     // before it returns. A last line left incomplete (a writer killed mid-line) is ended first, so the new

@@ -125,11 +125,11 @@ std::error_code NativeFileSystem::writeInto(const std::string& path, std::string
     return e;
 }
 
-std::error_code NativeFileSystem::readWhole(const std::string& path, std::string& content) {
+std::error_code NativeFileSystem::readBlocks(const std::string& path,
+                                             const std::function<bool(std::string_view block)>& onBlock) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return lastError();
-    content.clear();
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -140,9 +140,8 @@ std::error_code NativeFileSystem::readWhole(const std::string& path, std::string
             ::close(fd);
             return e;
         }
-        if (n == 0)
+        if (n == 0 || !onBlock(std::string_view(buffer, static_cast<std::size_t>(n))))
             break;
-        content.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
     return {};

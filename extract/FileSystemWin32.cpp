@@ -176,13 +176,13 @@ std::error_code NativeFileSystem::writeInto(const std::string& path, std::string
     return e;
 }
 
-std::error_code NativeFileSystem::readWhole(const std::string& path, std::string& content) {
+std::error_code NativeFileSystem::readBlocks(const std::string& path,
+                                             const std::function<bool(std::string_view block)>& onBlock) {
     HANDLE handle = ::CreateFileW(win::toUtf16(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return lastError();
-    content.clear();
     char buffer[65536];
     std::error_code e;
     for (;;) {
@@ -191,9 +191,8 @@ std::error_code NativeFileSystem::readWhole(const std::string& path, std::string
             e = lastError();
             break;
         }
-        if (n == 0)
+        if (n == 0 || !onBlock(std::string_view(buffer, n)))
             break;
-        content.append(buffer, n);
     }
     ::CloseHandle(handle);
     return e;

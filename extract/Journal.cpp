@@ -245,16 +245,22 @@ std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, 
             continue;
         ReportCheck check{&entry, ReportCheck::State::Intact, {}};
         const std::string& path = entry.report->path;
-        std::string content;
+        Sha256 hash; // in blocks: a full module's report is not held twice
+        std::uint64_t size = 0;
+        const auto read = [&](std::string_view block) {
+            hash.update(block);
+            size += block.size();
+            return true;
+        };
         if (const JournalEntry* later = newest[path]; later != &entry) {
             check.state = ReportCheck::State::Replaced;
             check.detail = later->time;
         } else if (fs.kindOf(path) == PathKind::Missing) {
             check.state = ReportCheck::State::Missing;
-        } else if (auto e = fs.readWhole(path, content)) {
+        } else if (auto e = fs.readBlocks(path, read)) {
             check.state = ReportCheck::State::Unreadable;
             check.detail = e.message();
-        } else if (content.size() != *entry.report->size || sha256Hex(content) != entry.report->sha256) {
+        } else if (size != *entry.report->size || hash.hexDigest() != entry.report->sha256) {
             check.state = ReportCheck::State::Changed;
         }
         checks.push_back(std::move(check));

@@ -163,6 +163,18 @@ SavedReport reportAt(std::string_view content, const std::string& path, FileSyst
     return flushedUnderItsName(result, folder, fs);
 }
 
+// Whether the file holds exactly content, compared block by block.
+bool readsBackAs(FileSystem& fs, const std::string& path, std::string_view content) {
+    std::size_t at = 0;
+    bool same = true;
+    const std::error_code e = fs.readBlocks(path, [&](std::string_view block) {
+        same = content.substr(at, block.size()) == block;
+        at += block.size();
+        return same;
+    });
+    return !e && same && at == content.size();
+}
+
 bool isFolder(FileSystem& fs, const std::string& path) {
     std::string target;
     return !path.empty() && !fs.resolveLinks(path, target) && fs.kindOf(target) == PathKind::Folder;
@@ -265,8 +277,7 @@ SavedReport saveReport(std::string_view content, const ReportDestination& where,
         result = newReport(content, folder, name, where.extension, fs);
     }
     if (result.outcome == SavedReport::Outcome::File) {
-        std::string actual;
-        if (fs.readWhole(result.path, actual) || actual != content) {
+        if (!readsBackAs(fs, result.path, content)) {
             result.outcome = SavedReport::Outcome::NotSaved;
             result.error = "the file does not read back as written";
         }

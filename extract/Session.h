@@ -35,7 +35,6 @@ struct Collection {
     bool hasReport() const { return outcome == Outcome::Collected || outcome == Outcome::LinkLost; }
     // How many entries carry a status text.
     std::size_t flaggedCount() const;
-    std::string reportText() const { return z83::reportText(entries); }
 };
 
 // What the user is told when the link was lost during a run: where, what the report holds, and not to

@@ -63,7 +63,7 @@ float peakValue(Draw& draw) {
 
 } // namespace
 
-void appendGeneratedLogs(std::vector<std::string>& records, std::uint32_t count, std::uint32_t seed) {
+void appendGeneratedLogs(ModuleLogs& records, std::uint32_t count, std::uint32_t seed) {
     Draw draw(seed);
     constexpr std::int64_t kFirstDay2024 = 8766; // days from 2000-01-01 to 2024-01-01
     // Gaps of at most 6 hours keep even 65,535 events within the years a record can hold.
@@ -79,7 +79,7 @@ void appendGeneratedLogs(std::vector<std::string>& records, std::uint32_t count,
         fields.end = momentOf(time);
         fields.peakValue = peakValue(draw);
         fields.flags = draw.below(8) == 0 ? 1 : 0;
-        records.push_back(encodeLogReply(recordFrom(fields)));
+        records.push_back(recordFrom(fields));
         time += draw.between(60, 6 * 3600);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DataProvider.h"
+#include "sim/ModuleLogs.h"
 
 #include <array>
 #include <chrono>
@@ -42,7 +43,7 @@ struct Fault {
 struct SimModule {
     std::int32_t id = 0;
     std::string model;
-    std::vector<std::string> records;     // each the module's reply to one "U" read
+    ModuleLogs records;                   // each the module's reply to one "U" read
     std::optional<std::string> countText; // the reply to "T" in place of the number of records
 };
 

@@ -93,13 +93,22 @@ ended() {
     pid=
     [[ $status -eq $1 ]] || fail "$2: the program ended with status $status, expected $1"
 }
+# Presses Return in the box of that X window and title. The key goes in only once Wine, too, holds the box
+# as its foreground window: a key that X delivers before then is lost, and the box would stay.
+press_return() {
+    xdotool windowfocus --sync "$1"
+    for _ in $(seq 300); do
+        [[ $(value "$(probe "$2")" foreground) == 1 ]] && break
+        sleep 0.1
+    done
+    xdotool key Return
+}
 # Answers a box (Return takes its default button) once it has shown.
 answer() {
     local box
     box=$(find_window "$1" 30) || true
     [[ -n $box ]] || fail "the box '$1' did not appear"
-    sleep 0.3
-    xdotool windowfocus --sync "$box" key Return
+    press_return "$box" "$1"
     gone "$1"
 }
 
@@ -183,7 +192,7 @@ box=$(find_window 'Remember To Clear Log Data' 60) || true
 sleep 0.3
 reminder=$(probe 'Remember To Clear Log Data')
 expect "$reminder" owner visible "the reminder"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" 'Remember To Clear Log Data'
 gone 'Remember To Clear Log Data'
 state=$(probe "$caption")
 expect "$state" cbClear.enabled 1 "after the extraction"
@@ -217,12 +226,12 @@ question=$(probe 'Clear All Logs')
 expect "$question" id6.text '&Yes' "the question before clearing"
 expect "$question" id6.default 1 "the question before clearing"
 expect "$question" id7.text '&No' "the question before clearing"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" 'Clear All Logs'
 gone 'Clear All Logs'
 xdotool mousemove --window "$window" 546 324 click 1
 box=$(find_window 'No Logs' 60) || true
 [[ -n $box ]] || fail "the second extraction did not say 'No Logs'"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" 'No Logs'
 gone 'No Logs'
 say "Clear Log with Yes cleared the module: the next Extract says No Logs"
 
@@ -256,7 +265,7 @@ sleep 0.3
 text=$(value "$(probe z83-log-extraction)" id65535.text)
 [[ $text == 'Z83DataProviderCOM.DLL possibly not registered!\nError: '*' [Code: -2147221005]' ]] ||
     fail "unexpected start-up message: $text"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" z83-log-extraction
 ended 1 "a missing component"
 wine reg query "$settings\\Settings" /v ID | tr -d '\r' | grep -qE 'REG_SZ +1A2B3C$' ||
     fail "a start-up failure changed the remembered ID"
@@ -275,7 +284,7 @@ box=$(find_window z83-log-extraction 30) || true
 [[ -n $box ]] || fail "no box for an error the component raised"
 sleep 0.3
 expect "$(probe z83-log-extraction)" id65535.text 'Error -2147467259:\nLost' "an error the component raised"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" z83-log-extraction
 ended 4 "an error the component raised"
 say "an error the component raised: its number and description, status 4"
 
@@ -316,7 +325,7 @@ question=$(probe 'Clear All Logs')
 expect "$question" id7.default 1 "the question before clearing flagged logs"
 [[ $(value "$question" id65535.text) == *'3 of the report'"'"'s 6 logs were not read correctly'* ]] ||
     fail "the question does not say what it would erase: $(value "$question" id65535.text)"
-xdotool windowfocus --sync "$box" key Return
+press_return "$box" 'Clear All Logs'
 gone 'Clear All Logs'
 xdotool mousemove --window "$window" 546 324 click 1
 answer 'Remember To Clear Log Data' # Return answered No: the logs are all there

@@ -36,11 +36,20 @@ struct FailingFileSystem : NativeFileSystem {
     std::error_code appendLine(const std::string& path, std::string_view line) override {
         return failing == Step::Append ? error(EROFS) : NativeFileSystem::appendLine(path, line);
     }
-    // As a disk that lost the last byte.
-    std::error_code readWhole(const std::string& path, std::string& content) override {
-        std::error_code e = NativeFileSystem::readWhole(path, content);
-        if (!e && failing == Step::ReadBack && !content.empty())
-            content.pop_back();
+    // As a disk that lost the last byte: each block is handed on once the next has come.
+    std::error_code readBlocks(const std::string& path,
+                               const std::function<bool(std::string_view)>& onBlock) override {
+        if (failing != Step::ReadBack)
+            return NativeFileSystem::readBlocks(path, onBlock);
+        std::string held;
+        bool go = true;
+        std::error_code e = NativeFileSystem::readBlocks(path, [&](std::string_view block) {
+            go = held.empty() || onBlock(held);
+            held.assign(block);
+            return go;
+        });
+        if (!e && go && !held.empty())
+            onBlock(std::string_view(held).substr(0, held.size() - 1));
         return e;
     }
 };

@@ -100,6 +100,8 @@ int wmain(int argc, wchar_t** argv) {
     const HWND owner = ::GetWindow(shown, GW_OWNER);
     print("owner", !owner ? "none" : ::IsWindowVisible(owner) ? "visible" : "hidden");
     print("ownertitle", owner ? textOf(owner) : "");
+    // Whether keys go to it now: X may have focused it before Wine made it the foreground window.
+    print("foreground", ::GetForegroundWindow() == shown ? 1 : 0);
 
     RECT client{}, frame{}, work{};
     ::GetClientRect(shown, &client);
