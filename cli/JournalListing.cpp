@@ -92,7 +92,7 @@ void printTable(const std::vector<const JournalEntry*>& entries, std::ostream& o
 }
 
 std::string csvField(const std::string& text) {
-    const std::string printable = printableLine(text);
+    std::string printable = printableLine(text);
     if (printable.find_first_of(",\"") == std::string::npos)
         return printable;
     std::string quoted = "\"";
@@ -120,6 +120,22 @@ void printJson(const std::vector<const JournalEntry*>& entries, std::ostream& ou
     out << (entries.empty() ? "]\n" : "\n]\n");
 }
 
+// "changed    <path>  (module 1A2B3C, saved 2025-03-07 09:05:03)", and why where there is more to say.
+std::string checkLine(const ReportCheck& check) {
+    const JournalEntry& entry = *check.entry;
+    std::string time = entry.time;
+    std::replace(time.begin(), time.end(), 'T', ' ');
+    std::string state(stateText(check.state));
+    state.resize(std::max<std::size_t>(state.size(), 10), ' ');
+    std::string line =
+        state + " " + entry.report->path + "  (module " + entry.module + ", saved " + time + ")";
+    if (check.state == ReportCheck::State::Replaced)
+        line += ": the report of " + check.detail + " took its name";
+    else if (check.state == ReportCheck::State::Unreadable)
+        line += ": " + check.detail;
+    return line;
+}
+
 // Every saved report of the kept entries read again; a line for each, then the totals.
 int verify(const std::vector<JournalEntry>& entries, const Options& options, std::ostream& out,
            FileSystem& fileSystem) {
@@ -128,30 +144,18 @@ int verify(const std::vector<JournalEntry>& entries, const Options& options, std
     bool anyFailed = false;
     // All entries take part, so that a report replaced by a later one that the filter leaves out is known.
     for (const ReportCheck& check : checkReports(entries, fileSystem)) {
-        const JournalEntry& entry = *check.entry;
-        if (!kept(entry, options))
+        if (!kept(*check.entry, options))
             continue;
-        std::string time = entry.time;
-        std::replace(time.begin(), time.end(), 'T', ' ');
-        std::string state(stateText(check.state));
-        state.resize(std::max<std::size_t>(state.size(), 10), ' ');
-        std::string line =
-            state + " " + entry.report->path + "  (module " + entry.module + ", saved " + time + ")";
-        if (check.state == State::Replaced)
-            line += ": the report of " + check.detail + " took its name";
-        else if (check.state == State::Unreadable)
-            line += ": " + check.detail;
-        out << printableLine(line) << '\n';
+        out << printableLine(checkLine(check)) << '\n';
         ++counts[check.state];
         anyFailed = anyFailed || failed(check);
     }
-    std::string totals;
-    for (const State state :
-         {State::Intact, State::Changed, State::Missing, State::Unreadable, State::Replaced})
-        if (counts[state] > 0 || state == State::Intact || state == State::Changed || state == State::Missing)
-            totals += (totals.empty() ? "" : ", ") + std::to_string(counts[state]) + " " +
-                      std::string(stateText(state));
-    out << "Reports: " << totals << ".\n";
+    out << "Reports: " << counts[State::Intact] << " intact, " << counts[State::Changed] << " changed, "
+        << counts[State::Missing] << " missing";
+    for (const State state : {State::Unreadable, State::Replaced})
+        if (counts[state] > 0)
+            out << ", " << counts[state] << " " << stateText(state);
+    out << ".\n";
     out.flush();
     return anyFailed ? ExitCode::ReportsChanged : ExitCode::Success;
 }
