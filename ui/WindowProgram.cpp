@@ -1,6 +1,7 @@
 #include "ui/WindowProgram.h"
 
 #include "backend/Backend.h"
+#include "desktop/UserFolders.h"
 #include "desktop/Version.h"
 #include "ui/ExitStatus.h"
 #include "ui/StartOptions.h"
@@ -33,6 +34,7 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
 
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
                                const std::function<void()>& close) {
+    session.keepJournal({dataFolder(), "window", false});
     auto result = Session::LoadResult::EndAtOnce;
     if (!guard.run([&] { result = session.Load(); }))
         return ExitStatus::ComponentError;

@@ -22,8 +22,9 @@ struct Launch {
 };
 Launch launch(const std::vector<std::string>& arguments, const std::string& program);
 
-// Start-up of the window: the session's checks under the guard, then the window shown, or closed (which
-// unloads) or left alone (the program ends at once). Nothing when the window runs; else the exit status.
+// Start-up of the window: the journal in the user's data folder, the session's checks under the guard, then
+// the window shown, or closed (which unloads) or left alone (the program ends at once). Nothing when the
+// window runs; else the exit status.
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
                                const std::function<void()>& close);
 

@@ -4,6 +4,8 @@
 #include "app/MainFrm.h"
 #include "app/QtDesktop.h"
 #include "app/XTab.h"
+#include "desktop/Sha256.h"
+#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
 #include "tests/support/RecordingProvider.h"
@@ -24,6 +26,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
@@ -75,6 +78,7 @@ public:
         static QTemporaryDir home;
         qputenv("HOME", home.path().toLocal8Bit());
         qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -165,6 +169,13 @@ private:
         return {QSettings::NativeFormat, QSettings::UserScope, app::executableName(), app::executableName()};
     }
     static QVariant storedId() { return store().value(QStringLiteral("Settings/ID")); }
+    // The entries of the journal in the home's data folder.
+    static std::vector<JournalEntry> journal() {
+        QFile file(QDir::homePath() + "/.local/share/z83-log-extraction/" + kJournalFileName);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray text = file.readAll();
+        return readJournal(std::string_view(text.constData(), std::size_t(text.size()))).entries;
+    }
 
 private slots:
     void init() { // nothing seen, no remembered ID, an empty documents folder
@@ -358,6 +369,7 @@ private slots:
     // Naming the module either way gives one report of its 25 records in the documents folder, handed to
     // the desktop to open and put on the clipboard, a cleared status line and Clear Log enabled.
     void extractTypedOrPairedThenClear() {
+        const std::size_t journalled = journal().size();
         const QString reminder = QStringLiteral(
             "Warning \"Remember To Clear Log Data\": When you have confirmed that the data has been "
             "extracted "
@@ -409,6 +421,43 @@ private slots:
         QCOMPARE(seen, QStringList({reminder, confirm, confirm}));
         QCOMPARE(callCount("WriteCommand", 'W'), 1);
         QVERIFY(station()->module(kDemoModule)->records.empty());
+
+        // Each extraction and each answer to Clear Log in the journal, naming the report as saved.
+        std::vector<JournalEntry> entries = journal();
+        entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(journalled));
+        QStringList outcomes;
+        for (const JournalEntry& entry : entries)
+            outcomes << qText(entry.frontEnd + " " + entry.module + " " + entry.outcome + " " + entry.reason);
+        QCOMPARE(outcomes, QStringList({"window 1A2B3C saved ", "window 1A2B3C saved ",
+                                        "window 1A2B3C refused not confirmed", "window 1A2B3C cleared "}));
+        QFile report(opened.constLast());
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QByteArray content = report.readAll();
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            QCOMPARE(qText(entries[i].report->path), opened.constLast());
+            QCOMPARE(entries[i].report->sha256,
+                     sha256Hex(std::string_view(content.constData(), content.size())));
+        }
+        QCOMPARE(entries[1].logs, std::optional<std::uint64_t>(25));
+    }
+
+    // A journal that cannot be written: one box per run of the program, after the action's own.
+    void unwritableJournalIsToldOnce() {
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        qputenv("XDG_DATA_HOME", notAFolder.fileName().toLocal8Bit());
+        start();
+        extractTyped(QStringLiteral("1A2B3C"));
+        extractTyped(QStringLiteral("1A2B3C"));
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(seen.size(), 3);
+        QVERIFY2(
+            seen[1].startsWith("Warning \"Journal Not Written\": The journal of extractions and clears could "
+                               "not be written: could not create the folder " +
+                               notAFolder.fileName()),
+            qPrintable(seen[1]));
+        QVERIFY(seen[0].contains("Remember To Clear Log Data") && seen[2] == seen[0]);
+        QCOMPARE(documents().entryList(QDir::Files).size(), 2);
     }
 
     // Clear Log reads the count again before its question: a count that lost a digit during the
@@ -443,9 +492,10 @@ private slots:
         extractTyped(QStringLiteral("1A2B3C"));
         QVERIFY2(seen.size() <= 11, qPrintable(seen.join('\n')));
         QCOMPARE(seen.filter(QStringLiteral("Link Lost")).size(), 1);
-        QCOMPARE(seen.last(), QStringLiteral("Critical \"Link Lost\": The link to the handheld was lost at log 6 of "
-                                             "25. The report holds the 5 logs read before it.\nExtract the logs "
-                                             "again when the link is back, and do not clear the module's logs."));
+        QCOMPARE(seen.last(),
+                 QStringLiteral("Critical \"Link Lost\": The link to the handheld was lost at log 6 of "
+                                "25. The report holds the 5 logs read before it.\nExtract the logs "
+                                "again when the link is back, and do not clear the module's logs."));
         QVERIFY(!find("cbClear")->isEnabled());
         QCOMPARE(opened.size(), 1);
         QCOMPARE(QGuiApplication::clipboard()->text().count("\r\n"), 5);
@@ -456,9 +506,10 @@ private slots:
         seen.clear();
         answers = {QMessageBox::NoButton};
         QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen, QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
-                                   "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
-                                   "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
+        QCOMPARE(seen,
+                 QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
+                             "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
+                             "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
         QCOMPARE(callCount("WriteCommand", 'W'), 0);
         QCOMPARE(station()->module(kDemoModule)->records.size(), std::size_t(25));
     }
