@@ -1,6 +1,8 @@
 // Speed of the core: decoding records, collecting a module's logs over the simulated base station, and
 // how much the program adds to the radio's own latency.
+#include "desktop/Sha256.h"
 #include "extract/CsvReport.h"
+#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/LogRecord.h"
@@ -12,7 +14,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +139,39 @@ void BM_RadioOverhead(benchmark::State& state) {
     state.counters["wall_over_radio"] = ratio;
 }
 BENCHMARK(BM_RadioOverhead)->Arg(500)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// What the journal adds to one extraction: one entry appended and flushed to disk (in TMPDIR, which
+// bench/run.sh leaves on the disk), and the SHA-256 of the report, here a full module's.
+void BM_JournalEntry(benchmark::State& state) {
+    const auto folder = std::filesystem::temp_directory_path() / ("z83-bench-" + std::to_string(::getpid()));
+    z83::NativeFileSystem fs;
+    z83::JournalEntry entry;
+    entry.time = "2025-03-07T09:05:03";
+    entry.utc = "2025-03-07T08:05:03Z";
+    entry.program = "z83-extract";
+    entry.module = "1A2B3C";
+    entry.model = "Z83-PM-VX";
+    entry.count = "65535";
+    entry.logs = 65535;
+    entry.flagged = 0;
+    entry.outcome = "saved";
+    entry.report = z83::JournalReport{"/home/user/Documents/Log20250307090503-1A2B3C.CSV", 5000000,
+                                      std::string(64, 'e'), false};
+    for (auto _ : state)
+        if (!z83::appendToJournal(fs, folder.string(), entry).empty())
+            state.SkipWithError("the journal could not be written");
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_JournalEntry)->Unit(benchmark::kMillisecond);
+
+void BM_ReportSha256(benchmark::State& state) {
+    LoadedSession loaded(moduleWith(65535, 0.0));
+    const std::string report = z83::reportFileContent(loaded.session.collectLogs().entries);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(z83::sha256Hex(report));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(report.size()));
+}
+BENCHMARK(BM_ReportSha256)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
     static int qtArgc = 1;
     QApplication application(qtArgc, argv);
 

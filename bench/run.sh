@@ -14,6 +14,11 @@ build/dev/bench/core_bench --benchmark_repetitions=5 --benchmark_report_aggregat
   --benchmark_filter='Decode|Collect|Radio' 2>/dev/null | grep -E '_median|Benchmark|---'
 
 echo
+echo "== Journal: one entry appended and flushed to disk; the SHA-256 of a full module's report (65,535 logs)"
+TMPDIR=$work build/dev/bench/core_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter='Journal|Sha256' 2>/dev/null | grep -E '_median|Benchmark|---'
+
+echo
 echo "== Window: from creating it to shown and exposed, offscreen"
 QT_QPA_PLATFORM=offscreen build/dev/bench/window_startup_bench --benchmark_repetitions=9 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median|Benchmark|---'

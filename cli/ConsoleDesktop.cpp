@@ -31,8 +31,12 @@ std::string timeLeftText(double seconds) {
 } // namespace
 
 std::string messageLine(const std::string& title, const std::string& text) {
-    std::string result = title + ": ";
-    result.reserve(result.size() + text.size());
+    return title + ": " + printableLine(text);
+}
+
+std::string printableLine(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
@@ -123,12 +127,15 @@ void ConsoleDesktop::endProgressLine() {
     progressStart_.reset();
 }
 
-bool ConsoleDesktop::confirm(const std::string& question, std::istream& in) {
+bool ConsoleDesktop::confirm(const std::string& question, std::istream& in, bool inputIsTerminal) {
     endProgressLine();
     err_ << question;
     err_.flush();
     std::string answer;
-    if (!std::getline(in, answer))
+    const bool answered = static_cast<bool>(std::getline(in, answer));
+    if (!inputIsTerminal)
+        line(answered ? printableLine(answer) : "(end of input)");
+    if (!answered)
         return false;
     answer.erase(0, answer.find_first_not_of(" \t"));
     answer.erase(answer.find_last_not_of(" \t\r") + 1);

@@ -53,8 +53,9 @@ public:
     void error(const std::string& text);
     // Ends a progress line that is still open, so the next line starts at the margin.
     void endProgressLine();
-    // Asks a yes/no question on the error stream and reads one line of answer from in.
-    bool confirm(const std::string& question, std::istream& in);
+    // Asks a yes/no question on the error stream and reads one line of answer from in. An answer that
+    // does not come from a terminal is shown after the question, as a terminal would have echoed it.
+    bool confirm(const std::string& question, std::istream& in, bool inputIsTerminal = true);
 
 private:
     void line(const std::string& text);
@@ -74,5 +75,7 @@ private:
 // A message box's title and text as one line: "Title: text", line breaks as blanks and other control
 // characters as '?', so a module's reply cannot move the cursor or colour the terminal.
 std::string messageLine(const std::string& title, const std::string& text);
+// A text as messageLine shows it.
+std::string printableLine(const std::string& text);
 
 } // namespace z83::cli

@@ -95,9 +95,9 @@ Probe probe(const Options& options, FileSystem& fileSystem) {
             result.code = ExitCode::Link;
             return;
         }
-        if (options.idText.empty())
+        if (options.idTexts.empty())
             return;
-        desktop.setIdText(options.idText);
+        desktop.setIdText(options.idTexts.front());
         if (session.identifyByTypedId() != Identification::Supported) {
             result.code = ExitCode::Module;
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The extractor's exit codes, so scripts can tell the endings apart. Listed in --help and docs/cli.md.
 namespace z83::cli::ExitCode {
 inline constexpr int Success = 0;      // the report was written (and the module cleared when asked)
@@ -14,4 +16,31 @@ inline constexpr int ClearRefused = 8; // --clear was given but clearing was not
 inline constexpr int Flagged = 9;      // as Success, but some logs of the report are flagged
 inline constexpr int CloseFailed = 10; // as Success or Flagged, but closing the link afterwards failed
 inline constexpr int LinkLost = 11;    // the link was lost during the run: the logs read before it are saved
+inline constexpr int ReportsChanged =
+    12; // --journal: a listed report is missing or changed, or no journal read
+
+// The exit code of a run over several modules is the worst of theirs. Worst first: logs read but not saved,
+// modules not extracted, clears that did not happen, nothing to extract, logs to extract again, and last
+// what went wrong after everything was done.
+inline constexpr int kWorstFirst[] = {Internal,    Usage,          NotSaved,     LinkLost, Link,
+                                      Module,      ClearFailed,    ClearRefused, NoLogs,   Flagged,
+                                      CloseFailed, ReportsChanged, Success};
+
+constexpr int worseOf(int a, int b) {
+    for (const int code : kWorstFirst)
+        if (code == a || code == b)
+            return code;
+    return a;
+}
 } // namespace z83::cli::ExitCode
+
+namespace z83::cli {
+// The order of the codes a module's run can end with, as the help text gives it: "6, 11, 3, ...".
+inline std::string worstFirstText() {
+    std::string text;
+    for (const int code : ExitCode::kWorstFirst)
+        if (code != ExitCode::Internal && code != ExitCode::Usage && code != ExitCode::ReportsChanged)
+            text += (text.empty() ? "" : ", ") + std::to_string(code);
+    return text;
+}
+} // namespace z83::cli

@@ -5,18 +5,32 @@
 #include "cli/ConsoleDesktop.h"
 #include "cli/Diagnosis.h"
 #include "cli/ExitCode.h"
+#include "cli/JournalListing.h"
 #include "cli/JsonReport.h"
+#include "desktop/Sha256.h"
 #include "desktop/ShownText.h"
+#include "desktop/UserFolders.h"
 #include "desktop/Version.h"
 #include "extract/ReportFile.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 
+#include <optional>
 #include <ostream>
+#include <vector>
 
 namespace z83::cli {
 
 namespace {
+
+// What became of one module, for the summary of a run over several.
+struct ModuleResult {
+    std::string id; // "" when no module paired
+    int code = ExitCode::Success;
+    std::size_t logs = 0, flagged = 0;
+    std::string report; // where it was saved; "" for none
+    bool cleared = false;
+};
 
 class Run {
 public:
@@ -25,22 +39,68 @@ public:
         : options_(options), out_(out), console_(console), desktop_(desktop), session_(session),
           fileSystem_(fileSystem) {}
 
-    // Start-up and the extraction; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
+    // Start-up and the extractions; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
     // the other start-up failures and every run that got going shut down afterwards.
     int operator()() {
         const auto load = session_.Load();
         unloadAfterwards_ = load != Session::LoadResult::EndAtOnce;
-        return load == Session::LoadResult::Running ? extract() : ExitCode::Link;
+        if (load != Session::LoadResult::Running)
+            return ExitCode::Link;
+        // A module that fails never stops the next: each gets its own report, clear and exit code.
+        int worst = ExitCode::Success;
+        if (options_.pair) {
+            do
+                worst = ExitCode::worseOf(worst, module(std::nullopt));
+            while (options_.repeat && anotherModule());
+        } else {
+            for (const std::string& id : options_.idTexts)
+                worst = ExitCode::worseOf(worst, module(id));
+        }
+        if (results_.size() > 1 || options_.repeat)
+            summary();
+        return worst;
     }
 
     bool unloadAfterwards() const { return unloadAfterwards_; }
     // What a successful run had done, for when closing the link fails after it.
-    const std::string& done() const { return done_; }
+    std::string done() const {
+        const bool one = results_.size() == 1;
+        return (one ? "The report is saved" : "The reports are saved") +
+               std::string(!options_.clear ? ""
+                           : one           ? " and the module's logs are cleared"
+                                           : " and the modules' logs are cleared");
+    }
 
 private:
-    int extract() {
-        if (int code = identify())
-            return code;
+    int module(const std::optional<std::string>& idText) {
+        results_.emplace_back();
+        const int code = extract(idText, results_.back());
+        results_.back().code = code;
+        return code;
+    }
+
+    bool anotherModule() {
+        // On a terminal it asks; from a script it reads the next line, and the end of the input is "no".
+        return console_.in &&
+               desktop_.confirm("Extract another module? [y/N] ", *console_.in, console_.stdinIsTerminal);
+    }
+
+    void summary() {
+        for (const ModuleResult& r : results_)
+            desktop_.note(
+                (r.id.empty() ? std::string("no module paired") : r.id) + ": " + std::to_string(r.logs) +
+                (r.logs == 1 ? " log, " : " logs, ") + std::to_string(r.flagged) + " flagged, " +
+                (r.report.empty() ? std::string("no report") : "report " + r.report) + ", " +
+                (r.cleared ? "cleared" : "not cleared") +
+                (r.code == ExitCode::Success ? std::string() : " (exit " + std::to_string(r.code) + ")"));
+    }
+
+    int extract(const std::optional<std::string>& idText, ModuleResult& result) {
+        const int identified = identify(idText);
+        if (session_.moduleId() != 0 || idText)
+            result.id = idHex(session_.moduleId());
+        if (identified != 0)
+            return identified;
 
         Collection collection = session_.collectLogs();
         desktop_.endProgressLine();
@@ -49,6 +109,9 @@ private:
                                                                               : ExitCode::NoLogs;
         const bool linkLost = collection.outcome == Collection::Outcome::LinkLost;
         const std::size_t logs = collection.entries.size();
+        const std::size_t flagged = collection.flaggedCount();
+        result.logs = logs;
+        result.flagged = flagged;
         desktop_.note("Read " + std::to_string(logs) +
                       (linkLost ? " of " + std::to_string(collection.total) : std::string()) +
                       (logs == 1 && !linkLost ? " log" : " logs") + " of module " +
@@ -58,20 +121,26 @@ private:
                                         ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
                                         : reportFileContent(collection.entries);
         const SavedReport saved = save(content);
+        session_.journalExtraction(collection, saved);
+        if (saved.saved())
+            result.report = saved.path;
         if (linkLost) {
             // Saved first, as the window does: the logs read before the link was lost are safe by now.
             desktop_.showMessage(linkLostText(collection), kLinkLostTitle, MessageIcon::Error);
-            if (options_.clear)
+            if (options_.clear) {
                 desktop_.error(
                     "Clear refused: the link was lost during the run. The module's logs were kept.");
+                session_.journalClear({}, ClearOutcome::Refused, "link lost");
+            }
         }
-        if (!saved.saved())
+        if (!saved.saved()) {
+            if (options_.clear && !linkLost)
+                session_.journalClear({}, ClearOutcome::Refused, "report not saved");
             return ExitCode::NotSaved;
+        }
         if (linkLost)
             return ExitCode::LinkLost;
-        done_ = "The report is saved";
 
-        const std::size_t flagged = collection.flaggedCount();
         if (flagged > 0)
             desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
                            (logs == 1 ? " log is" : " logs are") +
@@ -92,18 +161,18 @@ private:
         const int cleared = clear(saved, flagged, logs);
         if (cleared != ExitCode::Success)
             return cleared;
-        done_ += " and the module's logs are cleared";
+        result.cleared = true;
         return success;
     }
 
-    int identify() {
+    int identify(const std::optional<std::string>& idText) {
         Identification outcome;
-        if (options_.pair) {
+        if (!idText) {
             desktop_.note("Remove a battery from the handheld module and put it back within 10 seconds.");
             outcome = session_.identifyByPairing();
         } else {
             // Load() put the remembered ID (none on the console) into the ID text; the typed one goes in now.
-            desktop_.setIdText(options_.idText);
+            desktop_.setIdText(*idText);
             outcome = session_.identifyByTypedId();
         }
         switch (outcome) {
@@ -127,6 +196,8 @@ private:
             if (out_) {
                 saved.outcome = SavedReport::Outcome::Stream;
                 saved.path = "-";
+                saved.size = content.size();
+                saved.sha256 = sha256Hex(content);
             } else {
                 desktop_.error("Report Not Saved: The report could not be written to standard output.");
             }
@@ -135,6 +206,9 @@ private:
         ReportDestination where;
         where.path = options_.output;
         where.extension = options_.format == Options::Format::Json ? ".json" : ".CSV";
+        where.nameTemplate = options_.reportNameTemplate();
+        where.moduleId = idHex(session_.moduleId());
+        where.model = session_.moduleModel();
         saved = saveReport(content, where, desktop_, fileSystem_);
         if (!saved.saved()) {
             desktop_.error("Report Not Saved: The report could not be saved" +
@@ -153,47 +227,60 @@ private:
         return saved;
     }
 
-    int refuse(const std::string& why) {
+    // Says why, journals it with the count read for it (if any) and keeps the logs.
+    int refuse(const std::string& why, const std::string& journalled, const std::string& countText = {}) {
         desktop_.error("Clear refused: " + why + " The module's logs were kept.");
+        session_.journalClear(countText, ClearOutcome::Refused, journalled);
         return ExitCode::ClearRefused;
     }
 
     int clear(const SavedReport& saved, std::size_t flagged, std::size_t logs) {
         if (!saved.safeToClear())
             return refuse("the report went to " +
-                          (saved.path == "-" ? std::string("standard output") : saved.path) +
-                          ", not to a saved file that reads back as written.");
+                              (saved.path == "-" ? std::string("standard output") : saved.path) +
+                              ", not to a saved file that reads back as written.",
+                          "report not in a file");
         if (flagged > 0 && !options_.force)
             return refuse(
                 std::to_string(flagged) +
-                " logs are flagged in the report; check them, then clear with --force if they may go.");
+                    " logs are flagged in the report; check them, then clear with --force if they may go.",
+                "flagged logs without --force");
         if (!options_.yes) {
             const std::string question =
                 "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ";
             if (!console_.in || !console_.stdinIsTerminal || !console_.stderrIsTerminal)
-                return refuse("there is no terminal to confirm on; add --yes to clear without asking.");
+                return refuse("there is no terminal to confirm on; add --yes to clear without asking.",
+                              "no terminal to confirm on");
             if (!desktop_.confirm(question, *console_.in))
-                return refuse("not confirmed.");
+                return refuse("not confirmed.", "not confirmed");
         }
         // Read again just before the clear: a count that lost a digit, or logs recorded since the report,
         // would otherwise clear logs that no report holds.
         const LogCount count = session_.readLogCount();
-        const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
-        switch (count.kind) {
-        case LogCount::Kind::Unreadable:
-            return refuse("the module's log count could not be read again to compare it with the report's " +
-                          std::to_string(logs) + ".");
-        case LogCount::Kind::None:
-            return refuse("the module now reports no logs" + holds);
-        case LogCount::Kind::Impossible:
-            return refuse("the module now reports \"" + shownDeviceText(count.text, 40) + "\" logs" + holds);
-        case LogCount::Kind::Logs:
-            if (static_cast<std::size_t>(count.logs) != logs)
-                return refuse("the module now reports " + std::to_string(count.logs) + " logs" + holds);
-            break;
+        if (const auto refused = clearRefusal(count, logs)) {
+            const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
+            switch (count.kind) {
+            case LogCount::Kind::Unreadable:
+                return refuse(
+                    "the module's log count could not be read again to compare it with the report's " +
+                        std::to_string(logs) + ".",
+                    *refused, count.text);
+            case LogCount::Kind::None:
+                return refuse("the module now reports no logs" + holds, *refused, count.text);
+            case LogCount::Kind::Impossible:
+                return refuse("the module now reports \"" + shownDeviceText(count.text, 40) + "\" logs" +
+                                  holds,
+                              *refused, count.text);
+            case LogCount::Kind::Logs:
+                return refuse("the module now reports " + std::to_string(count.logs) + " logs" + holds,
+                              *refused, count.text);
+            }
         }
-        if (!session_.writeClearLog())
+        if (!session_.writeClearLog()) {
+            session_.journalClear(count.text, ClearOutcome::WriteFailed);
             return ExitCode::ClearFailed; // the write's own message has been shown
+        }
+        session_.journalClear(count.text, ClearOutcome::Cleared);
         desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
         return ExitCode::Success;
     }
@@ -205,7 +292,7 @@ private:
     Session& session_;
     FileSystem& fileSystem_;
     bool unloadAfterwards_ = false;
-    std::string done_;
+    std::vector<ModuleResult> results_;
 };
 
 // Start-up, the run and the unloading under the one guard: an error the base station raises ends the run at
@@ -238,6 +325,8 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
         err << kProgramName << ": " << options.message << "\nRun with --help for more information.\n";
         err.flush();
         return ExitCode::Usage;
+    case Options::Request::Journal:
+        return showJournal(options, out, err, fileSystem);
     case Options::Request::Run:
         break;
     }
@@ -262,6 +351,7 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     warnOfRecording();
 
     Session session(desktop, std::move(setup.createProvider), fileSystem);
+    session.keepJournal({dataFolder(), "extractor", true});
     Run run(options, out, console, desktop, session, fileSystem);
     const int code = runGuarded(run, session, desktop);
     warnOfRecording();

@@ -1,13 +1,17 @@
 #include "cli/Options.h"
 
+#include "cli/ExitCode.h"
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
+#include "extract/Journal.h"
+#include "extract/ReportFile.h"
 #include "extract/Session.h"
 #include "link/NumberReaders.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -29,11 +33,16 @@ std::string shortened(const std::string& text) {
 
 } // namespace
 
+std::string Options::reportNameTemplate() const {
+    return nameTemplate.value_or(
+        std::string(severalModules() ? kSeveralModulesReportName : kDefaultReportName));
+}
+
 std::string exitCodeTable() {
     return "Exit codes:\n"
            "  0  success: report written (and the module cleared, when asked)\n"
            "  1  unexpected internal failure\n"
-           "  2  usage error: bad options, bad ID text or bad scenario file\n"
+           "  2  usage error: bad options, bad ID text, bad --name or bad scenario file\n"
            "  3  link or start-up failure: provider, USB interface, base station, log count,\n"
            "     or an error raised by the base station\n"
            "  4  no module paired, model unreadable or model not supported\n"
@@ -44,7 +53,10 @@ std::string exitCodeTable() {
            "     --force, a log count that no longer matches the report, or no confirmation\n"
            "  9  report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!\n"
            " 10  all done as asked, but closing the link to the base station failed afterwards\n"
-           " 11  link lost during the run: partial report saved, nothing cleared\n";
+           " 11  link lost during the run: partial report saved, nothing cleared\n"
+           " 12  --journal: a report it lists is missing or changed, or the journal is unreadable\n"
+           "With several modules, the worst of theirs, from worst to best: " +
+           worstFirstText() + "\n";
 }
 
 namespace {
@@ -52,20 +64,31 @@ namespace {
 // What was typed, before the options are checked against each other.
 struct Typed {
     std::string format = "csv";
-    std::string scenario, output, progId, record;
-    CLI::Option* id = nullptr;
-    CLI::Option* recordOption = nullptr;
+    std::string scenario, output, progId, nameTemplate, module, record;
+    bool journal = false;
     CLI::Option* scenarioOption = nullptr;
     CLI::Option* progIdOption = nullptr; // only where the component can be used
     CLI::Option* outputOption = nullptr;
+    CLI::Option* formatOption = nullptr;
+    CLI::Option* nameOption = nullptr;
+    CLI::Option* moduleOption = nullptr;
+    CLI::Option* sinceOption = nullptr;
+    CLI::Option* recordOption = nullptr;
 };
 
 // Every option with its help text and where its value goes.
 void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.get_formatter()->column_width(24);
-    typed.id = app.add_option("--id", options.idText, "the module's ID in hexadecimal, e.g. 1A2B3C")
-                   ->type_name("HEX");
+    app.add_option("--id", options.idTexts,
+                   "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
+                   "for each module to extract them one after the other")
+        ->type_name("HEX")
+        ->allow_extra_args(false)
+        ->take_all();
     app.add_flag("--pair", options.pair, "pair with the module instead: power-cycle it within 10 seconds");
+    app.add_flag("--repeat", options.repeat,
+                 "with --pair: pair and extract module after module until\n"
+                 "the answer to \"Extract another module?\" is not yes");
     typed.scenarioOption = app.add_option("--scenario", typed.scenario,
                                           "simulate the base station described in FILE (JSON)\n"
                                           "instead of the built-in demonstration")
@@ -81,9 +104,16 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
                                         "'-' writes it to standard output. Without -o the report\n"
                                         "goes to a new file in the documents folder")
                              ->type_name("PATH");
-    app.add_option("--format", typed.format, "report format: csv (as the window writes it) or json")
-        ->type_name("FORMAT")
-        ->check(CLI::IsMember({"csv", "json"}));
+    typed.nameOption = app.add_option("--name", typed.nameTemplate,
+                                      "name new reports in the documents folder after TEMPLATE:\n"
+                                      "{stamp} (local YYYYMMDDHHMMSS), {id} and {model};\n"
+                                      "default Log{stamp}, and Log{stamp}-{id} for several modules")
+                           ->type_name("TEMPLATE");
+    typed.formatOption = app.add_option("--format", typed.format,
+                                        "report format: csv (as the window writes it) or json;\n"
+                                        "with --journal: csv or json instead of a table")
+                             ->type_name("FORMAT")
+                             ->check(CLI::IsMember({"csv", "json"}));
     app.add_flag("--clear", options.clear, "after the report is safely saved, clear the module's logs");
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
@@ -95,6 +125,18 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--diagnose", options.diagnose,
                  "print what the program finds of the component and the base station\n"
                  "(read-only; with --id, also the module's model and log count)");
+    app.add_flag("--journal", typed.journal,
+                 "list the journal of extractions and clears, oldest first,\n"
+                 "instead of extracting");
+    app.add_flag("--verify", options.verify,
+                 "with --journal: read every report it lists again and say\n"
+                 "which are missing or changed since they were saved");
+    typed.moduleOption =
+        app.add_option("--module", typed.module, "with --journal: only the entries of this module")
+            ->type_name("HEX");
+    typed.sinceOption =
+        app.add_option("--since", options.since, "with --journal: only the entries from this local date on")
+            ->type_name("YYYY-MM-DD");
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 }
@@ -128,32 +170,59 @@ std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::stri
     return answer;
 }
 
-// Why the module is not named well: --id or --pair, once, with an ID that can name a module.
-std::optional<std::string> moduleProblem(const Options& options, const Typed& typed) {
-    const bool idGiven = typed.id->count() > 0;
+// A module's ID as typed: refused before anything is sent when it has no digits (the window would ask module
+// 0) or more than fit (it would wrap to some other module's ID).
+std::optional<std::int32_t> checkedId(const std::string& option, const std::string& text, std::string& why) {
+    if (readLeadingHex(text).digits == 0) {
+        why = option + ": \"" + shortened(text) + "\" is no module ID: give its hexadecimal digits, e.g. " +
+              option + " 1A2B3C";
+        return std::nullopt;
+    }
+    auto id = parseTypedId(text);
+    if (!id)
+        why = option + ": \"" + shortened(text) +
+              "\" is too long: a module ID has at most 8 hexadecimal digits";
+    return id;
+}
+
+// Why the modules are not named well: --id (once for each) or --pair (with --repeat for more), with IDs
+// that can name a module.
+std::optional<std::string> moduleProblem(const Options& options) {
+    const bool idGiven = !options.idTexts.empty();
     if (idGiven && options.pair)
         return "give either --id or --pair, not both";
-    if (options.diagnose) {
-        // Read-only: nothing that pairs, writes or clears goes with it.
-        if (options.pair || options.clear || typed.recordOption->count() > 0 || typed.format != "csv")
-            return "--diagnose takes only --id, --scenario, --progid, -o and --quiet";
-    } else if (!idGiven && !options.pair) {
+    if (!idGiven && !options.pair)
         return "give the module with --id HEX, or --pair to pair with it";
-    }
-    if (idGiven) {
-        // Refused before anything is sent: no digits is no module (the window would ask module 0), and
-        // more digits would wrap to some other module's ID.
-        if (readLeadingHex(options.idText).digits == 0)
-            return "--id: \"" + shortened(options.idText) +
-                   "\" is no module ID: give its hexadecimal digits, e.g. --id 1A2B3C";
-        if (!parseTypedId(options.idText))
-            return "--id: \"" + shortened(options.idText) +
-                   "\" is too long: a module ID has at most 8 hexadecimal digits";
+    if (options.repeat && !options.pair)
+        return "--repeat goes with --pair; for several known modules give --id for each";
+    std::vector<std::int32_t> ids;
+    for (const std::string& text : options.idTexts) {
+        std::string why;
+        const auto id = checkedId("--id", text, why);
+        if (!id)
+            return why;
+        if (std::find(ids.begin(), ids.end(), *id) != ids.end())
+            return "--id " + idHex(*id) + " is given twice";
+        ids.push_back(*id);
     }
     return std::nullopt;
 }
 
-// Takes the clearing, the base station, the output and the format as typed; why not when they do not fit.
+// --diagnose reads only: nothing that pairs, writes, clears or names reports goes with it, and at most one
+// module.
+std::optional<std::string> diagnosisProblem(const Options& options, const Typed& typed) {
+    if (options.pair || options.repeat || options.clear || options.force || options.yes ||
+        options.idTexts.size() > 1 || typed.recordOption->count() > 0 || typed.nameOption->count() > 0 ||
+        typed.formatOption->count() > 0)
+        return "--diagnose takes only one --id, --scenario, --progid, -o and --quiet";
+    std::string why;
+    if (!options.idTexts.empty() && !checkedId("--id", options.idTexts.front(), why))
+        return why;
+    return std::nullopt;
+}
+
+// Takes the clearing, the base station, where reports go and the format as typed; why not when they do
+// not fit.
 std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
     if ((options.force || options.yes) && !options.clear)
         return "--force and --yes go with --clear only";
@@ -174,7 +243,17 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
     if (typed.outputOption->count() > 0) {
         if (typed.output.empty())
             return "--output needs a path, or '-' for standard output";
+        // One path for several reports would keep only the last of them.
+        if (options.severalModules())
+            return "-o names one report; for several modules use --name to name their reports";
         options.output = typed.output;
+    }
+    if (typed.nameOption->count() > 0) {
+        if (options.output)
+            return "--name names new reports in the documents folder; -o gives a path instead";
+        if (const std::string why = reportNameProblem(typed.nameTemplate); !why.empty())
+            return "--name \"" + shortened(typed.nameTemplate) + "\": " + why;
+        options.nameTemplate = typed.nameTemplate;
     }
     // Without a window loop of its own, the extractor services the thread's messages for the component.
     options.backend.serviceMessages = true;
@@ -187,18 +266,60 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
     return std::nullopt;
 }
 
+bool validDate(const std::string& text) {
+    int year = 0, month = 0, day = 0;
+    return text.size() == 10 && text[4] == '-' && text[7] == '-' &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
+           std::sscanf(text.c_str(), "%4d-%2d-%2d", &year, &month, &day) == 3 && month >= 1 && month <= 12 &&
+           day >= 1 && day <= 31;
+}
+
+// --journal and what goes with it alone; why not when something else was given.
+std::optional<std::string> takeJournalChoices(Options& options, const Typed& typed) {
+    options.request = Options::Request::Journal;
+    if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
+        options.yes || options.diagnose || typed.recordOption->count() > 0 ||
+        typed.scenarioOption->count() > 0 || typed.outputOption->count() > 0 ||
+        typed.nameOption->count() > 0 || (typed.progIdOption && typed.progIdOption->count() > 0))
+        return "--journal goes with --verify, --module, --since, --format and --quiet only";
+    if (typed.moduleOption->count() > 0) {
+        std::string why;
+        const auto id = checkedId("--module", typed.module, why);
+        if (!id)
+            return why;
+        options.module = idHex(*id);
+    }
+    if (typed.sinceOption->count() > 0 && !validDate(options.since))
+        return "--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD";
+    if (typed.formatOption->count() > 0) {
+        if (options.verify)
+            return "--verify lists the reports it checks; it has no --format";
+        options.listing = typed.format == "json" ? Options::Listing::Json : Options::Listing::Csv;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     Typed typed;
-    CLI::App app{"Extracts the event logs of a Z83-PM-VX handheld module through the base station, checks\n"
-                 "every record's CRC and saves them as a report; optionally clears the module's log memory.",
+    CLI::App app{"Extracts the event logs of Z83-PM-VX handheld modules through the base station, checks\n"
+                 "every record's CRC and saves them as reports; optionally clears the modules' log memory.\n"
+                 "Every extraction and clear is recorded in the journal " +
+                     std::string(kJournalFileName) + " in the user's data folder.",
                  kProgramName};
     declareOptions(app, options, typed);
     if (auto answer = parseArguments(app, arguments))
         return *answer;
-    if (auto problem = moduleProblem(options, typed))
+    if (typed.journal) {
+        if (auto problem = takeJournalChoices(options, typed))
+            return invalid(*problem);
+        return options;
+    }
+    if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0)
+        return invalid("--verify, --module and --since go with --journal only");
+    if (auto problem = options.diagnose ? diagnosisProblem(options, typed) : moduleProblem(options))
         return invalid(*problem);
     if (auto problem = takeChoices(options, typed))
         return invalid(*problem);

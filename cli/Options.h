@@ -12,16 +12,25 @@ namespace z83::cli {
 // What the command line asks of the extractor. Parsing never exits and never prints: a bad command
 // line comes back as Request::Invalid with its reason.
 struct Options {
-    enum class Request { Run, Help, Version, Invalid };
+    enum class Request {
+        Run,     // extract one module or several
+        Journal, // list the journal, or check the reports it names
+        Help,
+        Version,
+        Invalid
+    };
     enum class Format { Csv, Json };
+    enum class Listing { Table, Csv, Json };
 
     Request request = Request::Run;
     std::string message; // Help: the help text; Version: the version line; Invalid: the reason
 
-    std::string idText;                       // --id as typed
+    std::vector<std::string> idTexts;         // --id as typed, once for each module
     bool pair = false;                        // --pair
+    bool repeat = false;                      // --repeat: pair module after module
     BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID, --record FILE
     std::optional<std::string> output;        // -o PATH; "-" is standard output
+    std::optional<std::string> nameTemplate;  // --name TEMPLATE
     Format format = Format::Csv;
     bool clear = false;
     bool force = false;
@@ -30,7 +39,17 @@ struct Options {
     bool diagnose = false;              // --diagnose
     std::vector<std::string> arguments; // as given, for a recording's header
 
+    // --journal
+    Listing listing = Listing::Table;
+    bool verify = false;
+    std::optional<std::string> module; // --module: the ID as the journal writes it
+    std::string since;                 // --since: YYYY-MM-DD, "" for all
+
     bool toStdout() const { return output && *output == "-"; }
+    // Whether the run may extract more than one module.
+    bool severalModules() const { return idTexts.size() > 1 || repeat; }
+    // How new reports are named.
+    std::string reportNameTemplate() const;
 };
 
 inline constexpr const char* kProgramName = "z83-extract";

@@ -95,4 +95,13 @@ std::string documentsFolder() {
     return fromSettings.empty() ? home + "/Documents" : fromSettings;
 }
 
+std::string dataFolder() {
+    const std::string dataHome = environment("XDG_DATA_HOME");
+    // A relative XDG_DATA_HOME is invalid and ignored, as the desktop does.
+    if (dataHome.starts_with('/'))
+        return withoutTrailingSlashes(dataHome) + "/" + kDataFolderName;
+    const std::string home = homeFolder();
+    return home.empty() ? std::string() : home + "/.local/share/" + kDataFolderName;
+}
+
 } // namespace z83

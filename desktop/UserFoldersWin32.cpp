@@ -30,4 +30,9 @@ std::string documentsFolder() {
     return knownFolder(FOLDERID_Documents);
 }
 
+std::string dataFolder() {
+    const std::string local = knownFolder(FOLDERID_LocalAppData);
+    return local.empty() ? std::string() : local + "\\" + kDataFolderName;
+}
+
 } // namespace z83

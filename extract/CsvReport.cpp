@@ -128,9 +128,9 @@ std::string_view reportLinesOf(std::string_view content) {
                                         : std::string_view();
 }
 
-std::string reportStem(const LocalDateTime& now) {
+std::string reportStamp(const LocalDateTime& now) {
     char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "Log%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day, now.hour,
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day, now.hour,
                   now.minute, now.second);
     return stamp;
 }

@@ -50,7 +50,7 @@ std::string reportFileContent(std::string_view reportText);
 std::string reportFileContent(const std::vector<LogEntry>& entries);
 // The report text inside a report file's content: what the clipboard gets.
 std::string_view reportLinesOf(std::string_view content);
-// "Log" and the local time stamp YYYYMMDDHHMMSS.
-std::string reportStem(const LocalDateTime& now);
+// The local time stamp of a report's name: YYYYMMDDHHMMSS.
+std::string reportStamp(const LocalDateTime& now);
 
 } // namespace z83

@@ -86,21 +86,30 @@ Collection Session::collectLogs() {
 
     const LogCount count = readLogCount();
     result.countText = count.text;
+    // A run without a report is journalled here; one with a report once its report is saved, or not.
+    const auto endWithoutReport = [&](Collection::Outcome outcome, ExtractionOutcome journalled) {
+        result.outcome = outcome;
+        JournalEntry entry;
+        entry.model = ModuleModel;
+        entry.count = count.text;
+        entry.logs = entry.flagged = 0;
+        entry.outcome = outcomeText(journalled);
+        lastReport_.reset();
+        journal(std::move(entry), std::nullopt);
+        return result;
+    };
     switch (count.kind) {
     case LogCount::Kind::Unreadable:
-        result.outcome = Collection::Outcome::CountUnreadable;
-        return result;
+        return endWithoutReport(Collection::Outcome::CountUnreadable, ExtractionOutcome::CountUnreadable);
     case LogCount::Kind::None:
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
-        result.outcome = Collection::Outcome::NoLogs;
-        return result;
+        return endWithoutReport(Collection::Outcome::NoLogs, ExtractionOutcome::NoLogs);
     case LogCount::Kind::Impossible:
         desktop_.showMessage("The handheld reports an impossible number of logs: " + quoted(count.text) +
                                  ".\r\nA module holds a whole number of logs from 1 to " +
                                  std::to_string(kMaxLogs) + ". No report was written.",
                              "Error", MessageIcon::Error);
-        result.outcome = Collection::Outcome::ImpossibleCount;
-        return result;
+        return endWithoutReport(Collection::Outcome::ImpossibleCount, ExtractionOutcome::ImpossibleCount);
     case LogCount::Kind::Logs:
         break;
     }
@@ -152,6 +161,7 @@ SavedReport Session::deliverReport(const Collection& collection) {
     const bool onClipboard = desktop_.setClipboardText(std::string(reportLinesOf(content)));
 
     SavedReport saved = saveReport(content, {}, desktop_, fileSystem_);
+    journalExtraction(collection, saved);
     if (!saved.safeToClear()) {
         desktop_.showMessage("The report could not be saved" +
                                  (saved.path.empty() ? std::string() : " as " + saved.path) + ":\r\n" +

@@ -50,6 +50,11 @@ public:
                                        const std::function<bool(std::string_view block)>& onBlock) = 0;
     // The whole file, for the small ones.
     std::error_code readWhole(const std::string& path, std::string& content);
+    // Appends line and a line end to the file at path (created when missing) as one step that other
+    // programs appending the same way never split: under an exclusive lock, in one write, flushed to disk
+    // before it returns. A last line left incomplete (a writer killed mid-line) is ended first, so the new
+    // line stands on its own.
+    virtual std::error_code appendLine(const std::string& path, std::string_view line) = 0;
     virtual PathKind kindOf(const std::string& path) = 0;
     // The path that symbolic links lead to (the path itself when it is none); the last target need not
     // exist. Fails on a loop of links.
@@ -61,5 +66,17 @@ public:
     virtual std::string folderOf(const std::string& path) const = 0;
     virtual std::string nameOf(const std::string& path) const = 0;
 };
+
+// What FileSystem::appendLine writes after the file's last byte: the line and its end, after an end for a
+// last line left incomplete.
+inline std::string lineToAppend(std::string_view line, bool lastLineIncomplete) {
+    std::string text;
+    text.reserve(line.size() + 2);
+    if (lastLineIncomplete)
+        text += '\n';
+    text.append(line);
+    text += '\n';
+    return text;
+}
 
 } // namespace z83

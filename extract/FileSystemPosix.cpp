@@ -4,6 +4,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,6 +145,32 @@ std::error_code NativeFileSystem::readBlocks(const std::string& path,
     }
     ::close(fd);
     return {};
+}
+
+std::error_code NativeFileSystem::appendLine(const std::string& path, std::string_view line) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return lastError();
+    std::error_code e;
+    // Released when the file is closed, also when the process dies.
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR) {
+            e = lastError();
+            break;
+        }
+    struct stat st;
+    if (!e && ::fstat(fd, &st) != 0)
+        e = lastError();
+    char last = '\n';
+    if (!e && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
+        e = lastError();
+    if (!e)
+        e = writeAllTo(fd, lineToAppend(line, last != '\n'));
+    if (!e && ::fsync(fd) != 0)
+        e = lastError();
+    if (::close(fd) != 0 && !e)
+        e = lastError();
+    return e;
 }
 
 PathKind NativeFileSystem::kindOf(const std::string& path) {

@@ -198,6 +198,50 @@ std::error_code NativeFileSystem::readBlocks(const std::string& path,
     return e;
 }
 
+std::error_code NativeFileSystem::appendLine(const std::string& path, std::string_view line) {
+    // Append access alone (no FILE_WRITE_DATA): every write lands at the end of the file.
+    HANDLE handle = ::CreateFileW(win::toUtf16(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    // The lock is on a byte far past any journal's end: Windows locks keep other programs from reading
+    // what they cover, and a reader must never wait for a writer.
+    OVERLAPPED lockAt{};
+    lockAt.OffsetHigh = 0x7FFFFFFF;
+    std::error_code e;
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt))
+        e = lastError();
+    LARGE_INTEGER size{};
+    if (!e && !::GetFileSizeEx(handle, &size))
+        e = lastError();
+    char last = '\n';
+    if (!e && size.QuadPart > 0) {
+        OVERLAPPED lastByte{};
+        lastByte.Offset = static_cast<DWORD>(size.QuadPart - 1);
+        lastByte.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        DWORD read = 0;
+        if (!::ReadFile(handle, &last, 1, &read, &lastByte) || read != 1)
+            e = lastError();
+    }
+    if (!e) {
+        const std::string data = lineToAppend(line, last != '\n');
+        OVERLAPPED atTheEnd{};
+        atTheEnd.Offset = atTheEnd.OffsetHigh = 0xFFFFFFFF;
+        DWORD written = 0;
+        if (!::WriteFile(handle, data.data(), static_cast<DWORD>(data.size()), &written, &atTheEnd))
+            e = lastError();
+        else if (written != data.size())
+            e = errorOf(ERROR_DISK_FULL);
+    }
+    if (!e && !::FlushFileBuffers(handle))
+        e = lastError();
+    ::UnlockFileEx(handle, 0, 1, 0, &lockAt);
+    if (!::CloseHandle(handle) && !e)
+        e = lastError();
+    return e;
+}
+
 PathKind NativeFileSystem::kindOf(const std::string& path) {
     if (path.starts_with("\\\\.\\") || path.starts_with("//./"))
         return PathKind::Stream; // the device namespace: pipes, ports, consoles

@@ -93,10 +93,12 @@ void Session::disableClearLog() {
 
 void Session::IKnow() {
     finishIdentification(identifyByTypedId());
+    warnOfJournalAfterAction();
 }
 
 void Session::IDontKnow() {
     finishIdentification(identifyByPairing());
+    warnOfJournalAfterAction();
 }
 
 } // namespace z83

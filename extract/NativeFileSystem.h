@@ -22,6 +22,7 @@ public:
     std::error_code writeInto(const std::string& path, std::string_view data) override;
     std::error_code readBlocks(const std::string& path,
                                const std::function<bool(std::string_view block)>& onBlock) override;
+    std::error_code appendLine(const std::string& path, std::string_view line) override;
     PathKind kindOf(const std::string& path) override;
     std::error_code resolveLinks(const std::string& path, std::string& target) override;
 

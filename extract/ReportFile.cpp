@@ -1,14 +1,37 @@
 #include "extract/ReportFile.h"
 
+#include "desktop/Sha256.h"
 #include "extract/CsvReport.h"
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <random>
 
 namespace z83 {
 
 namespace {
+
+enum class Placeholder { Stamp, Id, Model };
+constexpr std::string_view kPlaceholders[] = {"{stamp}", "{id}", "{model}"};
+
+// The placeholder text starts with, if any.
+std::optional<Placeholder> placeholderAt(std::string_view text) {
+    for (std::size_t i = 0; i < std::size(kPlaceholders); ++i)
+        if (text.starts_with(kPlaceholders[i]))
+            return static_cast<Placeholder>(i);
+    return std::nullopt;
+}
+
+// Room for the extension, the "-9999" of a taken name and the temporary file's own additions within the
+// 255 characters a file name may have.
+constexpr std::size_t kMostNameCharacters = 200;
+
+// Characters no file name may hold on Windows, "/" on any system, control characters anywhere.
+bool allowedInName(char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F &&
+           std::string_view(R"(/\:*?"<>|)").find(c) == std::string_view::npos;
+}
 
 std::string failed(const std::string& step, std::error_code e) {
     return step + ": " + e.message();
@@ -99,7 +122,8 @@ SavedReport newReport(std::string_view content, const std::string& folder, const
         return flushedUnderItsName(result, folder, fs);
     }
     fs.removeFile(temp);
-    result.error = "every report name for this second is taken";
+    result.error = "every name from " + stem + extension + " to " + stem + "-" + std::to_string(kMaxSuffix) +
+                   extension + " is taken";
     return result;
 }
 
@@ -180,6 +204,65 @@ std::string reportFolder(Desktop& desktop, FileSystem& fs, std::string& error) {
     return {};
 }
 
+std::string reportNameProblem(std::string_view nameTemplate) {
+    if (nameTemplate.empty())
+        return "a report's name cannot be empty";
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < nameTemplate.size();) {
+        const std::string_view rest = nameTemplate.substr(at);
+        if (rest.front() == '{') {
+            const auto known = placeholderAt(rest);
+            if (!known)
+                return "unknown placeholder at \"" + std::string(rest.substr(0, 12)) +
+                       "\": use {stamp}, {id} or {model}";
+            at += kPlaceholders[static_cast<std::size_t>(*known)].size();
+            length += 14; // the longest of the three
+            continue;
+        }
+        if (const char c = rest.front(); !allowedInName(c)) {
+            if (c == '/' || c == '\\')
+                return "a report's name cannot lead into another folder";
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                return "a report's name cannot hold control characters";
+            return std::string("a file name cannot hold \"") + c + "\" on every system";
+        }
+        ++at;
+        ++length;
+    }
+    if (length > kMostNameCharacters)
+        return "a report's name can have at most " + std::to_string(kMostNameCharacters) + " characters";
+    return {};
+}
+
+std::string reportName(std::string_view nameTemplate, const LocalDateTime& now, std::string_view moduleId,
+                       std::string_view model) {
+    std::string name;
+    for (std::size_t at = 0; at < nameTemplate.size();) {
+        const std::string_view rest = nameTemplate.substr(at);
+        const auto placeholder = placeholderAt(rest);
+        if (!placeholder) {
+            name += rest.front();
+            ++at;
+            continue;
+        }
+        at += kPlaceholders[static_cast<std::size_t>(*placeholder)].size();
+        switch (*placeholder) {
+        case Placeholder::Stamp:
+            name += reportStamp(now);
+            break;
+        case Placeholder::Id:
+            name += moduleId;
+            break;
+        case Placeholder::Model:
+            // The model is the module's own text: it must not steer the name anywhere.
+            for (const char c : model.substr(0, 14))
+                name += allowedInName(c) ? c : '_';
+            break;
+        }
+    }
+    return name;
+}
+
 SavedReport saveReport(std::string_view content, const ReportDestination& where, Desktop& desktop,
                        FileSystem& fs) {
     SavedReport result;
@@ -189,13 +272,20 @@ SavedReport saveReport(std::string_view content, const ReportDestination& where,
         const std::string folder = reportFolder(desktop, fs, result.error);
         if (folder.empty())
             return result;
-        result = newReport(content, folder, reportStem(desktop.localNow()), where.extension, fs);
+        const std::string name =
+            reportName(where.nameTemplate, desktop.localNow(), where.moduleId, where.model);
+        result = newReport(content, folder, name, where.extension, fs);
     }
     if (result.outcome == SavedReport::Outcome::File) {
         if (!readsBackAs(fs, result.path, content)) {
             result.outcome = SavedReport::Outcome::NotSaved;
             result.error = "the file does not read back as written";
         }
+    }
+    if (result.saved()) {
+        // What is on disk equals content, so its hash is the saved file's.
+        result.size = content.size();
+        result.sha256 = sha256Hex(content);
     }
     return result;
 }

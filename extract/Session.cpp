@@ -1,7 +1,10 @@
 #include "extract/Session.h"
 
 #include "desktop/ShownText.h"
+#include "desktop/Version.h"
 #include "link/ModuleCommands.h"
+
+#include <utility>
 
 namespace z83 {
 
@@ -64,8 +67,16 @@ bool Session::MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string&
 }
 
 void Session::ClearLog() {
-    if (!moduleStillHoldsTheReportedLogs())
+    clearAfterConfirmation();
+    warnOfJournalAfterAction();
+}
+
+void Session::clearAfterConfirmation() {
+    LogCount count;
+    if (auto refused = whyNotClear(count)) {
+        journalClear(count.text, ClearOutcome::Refused, *refused);
         return;
+    }
     std::string question = "Are you sure that you want to delete all logs?";
     auto buttons = MessageButtons::YesNo;
     // The module's own copy of a flagged log may be intact (the radio spoiled it): say what goes for good.
@@ -77,16 +88,39 @@ void Session::ClearLog() {
         buttons = MessageButtons::YesNoDefaultNo;
     }
     auto answer = desktop_.showMessage(question, "Clear All Logs", MessageIcon::Question, buttons);
-    if (answer == MessageAnswer::No)
+    if (answer == MessageAnswer::No) {
+        journalClear(count.text, ClearOutcome::Refused, "not confirmed");
         return;
-    writeClearLog();
+    }
+    journalClear(count.text, writeClearLog() ? ClearOutcome::Cleared : ClearOutcome::WriteFailed);
 }
 
-bool Session::moduleStillHoldsTheReportedLogs() {
+std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries) {
+    const std::string holds = ", the report holds " + std::to_string(reportEntries);
+    switch (count.kind) {
+    case LogCount::Kind::Unreadable:
+        return "count unreadable";
+    case LogCount::Kind::None:
+        return "count differs: the module reports no logs" + holds;
+    case LogCount::Kind::Impossible:
+        return "count differs: the module reports \"" + shownDeviceText(count.text, 40) + "\" logs" + holds;
+    case LogCount::Kind::Logs:
+        break;
+    }
+    if (static_cast<std::size_t>(count.logs) == reportEntries)
+        return std::nullopt;
+    return "count differs: the module reports " + std::to_string(count.logs) + " logs" + holds;
+}
+
+std::optional<std::string> Session::whyNotClear(LogCount& count) {
     // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
     const std::string reported = reported_ ? std::to_string(reported_->entries) : std::string("no");
     const std::string again = ".\r\nExtract the logs again before clearing them. Nothing was cleared.";
-    const LogCount count = readLogCount();
+    count = readLogCount();
+    auto refused =
+        reported_ ? clearRefusal(count, reported_->entries) : std::optional<std::string>("no saved report");
+    if (!refused)
+        return std::nullopt;
     switch (count.kind) {
     case LogCount::Kind::Unreadable:
         desktop_.showMessage(
@@ -94,24 +128,90 @@ bool Session::moduleStillHoldsTheReportedLogs() {
             "report, which holds " +
                 reported + " logs" + again,
             "Logs Not Cleared", MessageIcon::Error);
-        return false;
+        break;
     case LogCount::Kind::None:
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
-        return false;
+        break;
     case LogCount::Kind::Impossible:
     case LogCount::Kind::Logs:
-        if (count.kind == LogCount::Kind::Logs && reported_ &&
-            static_cast<std::size_t>(count.logs) == reported_->entries)
-            return true;
         desktop_.showMessage("The handheld reports " +
                                  (count.kind == LogCount::Kind::Logs
                                       ? std::to_string(count.logs)
                                       : "\"" + shownDeviceText(count.text, 40) + "\"") +
                                  " logs, but the last report holds " + reported + again,
                              "Logs Not Cleared", MessageIcon::Error);
-        return false;
+        break;
     }
-    return false;
+    return refused;
+}
+
+void Session::keepJournal(JournalSettings settings) {
+    journal_ = std::move(settings);
+}
+
+void Session::journal(JournalEntry entry, const std::optional<JournalReport>& report) {
+    entry.report = report;
+    if (!journal_)
+        return;
+    entry.time = journalTime(desktop_.localNow());
+    entry.utc = journalUtcNow();
+    entry.program = desktop_.applicationName();
+    entry.version = kVersion;
+    entry.frontEnd = journal_->frontEnd;
+    entry.module = idHex(ModuleID);
+    const std::string why = appendToJournal(fileSystem_, journal_->folder, entry);
+    if (why.empty())
+        return;
+    const std::string path = journal_->folder.empty() ? std::string("(unknown)")
+                                                      : fileSystem_.join(journal_->folder, kJournalFileName);
+    const std::string text = "The journal of extractions and clears could not be written: " + why +
+                             ".\r\nJournal: " + path +
+                             "\r\nReports and the module are not affected; only the journal lacks the entry.";
+    if (journal_->warnEachTime)
+        desktop_.showMessage(text, kJournalWarningTitle, MessageIcon::Warning);
+    else if (!journalWarned_ && journalWarning_.empty())
+        journalWarning_ = text;
+}
+
+void Session::journalExtraction(const Collection& collection, const SavedReport& saved) {
+    JournalEntry entry;
+    entry.model = ModuleModel;
+    entry.count = collection.countText;
+    entry.logs = collection.entries.size();
+    entry.flagged = collection.flaggedCount();
+    const bool lost = collection.outcome == Collection::Outcome::LinkLost;
+    entry.outcome = outcomeText(!saved.saved() ? ExtractionOutcome::NotSaved
+                                : lost         ? ExtractionOutcome::Partial
+                                               : ExtractionOutcome::Saved);
+    if (lost)
+        entry.reason = "link lost at log " + std::to_string(collection.lostAt) + " of " +
+                       std::to_string(collection.total);
+    if (!saved.saved())
+        entry.reason += (entry.reason.empty() ? "" : "; ") + saved.error;
+    JournalReport report{saved.path, {}, saved.sha256, saved.outcome == SavedReport::Outcome::Stream};
+    if (saved.saved())
+        report.size = saved.size;
+    lastReport_ = report;
+    journal(std::move(entry), std::move(report));
+}
+
+void Session::journalClear(const std::string& countText, ClearOutcome outcome, const std::string& reason) {
+    JournalEntry entry;
+    entry.kind = JournalEntry::Kind::Clear;
+    entry.count = countText;
+    entry.outcome = outcomeText(outcome);
+    entry.reason = reason;
+    std::optional<JournalReport> report = lastReport_;
+    if (report)
+        report->size.reset(); // the extraction's entry has it
+    journal(std::move(entry), report);
+}
+
+void Session::warnOfJournalAfterAction() {
+    if (journalWarning_.empty())
+        return;
+    journalWarned_ = true;
+    desktop_.showMessage(std::exchange(journalWarning_, {}), kJournalWarningTitle, MessageIcon::Warning);
 }
 
 bool Session::writeClearLog() {

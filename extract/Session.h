@@ -3,6 +3,7 @@
 #include "desktop/Desktop.h"
 #include "extract/CsvReport.h"
 #include "extract/FileSystem.h"
+#include "extract/Journal.h"
 #include "extract/ReportFile.h"
 #include "link/DataProvider.h"
 #include "link/Hex.h"
@@ -55,6 +56,20 @@ struct LogCount {
     std::string text; // as the module sent it
 };
 
+// Why a log count read again before a clear forbids clearing a report of reportEntries logs, in the
+// journal's words; nothing when the module still holds exactly those logs.
+std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries);
+
+// Where the journal goes and how a failure to write it is told.
+struct JournalSettings {
+    std::string folder;   // the program's per-user data folder
+    std::string frontEnd; // "window" or "extractor"
+    // The extractor says so each time, at once; the window once per run of the program, after the action
+    // and its own messages.
+    bool warnEachTime = false;
+};
+inline constexpr const char* kJournalWarningTitle = "Journal Not Written";
+
 enum class Identification {
     Supported,       // the module answers with the supported model
     InvalidId,       // the typed ID cannot name a module; nothing was sent
@@ -103,6 +118,15 @@ public:
     bool MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string& Value,
                 const std::string& Description);
 
+    // From now on every extraction and clear is journalled; without it, none is.
+    void keepJournal(JournalSettings settings);
+    // The journal entry of a run whose report went where saved says. collectLogs writes the entries of
+    // runs that end without a report itself.
+    void journalExtraction(const Collection& collection, const SavedReport& saved);
+    // The journal entry of a clear of ModuleID, relying on the report of the last extraction; countText
+    // as the module answered the count read just before it.
+    void journalClear(const std::string& countText, ClearOutcome outcome, const std::string& reason = {});
+
     // The provider while loaded (between Load and Unload), else none.
     DataProvider* provider() const { return DP.get(); }
     std::int32_t moduleId() const { return ModuleID; }
@@ -111,9 +135,14 @@ public:
 private:
     Identification checkModel();
     void finishIdentification(Identification outcome);
-    // Whether the module still holds exactly the logs of the last saved report; shows why not.
-    bool moduleStillHoldsTheReportedLogs();
+    // Why the module no longer holds exactly the logs of the last saved report, in the journal's words,
+    // after showing it; nothing when it does. count is the count read for it.
+    std::optional<std::string> whyNotClear(LogCount& count);
+    void clearAfterConfirmation();
     void disableClearLog();
+    void journal(JournalEntry entry, const std::optional<JournalReport>& report);
+    // The window's actions end with the journal's one warning of the program's run, when one is due.
+    void warnOfJournalAfterAction();
 
     std::unique_ptr<DataProvider> DP;
     std::int32_t ModuleID = 0;
@@ -129,6 +158,11 @@ private:
         std::size_t flagged = 0; // entries with a status text: logs the report does not hold as they are
     };
     std::optional<ReportedLogs> reported_;
+
+    std::optional<JournalSettings> journal_;
+    std::optional<JournalReport> lastReport_; // of the last extraction, for the clear that relies on it
+    std::string journalWarning_;              // due after the action
+    bool journalWarned_ = false;
 };
 
 // "ID: " and the ID in upper-case hexadecimal without leading zeros (negative IDs as 8 digits).

@@ -21,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using Request = z83::cli::Options::Request;
     if (options.request == Request::Invalid && options.message.empty())
         std::abort();
-    if (options.request == Request::Run && options.pair && !options.idText.empty())
+    if (options.request == Request::Run && options.pair && !options.idTexts.empty())
         std::abort(); // a module by ID and by pairing at once
+    if (options.request == Request::Run && options.output && options.severalModules())
+        std::abort(); // several reports to one path
     return 0;
 }

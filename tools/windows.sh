@@ -54,6 +54,7 @@ run() { set +e; "$@"; rc=$?; set -e; }
 expect_code() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
 expect_text() { grep -qF -- "$1" "$2" || { cat "$2" >&2; fail "$3: no \"$1\" in the messages"; }; }
 
+find "$WINEPREFIX/drive_c/users" -path '*z83-log-extraction/journal.jsonl' -delete
 "$linux" --id 1A2B3C -o - >"$work/linux-demo.csv" 2>/dev/null
 run wine "$windows" --progid Z83TestStation.Station --id 1A2B3C -o - >"$work/windows-demo.csv" 2>"$work/err"
 expect_code 0 "the demo module through the test station"
@@ -114,6 +115,17 @@ expect_code 5 "the module after --clear"
 expect_text "The handheld does not contain any logs!" "$work/err" "the module after --clear"
 unset Z83_TEST_STATION_STATE
 echo "--clear: the test station's module is empty afterwards"
+
+# The journal in the prefix's local application data: the saved report intact, then changed. The tests
+# before wrote their own entries there, for reports long removed; this check reads only this stage's.
+run wine "$windows" --journal --verify >"$work/verify" 2>"$work/err"
+expect_code 0 "--journal --verify"
+expect_text "intact     $(winepath -w "$work")\\cleared.csv" "$work/verify" "--journal --verify"
+printf 'edited' >>"$work/cleared.csv"
+run wine "$windows" --journal --verify >"$work/verify" 2>"$work/err"
+expect_code 12 "--journal --verify after an edit"
+expect_text "changed    " "$work/verify" "--journal --verify after an edit"
+echo "the journal: --verify finds the report intact, then changed after an edit"
 
 # Nothing registered under the component's name: the program never picks the test station by itself.
 run wine "$windows" --diagnose >"$work/diagnosis.txt"

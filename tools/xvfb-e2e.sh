@@ -4,22 +4,31 @@
 # close the window. On the way it checks what only a window manager shows: a close button alone on the
 # window and its boxes, boxes centred on the window (or on the screen at start-up), and a box that stays
 # on the screen when the module sends a model text of a million characters.
-# Usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]   (DIR receives window.png and reminder.png)
+# With the extractor as well, a second extraction and a clear in the window, then three modules from the
+# extractor, must give six journal entries whose SHA-256s match the reports, until one is edited.
+# Usage: xvfb-e2e.sh PROGRAM [--screenshots DIR] [--extractor PATH]   (DIR receives window.png and reminder.png)
 # Needs xvfb-run, openbox, xdotool, xprop and python3 (to ask the window to close as a window manager
 # would); import (ImageMagick) only for screenshots. Exits non-zero on any failure.
 set -euo pipefail
 
-program=${1:?usage: xvfb-e2e.sh PROGRAM [--screenshots DIR]}
-shots=
-if [[ ${2:-} == --screenshots ]]; then
-    shots=$(realpath -m "${3:?--screenshots needs a folder}")
-    mkdir -p "$shots"
-fi
+program=${1:?usage: xvfb-e2e.sh PROGRAM [--screenshots DIR] [--extractor PATH]}
+shift
+shots= extractor=
+while [[ $# -gt 0 ]]; do
+    case $1 in
+    --screenshots) shots=$(realpath -m "${2:?--screenshots needs a folder}") && mkdir -p "$shots" ;;
+    --extractor) extractor=$(realpath "${2:?--extractor needs the program}") ;;
+    *) echo "xvfb-e2e: unknown option $1" >&2 && exit 2 ;;
+    esac
+    shift 2
+done
+scenarios=$(cd "$(dirname "$0")/../scenarios" && pwd)
 
 if [[ -z ${Z83_E2E_INSIDE_X:-} ]]; then
     program=$(realpath "$program")
     export Z83_E2E_INSIDE_X=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$program" ${shots:+--screenshots "$shots"}
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$program" ${shots:+--screenshots "$shots"} \
+        ${extractor:+--extractor "$extractor"}
 fi
 
 say() { echo "xvfb-e2e: $*"; }
@@ -220,6 +229,23 @@ say "report $(basename "$report") holds the header and 25 lines"
 
 [[ -n $shots ]] && { sleep 0.3; import -window "$window" "$shots/window.png"; }
 
+# A second extraction, then Clear Log answered with Yes (its default): three journal entries.
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 546 324 click 1
+reminder=$(find_window 'Remember To Clear Log Data' 30) || true
+[[ -n $reminder ]] || fail "the reminder of the second extraction did not appear"
+xdotool windowfocus --sync "$reminder" key Return
+for _ in $(seq 300); do
+    xdotool search --onlyvisible --name '^Remember To Clear Log Data$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 410 324 click 1
+question=$(find_window 'Clear All Logs' 30) || true
+[[ -n $question ]] || fail "Clear Log did not ask"
+xdotool windowfocus --sync "$question" key Return
+say "extracted again and cleared"
+
 close_window "$window"
 for _ in $(seq 300); do
     kill -0 "$pid" 2>/dev/null || break
@@ -232,4 +258,39 @@ pid=
 [[ $status -eq 0 ]] || fail "the program ended with status $status"
 grep -q '^ID=1A2B3C' "$XDG_CONFIG_HOME/$(basename "$program")/$(basename "$program").conf" ||
     fail "the typed ID was not remembered"
-say "window closed, ID remembered; all good"
+say "window closed, ID remembered"
+
+journal=$XDG_DATA_HOME/z83-log-extraction/journal.jsonl
+# Each entry's kind and outcome, and whether its report's SHA-256 and size are those of the file now.
+entries() {
+    python3 - "$journal" <<'PY'
+import hashlib, json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(line)
+    r = e.get("report", {})
+    data = open(r["path"], "rb").read()
+    same = hashlib.sha256(data).hexdigest() == r["sha256"] and r.get("size", len(data)) == len(data)
+    print(e["front_end"], e["kind"], e["module"], e["outcome"], "matches" if same else "differs")
+PY
+}
+expected="window extraction 1A2B3C saved matches
+window extraction 1A2B3C saved matches
+window clear 1A2B3C cleared matches"
+[[ $(entries) == "$expected" ]] || fail "the window's journal: $(entries)"
+if [[ -n $extractor ]]; then
+    "$extractor" --id 1A2B3C --id 2B3C4D --id 3C4D5E --scenario "$scenarios/three-modules.json" -q >"$work/paths" ||
+        fail "the extractor failed on three modules"
+    expected+="
+extractor extraction 1A2B3C saved matches
+extractor extraction 2B3C4D saved matches
+extractor extraction 3C4D5E saved matches"
+    [[ $(entries) == "$expected" ]] || fail "the journal after the extractor: $(entries)"
+    "$extractor" --journal --verify >"$work/verify" || fail "--journal --verify: $(cat "$work/verify")"
+    printf 'x' >>"$(sed -n 2p "$work/paths")"
+    status=0
+    "$extractor" --journal --verify >"$work/verify" || status=$?
+    [[ $status -eq 12 ]] || fail "--journal --verify after an edit: status $status"
+    grep -q "^changed .*-2B3C4D.CSV" "$work/verify" || fail "--journal --verify did not name the edited report"
+    say "six journal entries match their reports; --verify passes, and fails once a report is edited"
+fi
+say "all good"

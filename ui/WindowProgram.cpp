@@ -1,6 +1,7 @@
 #include "ui/WindowProgram.h"
 
 #include "backend/Backend.h"
+#include "desktop/UserFolders.h"
 #include "desktop/Version.h"
 #include "ui/ExitStatus.h"
 #include "ui/StartOptions.h"
@@ -45,6 +46,7 @@ std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& r
 
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
                                const std::function<void()>& close, const std::function<void()>& afterStart) {
+    session.keepJournal({dataFolder(), "window", false});
     auto result = Session::LoadResult::EndAtOnce;
     if (!guard.run([&] { result = session.Load(); }))
         return ExitStatus::ComponentError;

@@ -28,9 +28,9 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
 // recording could not be written, when that is due; nothing without a recording.
 std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& recording, Desktop& desktop);
 
-// Start-up of the window: the session's checks under the guard, then the window shown, or closed (which
-// unloads) or left alone (the program ends at once). Nothing when the window runs; else the exit status.
-// afterStart runs once the window is shown.
+// Start-up of the window: the journal in the user's data folder, the session's checks under the guard, then
+// the window shown, or closed (which unloads) or left alone (the program ends at once). Nothing when the
+// window runs; else the exit status. afterStart runs once the window is shown.
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
                                const std::function<void()>& close,
                                const std::function<void()>& afterStart = {});

@@ -1,6 +1,8 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
 #include "cli/Options.h"
+#include "desktop/Sha256.h"
+#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "sim/ScenarioFile.h"
@@ -14,9 +16,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace z83::test {
@@ -37,15 +42,24 @@ struct Ran {
     std::string out, err;
 };
 
-// Runs the extractor to its end, its standard input empty. With terminal, standard input and error are a
-// pseudo-terminal (input is typed there; what it shows comes back in err) and standard output stays a pipe.
+// Runs the extractor to its end, input on its standard input (a pipe, or empty). With terminal, standard
+// input and error are a pseudo-terminal (input is typed there; what it shows comes back in err) and standard
+// output stays a pipe.
 Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, const std::string& input,
                  bool terminal, bool closedStdout = false) {
     int out[2], err[2];
     if (::pipe(out) != 0 ||
         (terminal ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) : ::pipe(err)) != 0)
         throw std::runtime_error("cannot make the child's streams");
-    const int in = terminal ? err[1] : ::open("/dev/null", O_RDONLY);
+    int in = terminal ? err[1] : ::open("/dev/null", O_RDONLY);
+    if (!terminal && !input.empty()) { // a short input fits the pipe, so it can go in before the child runs
+        int piped[2];
+        if (::pipe(piped) != 0 || ::write(piped[1], input.data(), input.size()) < 0)
+            throw std::runtime_error("cannot give the child its input");
+        ::close(piped[1]);
+        ::close(in);
+        in = piped[0];
+    }
     args.insert(args.begin(), Z83_EXTRACTOR);
     std::vector<char*> argv, envp;
     for (auto& arg : args)
@@ -120,6 +134,7 @@ protected:
             bool closedStdout = false) {
         std::vector<std::string> env{"HOME=" + home.str(), "XDG_CONFIG_HOME=" + home.str() + "/.config",
                                      "LC_ALL=C.UTF-8"};
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         if (const char* tz = std::getenv("TZ"))
             env.push_back(std::string("TZ=") + tz);
         return runExtractor(std::move(args), std::move(env), input, terminal, closedStdout);
@@ -143,9 +158,23 @@ protected:
         return withFaults(name, faults);
     }
 
+    // The journal the runs so far wrote, in the home's data folder.
+    JournalReading journal() const {
+        return readJournal(readFile(home.path() / ".local/share/z83-log-extraction" / kJournalFileName));
+    }
+
     TempDir home;
+    std::vector<std::string> extraEnv;
     int files_ = 0;
 };
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     writeFile(home.path() / "bad.json", R"({"modules": [{"id": 12}]})");
@@ -422,6 +451,104 @@ TEST_F(Extractor, RecordedSessionsReplayToTheirReports) {
     EXPECT_GE(replayed, 3);
 }
 
+// A module that cannot be read stops none of the others: each saved module gets a report named after it,
+// a clear and journal entries; the summary says what became of each; the code is the worst of theirs.
+TEST_F(Extractor, SeveralModulesOneFailingEachGetTheirOwnReportAndTheWorstCode) {
+    const auto ran = run({"--id", "1A2B3C", "--id", "999999", "--id", "3c4d5e", "--scenario",
+                          scenario("three-modules"), "--clear", "--yes"});
+    EXPECT_EQ(ran.exitCode, 4) << ran.err;
+    const auto reports = linesOf(ran.out);
+    ASSERT_EQ(reports.size(), 2u) << ran.out;
+    const std::string documents = home.str() + "/Documents/";
+    EXPECT_TRUE(std::regex_match(reports[0], std::regex(documents + "Log\\d{14}-1A2B3C\\.CSV")))
+        << reports[0];
+    EXPECT_TRUE(std::regex_match(reports[1], std::regex(documents + "Log\\d{14}-3C4D5E\\.CSV")))
+        << reports[1];
+    EXPECT_TRUE(contains(ran.err, "\n1A2B3C: 25 logs, 0 flagged, report " + reports[0] +
+                                      ", cleared\n"
+                                      "999999: 0 logs, 0 flagged, no report, not cleared (exit 4)\n"
+                                      "3C4D5E: 60 logs, 0 flagged, report " +
+                                      reports[1] + ", cleared\n"))
+        << ran.err;
+
+    const JournalReading reading = journal();
+    EXPECT_TRUE(reading.damaged.empty());
+    std::vector<std::string> entries;
+    for (const JournalEntry& e : reading.entries) {
+        entries.push_back(e.module + " " + e.outcome + " " + e.count + " " +
+                          (e.report ? e.report->path : ""));
+        EXPECT_EQ(e.program + " " + e.frontEnd, "z83-extract extractor");
+        ASSERT_TRUE(e.report);
+        EXPECT_EQ(e.report->sha256, sha256Hex(readFile(e.report->path)));
+    }
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{"1A2B3C saved 25 " + reports[0], "1A2B3C cleared 25 " + reports[0],
+                                        "3C4D5E saved 60 " + reports[1], "3C4D5E cleared 60 " + reports[1]}));
+}
+
+// Two extractors at once over the same three modules, one with its own names: six whole entries, six reports
+// that --verify finds intact, until one is edited and one removed.
+TEST_F(Extractor, TwoExtractorsAtOnceThenTheJournalListsAndVerifiesTheirReports) {
+    const std::vector<std::string> modules = {"--id", "1A2B3C", "--id",       "2B3C4D",
+                                              "--id", "3C4D5E", "--scenario", scenario("three-modules")};
+    Ran named;
+    std::thread other([&] {
+        auto args = modules;
+        args.insert(args.end(), {"--name", "site4-{id}-{model}"});
+        named = run(args);
+    });
+    const Ran stamped = run(modules);
+    other.join();
+    ASSERT_EQ(stamped.exitCode, 0) << stamped.err;
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(linesOf(named.out)[1], home.str() + "/Documents/site4-2B3C4D-Z83-PM-VX.CSV");
+    const JournalReading reading = journal();
+    EXPECT_TRUE(reading.damaged.empty());
+    EXPECT_EQ(reading.entries.size(), 6u);
+
+    auto verify = run({"--journal", "--verify"});
+    EXPECT_EQ(verify.exitCode, 0) << verify.err;
+    EXPECT_TRUE(contains(verify.out, "Reports: 6 intact, 0 changed, 0 missing.\n")) << verify.out;
+    const auto paths = linesOf(stamped.out);
+    writeFile(paths[0], readFile(paths[0]) + "edited");
+    std::filesystem::remove(paths[2]);
+    verify = run({"--journal", "--verify"});
+    EXPECT_EQ(verify.exitCode, 12) << verify.err;
+    EXPECT_TRUE(contains(verify.out, "changed    " + paths[0] + "  (module 1A2B3C, saved ")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "missing    " + paths[2] + "  (module 3C4D5E, saved ")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "Reports: 4 intact, 1 changed, 1 missing.\n")) << verify.out;
+
+    // A damaged line is named and skipped; the filters and the formats.
+    const auto path = home.path() / ".local/share/z83-log-extraction/journal.jsonl";
+    writeFile(path, readFile(path) + "{\"kind\":");
+    const auto table = run({"--journal", "--module", "2b3c4d"});
+    EXPECT_TRUE(contains(table.err, "Warning: line 7 of the journal ")) << table.err;
+    const auto rows = linesOf(table.out);
+    ASSERT_EQ(rows.size(), 3u) << table.out;
+    EXPECT_TRUE(rows[0].starts_with("Time ") && contains(rows[1], "  extraction  2B3C4D  40  ")) << table.out;
+    EXPECT_EQ(linesOf(run({"--journal", "--since", "2999-01-01"}).out).size(), 1u);
+    EXPECT_EQ(Json::parse(run({"--journal", "--format", "json"}).out).size(), 6u);
+}
+
+// --pair --repeat takes its answers from a script's standard input; a journal that cannot be written is said
+// each time and changes no exit code.
+TEST_F(Extractor, PairingModuleAfterModuleFromAScript) {
+    writeFile(home.path() / "file", "not a folder");
+    extraEnv = {"XDG_DATA_HOME=" + home.str() + "/file"};
+    const auto ran = run({"--pair", "--repeat", "--scenario", scenario("three-modules")}, "y\nno\n");
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(linesOf(ran.out).size(), 2u) << ran.out;
+    std::size_t asked = 0, warned = 0;
+    for (const auto& line : linesOf(ran.err)) {
+        asked += line.starts_with("Extract another module? [y/N] ");
+        warned += line.starts_with(
+            "Journal Not Written: The journal of extractions and clears could not be written");
+    }
+    EXPECT_EQ(asked, 2u) << ran.err;
+    EXPECT_EQ(warned, 2u) << ran.err;
+    EXPECT_TRUE(contains(ran.err, "2B3C4D: 40 logs, 0 flagged, report ")) << ran.err;
+}
+
 TEST(Options, RefuseWhatCannotWork) {
     const std::pair<std::vector<std::string>, std::string> refused[] = {
         {{"--id", "100000000"},
@@ -436,8 +563,22 @@ TEST(Options, RefuseWhatCannotWork) {
         {{"--id", "1", "extra"}, ""},
         {{"--id", "1", "--record", ""}, "--record needs a file name"},
         {{"--diagnose", "--id", "1", "--clear"},
-         "--diagnose takes only --id, --scenario, --progid, -o and --quiet"},
-        {{"--diagnose", "--pair"}, "--diagnose takes only --id, --scenario, --progid, -o and --quiet"},
+         "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
+        {{"--diagnose", "--pair"}, "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
+        {{"--id", "1", "--id", "01"}, "--id 1 is given twice"},
+        {{"--id", "1", "--id", "2", "-o", "r.csv"},
+         "-o names one report; for several modules use --name to name their reports"},
+        {{"--id", "1", "--repeat"},
+         "--repeat goes with --pair; for several known modules give --id for each"},
+        {{"--id", "1", "--name", "../{id}"},
+         "--name \"../{id}\": a report's name cannot lead into another folder"},
+        {{"--id", "1", "--name", ""}, "--name \"\": a report's name cannot be empty"},
+        {{"--id", "1", "--name", "{date}"}, ""},
+        {{"--id", "1", "--verify"}, "--verify, --module and --since go with --journal only"},
+        {{"--journal", "--id", "1"},
+         "--journal goes with --verify, --module, --since, --format and --quiet only"},
+        {{"--journal", "--since", "7 March"}, "--since: \"7 March\" is no date: give it as YYYY-MM-DD"},
+        {{"--journal", "--module", "xyz"}, ""},
     };
     for (const auto& [args, reason] : refused) {
         const auto options = cli::parseOptions(args);

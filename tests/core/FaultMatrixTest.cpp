@@ -1,11 +1,13 @@
 // Every link call of every action, spoiled in every way the radio can spoil it. The program must keep
 // its promises: no crash, the right message, no report claimed unless it is on disk whole, Clear Log
-// never offered without a saved report, and nothing erased without a confirmed Clear Log.
+// never offered without a saved report, nothing erased without a confirmed Clear Log, and a journal entry
+// that says what happened, naming the report by the SHA-256 of what is on disk.
+#include "desktop/Sha256.h"
 #include "extract/CsvReport.h"
-#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "sim/SimulatedBaseStation.h"
+#include "tests/support/FailingFileSystem.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/RecordingProvider.h"
 #include "tests/support/TempDir.h"
@@ -15,6 +17,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <set>
 
 using namespace z83;
 using namespace z83::test;
@@ -52,6 +55,7 @@ bool known(const std::string& text) {
         "The handheld reports ",
         "The number of logs on the handheld could not be read to compare",
         "Error 5:\r\n",
+        "The report could not be saved as ",
         kLinkLostStart,
         kReminderStart};
     for (const auto& start : starts)
@@ -93,9 +97,10 @@ private:
 struct World {
     FakeDesktop desktop;
     TempDir documents;
+    TempDir data; // the program's data folder, with the journal
     std::unique_ptr<sim::SimulatedBaseStation> station;
     std::vector<Call> calls;
-    NativeFileSystem fileSystem;
+    FailingFileSystem fileSystem;
     std::optional<int> linkDiesAfter; // commands that still go through
     Session session{desktop,
                     [this]() -> std::unique_ptr<DataProvider> {
@@ -115,6 +120,7 @@ struct World {
         desktop.documents = documents.str();
         desktop.settings["Settings/ID"] = "1A2B3C"; // what loading puts into the ID box
         desktop.answers.assign(8, MessageAnswer::Yes);
+        session.keepJournal({data.str(), "window", false});
     }
     std::size_t logsLeft() const { return station->module(kModule)->records.size(); }
     bool wholeReportAt(const std::filesystem::path& path) const {
@@ -138,6 +144,67 @@ struct World {
             longest = std::max(longest, run);
         }
         return longest;
+    }
+    // The texts shown, the documents folder's path in them as "<documents>".
+    std::vector<std::string> texts() const {
+        std::vector<std::string> result;
+        for (const auto& m : desktop.messages) {
+            std::string text = m.text;
+            if (const auto at = text.find(documents.str()); at != std::string::npos)
+                text.replace(at, documents.str().size(), "<documents>");
+            result.push_back(text);
+        }
+        return result;
+    }
+    std::vector<JournalEntry> journal() const {
+        return readJournal(readFile(data.path() / kJournalFileName)).entries;
+    }
+    // The one entry an action that read the log count appended (none for one that did not get that far),
+    // whose outcome is what the user was shown; its outcome (and a refusal's kind) goes into outcomes.
+    void expectJournalled(bool clearing, std::size_t entriesBefore, std::size_t callsBefore,
+                          std::size_t logsBefore, std::set<std::string>& outcomes) const {
+        const auto entries = journal();
+        ASSERT_GE(entries.size(), entriesBefore);
+        const bool countRead = std::any_of(calls.begin() + std::ptrdiff_t(callsBefore), calls.end(),
+                                           [](const Call& c) { return c.command == 'T'; });
+        const std::size_t added = entries.size() - entriesBefore;
+        if (ended) { // a raised error ends the action wherever it is
+            EXPECT_LE(added, 1u);
+            return;
+        }
+        ASSERT_EQ(added, countRead ? 1u : 0u);
+        if (!countRead)
+            return;
+        const JournalEntry& entry = entries.back();
+        EXPECT_EQ(entry.kind, clearing ? JournalEntry::Kind::Clear : JournalEntry::Kind::Extraction);
+        std::string expected;
+        if (clearing)
+            expected = logsLeft() < logsBefore          ? "cleared"
+                       : shown("Cannot write ClearLog") ? "write failed"
+                                                        : "refused";
+        else
+            expected = shown("The report could not be saved")               ? "not saved"
+                       : shown(kLinkLostStart)                              ? "partial"
+                       : shown(kReminderStart)                              ? "saved"
+                       : shown("The handheld does not contain any logs!")   ? "no logs"
+                       : shown("The handheld reports an impossible number") ? "impossible count"
+                                                                            : "count unreadable";
+        EXPECT_EQ(entry.outcome, expected) << entry.reason;
+        outcomes.insert(entry.outcome + (entry.outcome == "refused"
+                                             ? ": " + entry.reason.substr(0, entry.reason.find(':'))
+                                             : std::string()));
+        if (entry.outcome == "saved" || entry.outcome == "partial" || clearing) {
+            // The report as it is on disk: the one opened, or the one the clear relied on.
+            ASSERT_TRUE(entry.report);
+            const std::string content = readFile(entry.report->path);
+            EXPECT_EQ(entry.report->sha256, sha256Hex(content));
+            if (!clearing) {
+                EXPECT_EQ(entry.report->path, desktop.opened.back());
+                EXPECT_EQ(entry.report->size, content.size());
+                EXPECT_EQ(entry.logs,
+                          std::size_t(std::count(desktop.clipboard.begin(), desktop.clipboard.end(), '\n')));
+            }
+        }
     }
     // After a lost link: one box, last; the lines read before it saved whole and opened; no Clear Log, no
     // reminder. The lines must be the first lines of the clean run's report.
@@ -179,9 +246,22 @@ const std::vector<Action> kActions = {
     {"extract by pairing", load, [](World& w) { w.session.IDontKnow(); }, true},
     {"the run", [](World& w) { load(w), w.session.identifyByTypedId(); },
      [](World& w) { w.session.ExtractLogs(); }, false}, // its callers reset the pointer
+    {"extract, the disk full",
+     [](World& w) { load(w), w.fileSystem.failing = FailingFileSystem::Step::Write; },
+     [](World& w) { w.session.IKnow(); }, true},
     {"clear", [](World& w) { load(w), w.session.IKnow(), w.desktop.messages.clear(); },
      [](World& w) { w.session.ClearLog(); }, true},
+    {"clear, answered No",
+     [](World& w) {
+         load(w), w.session.IKnow(), w.desktop.messages.clear();
+         w.desktop.answers.assign(1, MessageAnswer::No);
+     },
+     [](World& w) { w.session.ClearLog(); }, true},
 };
+
+bool clearing(const Action& action) {
+    return action.name.starts_with("clear");
+}
 
 std::string targetOf(const Call& call) {
     bool command = call.operation == "ReadCommand" || call.operation == "WriteCommand";
@@ -196,10 +276,7 @@ std::vector<std::string> cleanMessages(const Action& action) {
     action.setUp(clean);
     clean.desktop.messages.clear();
     action.run(clean);
-    std::vector<std::string> texts;
-    for (const auto& m : clean.desktop.messages)
-        texts.push_back(m.text);
-    return texts;
+    return clean.texts();
 }
 
 std::string cleanClipboard(const Action& action) {
@@ -211,6 +288,7 @@ std::string cleanClipboard(const Action& action) {
 
 TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     int cases = 0;
+    std::set<std::string> journalled; // every outcome the journal recorded
     for (const auto& action : kActions) {
         // The calls the action makes when nothing goes wrong, each with its occurrence number.
         std::vector<std::pair<std::string, int>> calls;
@@ -241,6 +319,7 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                     action.setUp(w);
                     w.desktop.messages.clear();
                     const std::size_t logsBefore = w.logsLeft();
+                    const std::size_t entriesBefore = w.journal().size(), callsBefore = w.calls.size();
                     sim::Fault fault{target, kind, occurrence, count};
                     fault.errorNumber = 5;
                     w.station->addFault(fault);
@@ -249,11 +328,9 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                     SCOPED_TRACE(action.name + ", " + target + " #" + std::to_string(occurrence) +
                                  ", fault kind " + std::to_string(static_cast<int>(kind)) +
                                  (count ? " once" : " for good"));
-                    std::vector<std::string> texts;
-                    for (const auto& m : w.desktop.messages) {
+                    for (const auto& m : w.desktop.messages)
                         EXPECT_TRUE(known(m.text)) << "unexpected message: " << m.text;
-                        texts.push_back(m.text);
-                    }
+                    const std::vector<std::string> texts = w.texts();
                     EXPECT_EQ(w.ended, kind == sim::FaultKind::Raise)
                         << "only a raised error ends the program";
                     if (kind == sim::FaultKind::Raise) {
@@ -264,7 +341,7 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                         EXPECT_EQ(texts, unspoiled) << "NULs after a reply change nothing";
                     }
                     EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);
-                    if (w.shown(kLinkLostStart))
+                    if (w.shown(kLinkLostStart) && w.fileSystem.failing == FailingFileSystem::Step::None)
                         w.expectPartialReportOf(cleanReport);
                     if (w.shown(kReminderStart)) {
                         ASSERT_FALSE(w.desktop.opened.empty());
@@ -274,7 +351,8 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                     if (w.desktop.clearEnabled) {
                         EXPECT_TRUE(w.anyWholeReport()) << "Clear Log offered without a saved report";
                     }
-                    if (action.name != "clear") {
+                    w.expectJournalled(clearing(action), entriesBefore, callsBefore, logsBefore, journalled);
+                    if (!clearing(action)) {
                         EXPECT_EQ(w.logsLeft(), logsBefore) << "logs erased without a confirmed Clear Log";
                     } else if (w.logsLeft() < logsBefore) {
                         EXPECT_EQ(std::count(w.desktop.clipboard.begin(), w.desktop.clipboard.end(), '\n'),
@@ -288,6 +366,10 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
             }
         }
     }
+    EXPECT_EQ(journalled,
+              (std::set<std::string>{"saved", "partial", "not saved", "no logs", "impossible count",
+                                     "count unreadable", "cleared", "write failed", "refused: not confirmed",
+                                     "refused: count differs", "refused: count unreadable"}));
     std::cout << "fault matrix: " << cases << " cases\n";
     ::testing::Test::RecordProperty("fault_matrix_cases", cases);
 }

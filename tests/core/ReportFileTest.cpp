@@ -119,4 +119,36 @@ TEST(UserFolders, HomeFromTheUserDatabaseAndDocumentsAsTheDesktopNamesThem) {
     EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
     EXPECT_EQ(documentsFolder().rfind(user->pw_dir, 0), 0u);
     ::setenv("HOME", saved.c_str(), 1);
+
+    // The data folder, where the journal goes: XDG_DATA_HOME only when absolute.
+    ::setenv("XDG_DATA_HOME", "/srv/data/", 1);
+    EXPECT_EQ(dataFolder(), "/srv/data/z83-log-extraction");
+    ::setenv("XDG_DATA_HOME", "data", 1);
+    EXPECT_EQ(dataFolder(), homeFolder() + "/.local/share/z83-log-extraction");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+// A name template names files in the documents folder and nowhere else; a module's model cannot steer it;
+// a name is still never reused.
+TEST(ReportFile, NamesFromTemplates) {
+    for (const std::string& bad :
+         std::vector<std::string>{"", "../up", "a/b", "a\\b", "C:x", "a*", "{id", "{ID}", "{date}",
+                                  "tab\tname", std::string(201, 'x')})
+        EXPECT_NE(reportNameProblem(bad), "") << bad;
+    for (const std::string& good : std::vector<std::string>{"Log{stamp}", "Log{stamp}-{id}", "{model} {id}",
+                                                            "..", std::string(200, 'x')})
+        EXPECT_EQ(reportNameProblem(good), "") << good;
+    EXPECT_EQ(reportName("{model}_{id}_{stamp}", {2025, 3, 7, 9, 5, 3}, "1A2B3C", "../Z83:PM\\VX"),
+              ".._Z83_PM_VX_1A2B3C_20250307090503");
+
+    TempDir dir;
+    FakeDesktop desktop;
+    desktop.documents = dir.str();
+    NativeFileSystem fs;
+    ReportDestination where;
+    where.nameTemplate = "site-{id}";
+    where.moduleId = "1A2B3C";
+    EXPECT_TRUE(saveReport("first", where, desktop, fs).safeToClear());
+    EXPECT_TRUE(saveReport("second", where, desktop, fs).safeToClear());
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"site-1A2B3C-2.CSV", "site-1A2B3C.CSV"}));
 }

@@ -4,6 +4,8 @@
 #include "app/MainFrm.h"
 #include "app/QtDesktop.h"
 #include "app/XTab.h"
+#include "desktop/Sha256.h"
+#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
 #include "sim/StationFile.h"
@@ -26,6 +28,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
@@ -78,6 +81,7 @@ public:
         static QTemporaryDir home;
         qputenv("HOME", home.path().toLocal8Bit());
         qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -168,6 +172,13 @@ private:
         return {QSettings::NativeFormat, QSettings::UserScope, app::executableName(), app::executableName()};
     }
     static QVariant storedId() { return store().value(QStringLiteral("Settings/ID")); }
+    // The entries of the journal in the home's data folder.
+    static std::vector<JournalEntry> journal() {
+        QFile file(QDir::homePath() + "/.local/share/z83-log-extraction/" + kJournalFileName);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray text = file.readAll();
+        return readJournal(std::string_view(text.constData(), std::size_t(text.size()))).entries;
+    }
 
 private slots:
     void init() { // nothing seen, no remembered ID, an empty documents folder
@@ -361,6 +372,7 @@ private slots:
     // Naming the module either way gives one report of its 25 records in the documents folder, handed to
     // the desktop to open and put on the clipboard, a cleared status line and Clear Log enabled.
     void extractTypedOrPairedThenClear() {
+        const std::size_t journalled = journal().size();
         const QString reminder = QStringLiteral(
             "Warning \"Remember To Clear Log Data\": When you have confirmed that the data has been "
             "extracted "
@@ -412,6 +424,43 @@ private slots:
         QCOMPARE(seen, QStringList({reminder, confirm, confirm}));
         QCOMPARE(callCount("WriteCommand", 'W'), 1);
         QVERIFY(station()->module(kDemoModule)->records.empty());
+
+        // Each extraction and each answer to Clear Log in the journal, naming the report as saved.
+        std::vector<JournalEntry> entries = journal();
+        entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(journalled));
+        QStringList outcomes;
+        for (const JournalEntry& entry : entries)
+            outcomes << qText(entry.frontEnd + " " + entry.module + " " + entry.outcome + " " + entry.reason);
+        QCOMPARE(outcomes, QStringList({"window 1A2B3C saved ", "window 1A2B3C saved ",
+                                        "window 1A2B3C refused not confirmed", "window 1A2B3C cleared "}));
+        QFile report(opened.constLast());
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QByteArray content = report.readAll();
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            QCOMPARE(qText(entries[i].report->path), opened.constLast());
+            QCOMPARE(entries[i].report->sha256,
+                     sha256Hex(std::string_view(content.constData(), content.size())));
+        }
+        QCOMPARE(entries[1].logs, std::optional<std::uint64_t>(25));
+    }
+
+    // A journal that cannot be written: one box per run of the program, after the action's own.
+    void unwritableJournalIsToldOnce() {
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        qputenv("XDG_DATA_HOME", notAFolder.fileName().toLocal8Bit());
+        start();
+        extractTyped(QStringLiteral("1A2B3C"));
+        extractTyped(QStringLiteral("1A2B3C"));
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(seen.size(), 3);
+        QVERIFY2(
+            seen[1].startsWith("Warning \"Journal Not Written\": The journal of extractions and clears could "
+                               "not be written: could not create the folder " +
+                               notAFolder.fileName()),
+            qPrintable(seen[1]));
+        QVERIFY(seen[0].contains("Remember To Clear Log Data") && seen[2] == seen[0]);
+        QCOMPARE(documents().entryList(QDir::Files).size(), 2);
     }
 
     // Clear Log reads the count again before its question: a count that lost a digit during the

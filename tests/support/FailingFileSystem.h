@@ -8,7 +8,7 @@ namespace z83::test {
 
 // The real file system with one chosen step made to fail, or a file that reads back other than written.
 struct FailingFileSystem : NativeFileSystem {
-    enum class Step { None, Write, Sync, Move, SyncFolder, ReadBack };
+    enum class Step { None, Write, Sync, Move, SyncFolder, ReadBack, Append };
     Step failing = Step::None;
 
     explicit FailingFileSystem(Step step = Step::None) : failing(step) {}
@@ -32,6 +32,9 @@ struct FailingFileSystem : NativeFileSystem {
     }
     std::error_code syncFolder(const std::string& folder) override {
         return failing == Step::SyncFolder ? error(EIO) : NativeFileSystem::syncFolder(folder);
+    }
+    std::error_code appendLine(const std::string& path, std::string_view line) override {
+        return failing == Step::Append ? error(EROFS) : NativeFileSystem::appendLine(path, line);
     }
     // As a disk that lost the last byte: each block is handed on once the next has come.
     std::error_code readBlocks(const std::string& path,

@@ -1,0 +1,271 @@
+#include "extract/Journal.h"
+
+#include "desktop/Sha256.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace z83 {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string failed(const std::string& step, std::error_code e) {
+    return step + ": " + e.message();
+}
+
+// Reads the fields of one entry, noting the first that is not what an entry holds.
+class FieldReader {
+public:
+    explicit FieldReader(const Json& object) : object_(object) {}
+
+    void text(const char* key, std::string& into, bool required = false) {
+        const auto it = object_.find(key);
+        if (it == object_.end()) {
+            if (required)
+                fail(std::string("no \"") + key + "\"");
+        } else if (it->is_string()) {
+            into = it->get<std::string>();
+        } else {
+            fail(std::string("\"") + key + "\" is not a text");
+        }
+    }
+    void number(const char* key, std::optional<std::uint64_t>& into) {
+        const auto it = object_.find(key);
+        if (it == object_.end())
+            return;
+        if (it->is_number_unsigned())
+            into = it->get<std::uint64_t>();
+        else
+            fail(std::string("\"") + key + "\" is not a whole number");
+    }
+    void flag(const char* key, bool& into) {
+        const auto it = object_.find(key);
+        if (it == object_.end())
+            return;
+        if (it->is_boolean())
+            into = it->get<bool>();
+        else
+            fail(std::string("\"") + key + "\" is not true or false");
+    }
+    const Json* object(const char* key) {
+        const auto it = object_.find(key);
+        if (it == object_.end())
+            return nullptr;
+        if (it->is_object())
+            return &*it;
+        fail(std::string("\"") + key + "\" is not an object");
+        return nullptr;
+    }
+    void fail(std::string why) {
+        if (why_.empty())
+            why_ = std::move(why);
+    }
+    const std::string& why() const { return why_; }
+
+private:
+    const Json& object_;
+    std::string why_;
+};
+
+std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) {
+    Json document = Json::parse(line.begin(), line.end(), nullptr, false);
+    if (document.is_discarded() || !document.is_object()) {
+        why = document.is_discarded() ? "not JSON (an entry cut short, or edited)" : "not a JSON object";
+        return std::nullopt;
+    }
+    JournalEntry entry;
+    FieldReader fields(document);
+    std::string kind;
+    fields.text("kind", kind, true);
+    if (kind == "clear")
+        entry.kind = JournalEntry::Kind::Clear;
+    else if (kind != "extraction" && fields.why().empty())
+        fields.fail("\"kind\" is neither extraction nor clear");
+    fields.text("time", entry.time, true);
+    fields.text("utc", entry.utc);
+    fields.text("program", entry.program);
+    fields.text("version", entry.version);
+    fields.text("front_end", entry.frontEnd);
+    fields.text("module", entry.module, true);
+    fields.text("model", entry.model);
+    fields.text("count", entry.count);
+    fields.number("logs", entry.logs);
+    fields.number("flagged", entry.flagged);
+    fields.text("outcome", entry.outcome, true);
+    fields.text("reason", entry.reason);
+    if (const Json* report = fields.object("report")) {
+        FieldReader reportFields(*report);
+        JournalReport named;
+        reportFields.text("path", named.path, true);
+        reportFields.number("size", named.size);
+        reportFields.text("sha256", named.sha256);
+        reportFields.flag("stream", named.stream);
+        if (!reportFields.why().empty())
+            fields.fail("report: " + reportFields.why());
+        entry.report = std::move(named);
+    }
+    if (!fields.why().empty()) {
+        why = fields.why();
+        return std::nullopt;
+    }
+    return entry;
+}
+
+} // namespace
+
+// In the order of the enumerations.
+std::string_view outcomeText(ExtractionOutcome outcome) {
+    static constexpr std::string_view kTexts[] = {"saved",   "partial",          "not saved",
+                                                  "no logs", "impossible count", "count unreadable"};
+    return kTexts[static_cast<std::size_t>(outcome)];
+}
+
+std::string_view outcomeText(ClearOutcome outcome) {
+    static constexpr std::string_view kTexts[] = {"cleared", "refused", "write failed"};
+    return kTexts[static_cast<std::size_t>(outcome)];
+}
+
+std::string_view stateText(ReportCheck::State state) {
+    static constexpr std::string_view kTexts[] = {"intact", "changed", "missing", "unreadable", "replaced"};
+    return kTexts[static_cast<std::size_t>(state)];
+}
+
+std::string journalLine(const JournalEntry& entry) {
+    const bool extraction = entry.kind == JournalEntry::Kind::Extraction;
+    Json line = {{"kind", extraction ? "extraction" : "clear"},
+                 {"time", entry.time},
+                 {"utc", entry.utc},
+                 {"program", entry.program},
+                 {"version", entry.version},
+                 {"front_end", entry.frontEnd},
+                 {"module", entry.module}};
+    if (extraction)
+        line["model"] = entry.model;
+    line["count"] = entry.count;
+    if (entry.logs)
+        line["logs"] = *entry.logs;
+    if (entry.flagged)
+        line["flagged"] = *entry.flagged;
+    line["outcome"] = entry.outcome;
+    if (!entry.reason.empty())
+        line["reason"] = entry.reason;
+    if (const auto& report = entry.report) {
+        Json named = {{"path", report->path}};
+        if (report->size)
+            named["size"] = *report->size;
+        if (!report->sha256.empty())
+            named["sha256"] = report->sha256;
+        if (report->stream)
+            named["stream"] = true;
+        line["report"] = std::move(named);
+    }
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+JournalReading readJournal(std::string_view text) {
+    JournalReading reading;
+    std::size_t number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++number;
+        if (line.ends_with('\r')) // edited in a program that ends lines with CR LF
+            line.remove_suffix(1);
+        if (line.find_first_not_of(" \t") == std::string_view::npos)
+            continue;
+        std::string why;
+        if (auto entry = parseEntry(line, why)) {
+            entry->line = number;
+            reading.entries.push_back(std::move(*entry));
+        } else {
+            reading.damaged.push_back({number, std::move(why)});
+        }
+    }
+    return reading;
+}
+
+std::string appendToJournal(FileSystem& fs, const std::string& folder, const JournalEntry& entry) {
+    if (folder.empty())
+        return "no folder for the program's data is known (no home folder)";
+    if (fs.kindOf(folder) == PathKind::Missing)
+        if (auto e = fs.makeFolders(folder))
+            return failed("could not create the folder " + folder, e);
+    const std::string path = fs.join(folder, kJournalFileName);
+    const bool fresh = fs.kindOf(path) == PathKind::Missing;
+    if (auto e = fs.appendLine(path, journalLine(entry)))
+        return failed("could not append to it", e);
+    // A new journal's name must be on disk as surely as its first entry.
+    if (fresh)
+        if (auto e = fs.syncFolder(folder))
+            return failed("could not flush the folder to disk", e);
+    return {};
+}
+
+std::string journalTime(const LocalDateTime& time) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second);
+    return text;
+}
+
+std::string journalUtcNow() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return text;
+}
+
+std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, FileSystem& fs) {
+    auto savedFile = [](const JournalEntry& e) {
+        return e.kind == JournalEntry::Kind::Extraction && e.report && !e.report->stream &&
+               !e.report->sha256.empty() && e.report->size;
+    };
+    // The newest entry for each path is what the file should hold now.
+    std::map<std::string, const JournalEntry*> newest;
+    for (const auto& entry : entries)
+        if (savedFile(entry))
+            newest[entry.report->path] = &entry;
+
+    std::vector<ReportCheck> checks;
+    for (const auto& entry : entries) {
+        if (!savedFile(entry))
+            continue;
+        ReportCheck check{&entry, ReportCheck::State::Intact, {}};
+        const std::string& path = entry.report->path;
+        Sha256 hash; // in blocks: a full module's report is not held twice
+        std::uint64_t size = 0;
+        const auto read = [&](std::string_view block) {
+            hash.update(block);
+            size += block.size();
+            return true;
+        };
+        if (const JournalEntry* later = newest[path]; later != &entry) {
+            check.state = ReportCheck::State::Replaced;
+            check.detail = later->time;
+        } else if (fs.kindOf(path) == PathKind::Missing) {
+            check.state = ReportCheck::State::Missing;
+        } else if (auto e = fs.readBlocks(path, read)) {
+            check.state = ReportCheck::State::Unreadable;
+            check.detail = e.message();
+        } else if (size != *entry.report->size || hash.hexDigest() != entry.report->sha256) {
+            check.state = ReportCheck::State::Changed;
+        }
+        checks.push_back(std::move(check));
+    }
+    return checks;
+}
+
+} // namespace z83

@@ -1,0 +1,96 @@
+// The journal on the platform's own file system (under Wine, the Windows one): appending after damage,
+// writers at once, and checking the reports it names.
+#include "extract/Journal.h"
+#include "desktop/Sha256.h"
+#include "extract/NativeFileSystem.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+using namespace z83;
+using namespace z83::test;
+
+namespace {
+
+JournalEntry extraction(const std::string& module, const std::string& reason = {}) {
+    JournalEntry entry;
+    entry.time = "2025-03-07T09:05:03";
+    entry.module = module;
+    entry.outcome = "saved";
+    entry.reason = reason;
+    return entry;
+}
+
+} // namespace
+
+// A line cut short (a writer killed mid-line, a full disk) or edited costs that line alone: the reader names
+// it and reads on, and the next entry starts on a line of its own. Text that is not UTF-8 is written anyway.
+TEST(Journal, ALineCutShortCostsOnlyItself) {
+    TempDir data;
+    NativeFileSystem fs;
+    ASSERT_EQ(appendToJournal(fs, data.str(), extraction("1A2B3C")), "");
+    const std::string cut = journalLine(extraction("2B3C4D"));
+    std::ofstream(data.path() / kJournalFileName, std::ios::binary | std::ios::app)
+        << "{\"kind\":\"clear\",\"time\":\"t\",\"module\":\"1\",\"outcome\":7}\r\n"
+        << cut.substr(0, cut.size() / 2);
+    JournalEntry odd = extraction("3C4D5E");
+    odd.count = "2\xff"; // as a module may send it
+    ASSERT_EQ(appendToJournal(fs, data.str(), odd), "");
+
+    const JournalReading reading = readJournal(readFile(data.path() / kJournalFileName));
+    ASSERT_EQ(reading.entries.size(), 2u);
+    EXPECT_EQ(reading.entries[1].module + reading.entries[1].count, "3C4D5E2\xEF\xBF\xBD");
+    ASSERT_EQ(reading.damaged.size(), 2u);
+    EXPECT_EQ(reading.damaged[0].why, "\"outcome\" is not a text");
+    EXPECT_EQ(reading.damaged[1].line, 3u);
+}
+
+// Writers at once, each line far longer than one write is sure to carry whole: every entry reads back whole.
+TEST(Journal, WritersAtOnceNeverSplitAnEntry) {
+    TempDir data;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 4; ++w)
+        writers.emplace_back([&] {
+            NativeFileSystem fs; // each append opens the journal on its own, as another program would
+            for (int i = 0; i < 25; ++i)
+                failures +=
+                    !appendToJournal(fs, data.str(), extraction("1", std::string(100000, 'x'))).empty();
+        });
+    for (auto& writer : writers)
+        writer.join();
+    EXPECT_EQ(failures, 0);
+    const JournalReading reading = readJournal(readFile(data.path() / kJournalFileName));
+    EXPECT_TRUE(reading.damaged.empty());
+    EXPECT_EQ(reading.entries.size(), 100u);
+}
+
+// A report saved again under the same path (as -o does) is replaced, not changed; a stream is not checked.
+TEST(Journal, ReportsAreCheckedAgainstWhatWasSaved) {
+    TempDir documents;
+    NativeFileSystem fs;
+    std::vector<JournalEntry> entries;
+    for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{{"intact", "a"},
+                                                                                        {"changed", "b"},
+                                                                                        {"missing", "c"},
+                                                                                        {"reused", "d"},
+                                                                                        {"reused", "e"},
+                                                                                        {"-", "f"}}) {
+        const std::string path = name == "-" ? name : fs.join(documents.str(), name);
+        if (name != "-")
+            writeFile(path, content);
+        entries.push_back(extraction("1"));
+        entries.back().report = JournalReport{path, content.size(), sha256Hex(content), name == "-"};
+    }
+    writeFile(documents.path() / "changed", "B");
+    std::filesystem::remove(documents.path() / "missing");
+
+    std::vector<std::string> states;
+    for (const ReportCheck& check : checkReports(entries, fs))
+        states.push_back(std::string(stateText(check.state)) + (failed(check) ? "!" : ""));
+    EXPECT_EQ(states, (std::vector<std::string>{"intact", "changed!", "missing!", "replaced", "intact"}));
+}
