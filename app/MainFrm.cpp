@@ -121,7 +121,11 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     guard_ = std::make_unique<ActionGuard>(
         *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
     runner_ = std::make_unique<ui::ActionRunner>(
-        *guard_, [this] { session_->Unload(); }, [this] { close(); });
+        *guard_, [this] { session_->Unload(); }, [this] { close(); },
+        [this] {
+            if (tellRecording_)
+                tellRecording_();
+        });
 
     const auto run = [this](void (Session::*action)()) {
         return [this, action] { runner_->act([this, action] { (session_.get()->*action)(); }); };
@@ -191,7 +195,15 @@ std::optional<int> MainFrm::start() {
             showCloseButtonOnly(*this);
             show();
         },
-        [this] { close(); });
+        [this] { close(); },
+        [this] {
+            if (tellRecording_)
+                tellRecording_();
+        });
+}
+
+void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
+    tellRecording_ = ui::recordingTeller(recording, *desktop_);
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/SessionRecording.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "ui/ActionRunner.h"
@@ -36,6 +37,8 @@ public:
     // Runs the start-up checks and, when they pass, shows the window centred on the screen. Otherwise
     // gives the exit status the program must end with (after closing the window where loading asks).
     std::optional<int> start();
+    // Tells, after the start and after each action, that the session's recording could not be written.
+    void tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording);
 
     Session& session() { return *session_; }
     Desktop& desktop();
@@ -69,6 +72,7 @@ private:
     std::unique_ptr<Session> session_;
     std::unique_ptr<ActionGuard> guard_;
     std::unique_ptr<ui::ActionRunner> runner_;
+    std::function<void()> tellRecording_;
 };
 
 } // namespace z83::app

@@ -31,7 +31,8 @@ bool displayAvailable() {
 int main(int argc, char** argv) {
     const std::string program =
         argc > 0 ? std::filesystem::path(argv[0]).filename().string() : std::string("z83-log-extraction");
-    Launch launched = launch(z83::commandLineArguments(argc, argv), program);
+    z83::NativeFileSystem fileSystem;
+    Launch launched = launch(z83::commandLineArguments(argc, argv), program, fileSystem);
     if (launched.endWith) {
         (launched.error ? std::cerr : std::cout) << launched.text;
         return *launched.endWith;
@@ -46,8 +47,8 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    z83::NativeFileSystem fileSystem;
     MainFrm window(std::move(launched.createProvider), fileSystem);
+    window.tellRecordingTrouble(launched.recording);
     QObject::connect(&window, &MainFrm::closed, &application, &QCoreApplication::quit);
     if (const auto status = window.start())
         return *status;

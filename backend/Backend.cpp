@@ -1,7 +1,13 @@
 #include "backend/Backend.h"
 
-#include "sim/ScenarioFile.h"
+#include "backend/SessionRecording.h"
+#include "desktop/Desktop.h"
+
+#include "sim/ReplayedStation.h"
 #include "sim/SimulatedBaseStation.h"
+#include "sim/StationFile.h"
+
+#include <cstdio>
 
 #ifdef _WIN32
 #include "win/com/ComponentChoice.h"
@@ -18,7 +24,21 @@ bool componentAvailable() {
 }
 
 BackendChoice defaultBackend() {
-    return {componentAvailable() ? BackendChoice::Kind::Component : BackendChoice::Kind::Demo, {}, {}};
+    BackendChoice choice;
+    choice.kind = componentAvailable() ? BackendChoice::Kind::Component : BackendChoice::Kind::Demo;
+    return choice;
+}
+
+std::string describeBackend(const BackendChoice& choice) {
+    switch (choice.kind) {
+    case BackendChoice::Kind::Demo:
+        return "the built-in demonstration station";
+    case BackendChoice::Kind::Scenario:
+        return "the station that " + choice.scenarioFile + " describes";
+    case BackendChoice::Kind::Component:
+        break;
+    }
+    return "the maker's component" + (choice.progId.empty() ? std::string() : " " + choice.progId);
 }
 
 ProviderFactory makeProviderFactory(const BackendChoice& choice) {
@@ -27,17 +47,25 @@ ProviderFactory makeProviderFactory(const BackendChoice& choice) {
     case BackendChoice::Kind::Demo:
         scenario = sim::demoScenario();
         break;
-    case BackendChoice::Kind::Scenario:
+    case BackendChoice::Kind::Scenario: {
+        sim::StationFile file;
         try {
-            scenario = sim::loadScenarioFile(choice.scenarioFile);
+            file = sim::loadStationFile(choice.scenarioFile);
         } catch (const sim::ScenarioError& error) {
             throw BackendError(error.what());
         }
+        if (auto* recording = std::get_if<sim::Recording>(&file))
+            return [recorded = std::make_shared<const sim::Recording>(std::move(*recording)),
+                    name = choice.scenarioFile] {
+                return std::make_unique<sim::ReplayedStation>(recorded, name);
+            };
+        scenario = std::move(std::get<sim::Scenario>(file));
         break;
+    }
     case BackendChoice::Kind::Component:
 #ifdef _WIN32
         try {
-            return win::componentFactory(choice.progId);
+            return win::componentFactory(choice.progId, choice.serviceMessages);
         } catch (const win::AmbiguousComponent& error) {
             throw BackendError(error.what());
         }
@@ -46,6 +74,24 @@ ProviderFactory makeProviderFactory(const BackendChoice& choice) {
 #endif
     }
     return [scenario = std::move(scenario)] { return std::make_unique<sim::SimulatedBaseStation>(scenario); };
+}
+
+ProviderSetup setUpProvider(const BackendChoice& choice, const std::string& program,
+                            const std::vector<std::string>& arguments, FileSystem& fileSystem) {
+    ProviderSetup setup{makeProviderFactory(choice), nullptr};
+    if (choice.recordFile.empty())
+        return setup;
+    const LocalDateTime now = currentLocalTime();
+    char started[32];
+    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    const std::string platform = std::string(componentAvailable() ? "Windows" : "Linux") + ", " +
+                                 std::to_string(sizeof(void*) * 8) + "-bit program";
+    setup.recording = std::make_shared<SessionRecording>(
+        choice.recordFile,
+        sim::RecordingHeader{program, platform, describeBackend(choice), arguments, started}, fileSystem);
+    setup.createProvider = setup.recording->wrap(std::move(setup.createProvider));
+    return setup;
 }
 
 } // namespace z83

@@ -50,8 +50,11 @@ int main(int argc, char** argv) {
     QApplication application(qtArgc, argv);
 
     z83::NativeFileSystem fileSystem;
-    z83::app::MainFrm window(z83::makeProviderFactory({z83::BackendChoice::Kind::Scenario, argv[1], {}}),
-                             fileSystem, [](int status) { std::exit(status); });
+    z83::BackendChoice station;
+    station.kind = z83::BackendChoice::Kind::Scenario;
+    station.scenarioFile = argv[1];
+    z83::app::MainFrm window(z83::makeProviderFactory(station), fileSystem,
+                             [](int status) { std::exit(status); });
     if (window.start())
         return 1;
     // The reminder box after every extraction: OK it as a user would.

@@ -43,6 +43,13 @@ echo
 echo "== Extractor, 65,535 logs, zero latency (scenarios/full-module.json): median wall s, peak RSS KB"
 run5 --id 1A2B3C --scenario scenarios/full-module.json
 
+echo
+echo "== The same, recording every call (--record): median wall s, peak RSS KB; the recording's bytes"
+run5 --id 1A2B3C --scenario scenarios/full-module.json --record "$work/session.json"
+stat -c %s "$work/session.json"
+echo "== And that recording replayed (--scenario): median wall s, peak RSS KB"
+run5 --id 1A2B3C --scenario "$work/session.json"
+
 # A 500-log module behind a 2 ms radio. The extractor makes 10 link calls besides one record read per
 # log: probe, open, detect, two base-byte reads, the model, two index writes, the count and the close.
 logs=500

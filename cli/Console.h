@@ -14,4 +14,8 @@ void prepareConsole();
 // runtime's isatty calls a terminal).
 bool isConsole(std::FILE* stream);
 
+// Windows: waits the given time servicing the thread's posted and sent messages, for a component with a
+// hidden window or timer of its own, and gives true. POSIX: there is nothing to service; gives false.
+bool waitServicingMessages(double seconds);
+
 } // namespace z83::cli

@@ -1,5 +1,7 @@
 #include "cli/ConsoleDesktop.h"
 
+#include "cli/Console.h"
+
 #include "desktop/UserFolders.h"
 
 #include <algorithm>
@@ -79,7 +81,8 @@ std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
 
 void ConsoleDesktop::pause(double seconds) {
     if (settings_.settlePauses)
-        Desktop::pause(seconds);
+        if (!waitServicingMessages(seconds))
+            Desktop::pause(seconds);
 }
 
 void ConsoleDesktop::collectProgress(int done, int total) {

@@ -13,4 +13,8 @@ bool isConsole(std::FILE* stream) {
     return ::isatty(::fileno(stream)) == 1;
 }
 
+bool waitServicingMessages(double) {
+    return false;
+}
+
 } // namespace z83::cli

@@ -1,13 +1,16 @@
 #include "cli/Extractor.h"
 
 #include "backend/Backend.h"
+#include "backend/SessionRecording.h"
 #include "cli/ConsoleDesktop.h"
+#include "cli/Diagnosis.h"
 #include "cli/ExitCode.h"
 #include "cli/JournalListing.h"
 #include "cli/JsonReport.h"
 #include "desktop/Sha256.h"
 #include "desktop/ShownText.h"
 #include "desktop/UserFolders.h"
+#include "desktop/Version.h"
 #include "extract/ReportFile.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
@@ -292,6 +295,22 @@ private:
     std::vector<ModuleResult> results_;
 };
 
+// Start-up, the run and the unloading under the one guard: an error the base station raises ends the run at
+// once, as it ends the window.
+int runGuarded(Run& run, Session& session, ConsoleDesktop& desktop) {
+    int code = ExitCode::Link;
+    ActionGuard guard(desktop, [] {});
+    if (!guard.run([&] { code = run(); }))
+        return ExitCode::Link;
+    if (run.unloadAfterwards() && !guard.run([&] { session.Unload(); })) {
+        if (code != ExitCode::Success && code != ExitCode::Flagged)
+            return code; // the run's own failure says more
+        desktop.error(run.done() + ", but closing the link to the base station failed.");
+        return ExitCode::CloseFailed;
+    }
+    return code;
+}
+
 } // namespace
 
 int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
@@ -311,31 +330,31 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     case Options::Request::Run:
         break;
     }
+    if (options.diagnose)
+        return runDiagnosis(options, out, err, fileSystem);
 
     ConsoleDesktop desktop(err, {options.quiet, console.stderrIsTerminal && !options.quiet,
                                  options.backend.kind == BackendChoice::Kind::Component});
-    ProviderFactory createProvider;
+    ProviderSetup setup;
     try {
-        createProvider = makeProviderFactory(options.backend);
+        setup = setUpProvider(options.backend, std::string(kProgramName) + " " + kVersion, options.arguments,
+                              fileSystem);
     } catch (const BackendError& error) {
         desktop.error(error.what());
         return ExitCode::Usage;
     }
+    // A recording that cannot be written is told where it is found, at the start or after the run.
+    const auto warnOfRecording = [&] {
+        if (auto warning = setup.recording ? setup.recording->takeWarning() : std::nullopt)
+            desktop.error("Warning: " + *warning);
+    };
+    warnOfRecording();
 
-    Session session(desktop, std::move(createProvider), fileSystem);
+    Session session(desktop, std::move(setup.createProvider), fileSystem);
     session.keepJournal({dataFolder(), "extractor", true});
     Run run(options, out, console, desktop, session, fileSystem);
-    int code = ExitCode::Link;
-    // The one guard: an error the base station raises ends the run at once, as it ends the window.
-    ActionGuard guard(desktop, [] {});
-    if (!guard.run([&] { code = run(); }))
-        return ExitCode::Link;
-    if (run.unloadAfterwards() && !guard.run([&] { session.Unload(); })) {
-        if (code != ExitCode::Success && code != ExitCode::Flagged)
-            return code; // the run's own failure says more
-        desktop.error(run.done() + ", but closing the link to the base station failed.");
-        return ExitCode::CloseFailed;
-    }
+    const int code = runGuarded(run, session, desktop);
+    warnOfRecording();
     return code;
 }
 

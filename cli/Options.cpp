@@ -64,7 +64,7 @@ namespace {
 // What was typed, before the options are checked against each other.
 struct Typed {
     std::string format = "csv";
-    std::string scenario, output, progId, nameTemplate, module;
+    std::string scenario, output, progId, nameTemplate, module, record;
     bool journal = false;
     CLI::Option* scenarioOption = nullptr;
     CLI::Option* progIdOption = nullptr; // only where the component can be used
@@ -73,6 +73,7 @@ struct Typed {
     CLI::Option* nameOption = nullptr;
     CLI::Option* moduleOption = nullptr;
     CLI::Option* sinceOption = nullptr;
+    CLI::Option* recordOption = nullptr;
 };
 
 // Every option with its help text and where its value goes.
@@ -117,6 +118,13 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no informational lines; errors still show");
+    typed.recordOption = app.add_option("--record", typed.record,
+                                        "write every call to the base station into FILE (JSON), for\n"
+                                        "the developers; --scenario FILE replays it")
+                             ->type_name("FILE");
+    app.add_flag("--diagnose", options.diagnose,
+                 "print what the program finds of the component and the base station\n"
+                 "(read-only; with --id, also the module's model and log count)");
     app.add_flag("--journal", typed.journal,
                  "list the journal of extractions and clears, oldest first,\n"
                  "instead of extracting");
@@ -200,6 +208,19 @@ std::optional<std::string> moduleProblem(const Options& options) {
     return std::nullopt;
 }
 
+// --diagnose reads only: nothing that pairs, writes, clears or names reports goes with it, and at most one
+// module.
+std::optional<std::string> diagnosisProblem(const Options& options, const Typed& typed) {
+    if (options.pair || options.repeat || options.clear || options.force || options.yes ||
+        options.idTexts.size() > 1 || typed.recordOption->count() > 0 || typed.nameOption->count() > 0 ||
+        typed.formatOption->count() > 0)
+        return "--diagnose takes only one --id, --scenario, --progid, -o and --quiet";
+    std::string why;
+    if (!options.idTexts.empty() && !checkedId("--id", options.idTexts.front(), why))
+        return why;
+    return std::nullopt;
+}
+
 // Takes the clearing, the base station, where reports go and the format as typed; why not when they do
 // not fit.
 std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
@@ -211,11 +232,13 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
             return "--scenario needs a file name";
         if (progIdGiven)
             return "give either --scenario or --progid, not both";
-        options.backend = {BackendChoice::Kind::Scenario, typed.scenario, {}};
+        options.backend.kind = BackendChoice::Kind::Scenario;
+        options.backend.scenarioFile = typed.scenario;
     } else if (progIdGiven) {
         if (typed.progId.empty())
             return "--progid needs a class name";
-        options.backend = {BackendChoice::Kind::Component, {}, typed.progId};
+        options.backend.kind = BackendChoice::Kind::Component;
+        options.backend.progId = typed.progId;
     }
     if (typed.outputOption->count() > 0) {
         if (typed.output.empty())
@@ -231,6 +254,13 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
         if (const std::string why = reportNameProblem(typed.nameTemplate); !why.empty())
             return "--name \"" + shortened(typed.nameTemplate) + "\": " + why;
         options.nameTemplate = typed.nameTemplate;
+    }
+    // Without a window loop of its own, the extractor services the thread's messages for the component.
+    options.backend.serviceMessages = true;
+    if (typed.recordOption->count() > 0) {
+        if (typed.record.empty())
+            return "--record needs a file name";
+        options.backend.recordFile = typed.record;
     }
     options.format = typed.format == "json" ? Options::Format::Json : Options::Format::Csv;
     return std::nullopt;
@@ -248,7 +278,8 @@ bool validDate(const std::string& text) {
 std::optional<std::string> takeJournalChoices(Options& options, const Typed& typed) {
     options.request = Options::Request::Journal;
     if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
-        options.yes || typed.scenarioOption->count() > 0 || typed.outputOption->count() > 0 ||
+        options.yes || options.diagnose || typed.recordOption->count() > 0 ||
+        typed.scenarioOption->count() > 0 || typed.outputOption->count() > 0 ||
         typed.nameOption->count() > 0 || (typed.progIdOption && typed.progIdOption->count() > 0))
         return "--journal goes with --verify, --module, --since, --format and --quiet only";
     if (typed.moduleOption->count() > 0) {
@@ -288,10 +319,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     }
     if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0)
         return invalid("--verify, --module and --since go with --journal only");
-    if (auto problem = moduleProblem(options))
+    if (auto problem = options.diagnose ? diagnosisProblem(options, typed) : moduleProblem(options))
         return invalid(*problem);
     if (auto problem = takeChoices(options, typed))
         return invalid(*problem);
+    options.arguments = arguments;
     return options;
 }
 

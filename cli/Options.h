@@ -28,7 +28,7 @@ struct Options {
     std::vector<std::string> idTexts;         // --id as typed, once for each module
     bool pair = false;                        // --pair
     bool repeat = false;                      // --repeat: pair module after module
-    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
+    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID, --record FILE
     std::optional<std::string> output;        // -o PATH; "-" is standard output
     std::optional<std::string> nameTemplate;  // --name TEMPLATE
     Format format = Format::Csv;
@@ -36,6 +36,8 @@ struct Options {
     bool force = false;
     bool yes = false;
     bool quiet = false;
+    bool diagnose = false;              // --diagnose
+    std::vector<std::string> arguments; // as given, for a recording's header
 
     // --journal
     Listing listing = Listing::Table;

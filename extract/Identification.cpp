@@ -6,15 +6,8 @@
 #include "link/Wire.h"
 
 #include <cctype>
-#include <cstdio>
 
 namespace z83 {
-
-std::string idHex(std::int32_t id) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(static_cast<std::uint32_t>(id)));
-    return text;
-}
 
 std::string idStatusText(std::int32_t id) {
     return "ID: " + idHex(id);

@@ -6,6 +6,7 @@
 #include "extract/Journal.h"
 #include "extract/ReportFile.h"
 #include "link/DataProvider.h"
+#include "link/Hex.h"
 
 #include <cstdint>
 #include <functional>
@@ -166,8 +167,6 @@ private:
 
 // "ID: " and the ID in upper-case hexadecimal without leading zeros (negative IDs as 8 digits).
 std::string idStatusText(std::int32_t id);
-// The ID alone, as idStatusText shows it.
-std::string idHex(std::int32_t id);
 
 // The ID a typed text names, or nothing when it has more than eight significant hexadecimal digits.
 std::optional<std::int32_t> parseTypedId(const std::string& text);

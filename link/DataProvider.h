@@ -35,16 +35,20 @@ struct CurrentError {
 
 // An error the component raised outright. No action catches it: the guard at the top of the
 // program reports its number and description and ends the program.
+// The source is what the component names as the error's origin, where it names one.
 class ProviderError : public std::runtime_error {
 public:
-    ProviderError(std::int32_t number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    ProviderError(std::int32_t number, std::string description, std::string source = {})
+        : std::runtime_error(description), number_(number), description_(std::move(description)),
+          source_(std::move(source)) {}
     std::int32_t number() const noexcept { return number_; }
     const std::string& description() const noexcept { return description_; }
+    const std::string& source() const noexcept { return source_; }
 
 private:
     std::int32_t number_;
     std::string description_;
+    std::string source_;
 };
 
 // The device-access component of the base station: its eight operations in the order the component

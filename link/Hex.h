@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace z83 {
 
@@ -27,6 +28,18 @@ constexpr int hexDigitValue(char c) {
 // The upper-case digit of a value from 0 to 15.
 constexpr char hexDigit(unsigned value) {
     return "0123456789ABCDEF"[value & 0x0F];
+}
+
+// A module ID as the program shows it: upper-case hexadecimal without leading zeros (negative IDs as 8
+// digits).
+inline std::string idHex(std::int32_t id) {
+    std::string text;
+    auto bits = static_cast<std::uint32_t>(id);
+    do {
+        text.insert(text.begin(), hexDigit(bits & 0x0F));
+        bits >>= 4;
+    } while (bits != 0);
+    return text;
 }
 
 } // namespace z83

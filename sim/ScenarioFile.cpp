@@ -320,7 +320,15 @@ Scenario parseScenario(std::string_view jsonText, const std::string& fileName) {
     return reader.scenario(reader.parse(jsonText));
 }
 
+Scenario scenarioFrom(const JsonFieldReader::Json& root, const std::string& fileName) {
+    return ScenarioReader(fileName).scenario(root);
+}
+
 Scenario loadScenarioFile(const std::string& path) {
+    return parseScenario(readStationText(path), path);
+}
+
+std::string readStationText(const std::string& path) {
     auto systemReason = [] { return std::generic_category().message(errno); };
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -329,21 +337,21 @@ Scenario loadScenarioFile(const std::string& path) {
     // Refuse a large regular file before reading it; the read below still bounds pipes and the like.
     std::error_code sizeError;
     if (const auto size = std::filesystem::file_size(path, sizeError); !sizeError && size > kMaxFileBytes)
-        throw ScenarioError(path + ": larger than 64 MiB, too large for a scenario");
+        throw ScenarioError(path + ": larger than 64 MiB, too large for a scenario or recording");
     std::string text;
     char buffer[65536];
     while (true) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
         text.append(buffer, n);
         if (text.size() > kMaxFileBytes)
-            throw ScenarioError(path + ": larger than 64 MiB, too large for a scenario");
+            throw ScenarioError(path + ": larger than 64 MiB, too large for a scenario or recording");
         if (n < sizeof buffer) {
             if (std::ferror(file.get()))
                 throw ScenarioError(path + ": cannot read: " + systemReason());
             break;
         }
     }
-    return parseScenario(text, path);
+    return text;
 }
 
 } // namespace z83::sim

@@ -8,9 +8,10 @@ seconds=${1:-30}
 only=${2:-}
 
 declare -A corpus=([fuzz_record_decoding]=record [fuzz_number_readers]=numbers
-                   [fuzz_scenario]=scenario [fuzz_cli_arguments]=cli_args [fuzz_journal]=journal)
+                   [fuzz_scenario]=scenario [fuzz_recording]=recording [fuzz_cli_arguments]=cli_args
+                   [fuzz_journal]=journal)
 status=0
-for target in fuzz_record_decoding fuzz_number_readers fuzz_scenario fuzz_cli_arguments fuzz_journal; do
+for target in fuzz_record_decoding fuzz_number_readers fuzz_scenario fuzz_recording fuzz_cli_arguments fuzz_journal; do
   [ -z "$only" ] || [ "$only" = "$target" ] || continue
   binary=build/fuzz/fuzz/$target
   [ -x "$binary" ] || { echo "$target: not built" >&2; status=1; continue; }

@@ -111,6 +111,17 @@ answer() {
     press_return "$box" "$1"
     gone "$1"
 }
+# Starts the window on a scenario, types the demo module's ID, extracts and OKs the reminder.
+extract_from() {
+    start --scenario "$(winepath -w "$1")"
+    window=$(find_window "$caption" 30) || true
+    [[ -n $window ]] || fail "the main window did not appear $2"
+    xdotool windowfocus --sync "$window"
+    xdotool mousemove --window "$window" 98 252 click 1 key --clearmodifiers ctrl+a
+    xdotool type --delay 30 1A2B3C
+    xdotool mousemove --window "$window" 546 324 click 1
+    answer 'Remember To Clear Log Data'
+}
 
 wineserver -p >/dev/null 2>&1
 wineboot >/dev/null 2>&1
@@ -309,14 +320,7 @@ ended 0 "closing the window after pairing"
 say "while the module pairs the status line reads Waiting..., and is empty after the action"
 
 # --- Clear Log over flagged logs: the question says so, and its default button is No -------------------------
-start --scenario "$(winepath -w scenarios/bad-crc.json)"
-window=$(find_window "$caption" 30) || true
-[[ -n $window ]] || fail "the main window did not appear on the bad-CRC scenario"
-xdotool windowfocus --sync "$window"
-xdotool mousemove --window "$window" 98 252 click 1 key --clearmodifiers ctrl+a
-xdotool type --delay 30 1A2B3C
-xdotool mousemove --window "$window" 546 324 click 1
-answer 'Remember To Clear Log Data'
+extract_from scenarios/bad-crc.json "on the bad-CRC scenario"
 xdotool mousemove --window "$window" 410 324 click 1
 box=$(find_window 'Clear All Logs' 30) || true
 [[ -n $box ]] || fail "the question before clearing flagged logs did not appear"
@@ -332,6 +336,26 @@ answer 'Remember To Clear Log Data' # Return answered No: the logs are all there
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
 ended 0 "closing the window after the flagged question"
 say "Clear Log over flagged logs says how many and defaults to No"
+
+# --- Without Arial Narrow, as on Windows without an office suite ---------------------------------------------
+# Every label's and button's text fits its place in the designed fonts, and in the stand-in the window picks
+# where the narrow face is missing (window_probe.exe measures what this system's fonts make of each text).
+fit=$(wine "$probe_exe" --fit 2>/dev/null | tr -d '\r') || fail "a text does not fit its place: $(grep 'fits=0' <<<"$fit")"
+replacements='HKCU\Software\Wine\Fonts\Replacements'
+wine reg delete "$replacements" /v 'Arial Narrow' /f >/dev/null
+fit=$(wine "$probe_exe" --fit 2>/dev/null | tr -d '\r') ||
+    fail "without Arial Narrow a text does not fit its place: $(grep 'fits=0' <<<"$fit")"
+grep -q '^Label2.fits=1 (.*, Arial [0-9]* wide)$' <<<"$fit" || fail "without Arial Narrow the stand-in is not Arial: $fit"
+if [[ -n $shot ]]; then
+    extract_from scenarios/demo.json "without Arial Narrow"
+    xdotool mousemove 0 0
+    sleep 0.5
+    import -window "$window" "${shot%.png}-without-narrow.png"
+    xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
+    ended 0 "closing the window without Arial Narrow"
+fi
+wine reg add "$replacements" /v 'Arial Narrow' /d 'Liberation Sans Narrow' /f >/dev/null
+say "every text fits its place, in the designed fonts and without Arial Narrow${shot:+ (${shot%.png}-without-narrow.png)}"
 
 # --- Scaled with the system's dots per inch ----------------------------------------------------------------
 dpi_setting='HKCU\Control Panel\Desktop'

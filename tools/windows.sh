@@ -75,6 +75,34 @@ for name in flaky-radio lost-link; do
 done
 [ "$rc" -eq 11 ] || fail "a link lost for good: exit code $rc, expected 11"
 
+# Sessions recorded through COM replay on Linux to the same report, byte for byte, with the same messages
+# and exit code; and COM still gives the reports of the recordings shipped in scenarios/recorded.
+# Z83_REFRESH_RECORDINGS=1 puts the new recordings there instead.
+record_session() { # name, scenario ("" for the built-in demo), the extraction's options
+  local name=$1 scenario=$2 at served=(); shift 2
+  at=$(winepath -w "$work")
+  [ -z "$scenario" ] || served=(Z83_TEST_STATION_SCENARIO="$(winepath -w "$scenario")")
+  run env "${served[@]}" Z83_TEST_STATION_STATE="$at\\$name-cleared.txt" \
+    wine "$windows" --progid Z83TestStation.Station --record "$at\\$name.json" -o "$at\\$name.csv" --quiet "$@" \
+    2>"$work/$name.err"
+  { echo "exit code $rc"; tr -d '\r' <"$work/$name.err"; } >"$work/$name.txt"
+  run "$linux" --scenario "$work/$name.json" -o "$work/$name-replayed.csv" --quiet "$@" 2>"$work/$name-replayed.err"
+  cmp "$work/$name.csv" "$work/$name-replayed.csv" || fail "$name: the replay on Linux gives another report"
+  { echo "exit code $rc"; cat "$work/$name-replayed.err"; } | cmp - "$work/$name.txt" ||
+    fail "$name: the replay on Linux ends otherwise"
+  if [ "${Z83_REFRESH_RECORDINGS:-}" = 1 ]; then
+    cp "$work/$name.json" "$work/$name.csv" "$work/$name.txt" scenarios/recorded/
+  else
+    cmp "$work/$name.csv" "scenarios/recorded/$name.csv" || fail "$name: COM no longer gives the shipped report"
+    cmp "$work/$name.txt" "scenarios/recorded/$name.txt" || fail "$name: COM no longer ends as shipped"
+  fi
+  echo "$name: recorded through COM, replayed on Linux to the same report, byte for byte ($(head -1 "$work/$name.txt"))"
+}
+mkdir -p scenarios/recorded
+record_session clean-run "" --id 1A2B3C
+record_session flaky-radio scenarios/flaky-radio.json --id 1A2B3C
+record_session clear "" --id 1A2B3C --clear --yes
+
 # The station remembers a cleared module for the next process, as a real module does.
 export Z83_TEST_STATION_STATE
 Z83_TEST_STATION_STATE=$(winepath -w "$work")\\cleared.txt
@@ -100,6 +128,13 @@ expect_text "changed    " "$work/verify" "--journal --verify after an edit"
 echo "the journal: --verify finds the report intact, then changed after an edit"
 
 # Nothing registered under the component's name: the program never picks the test station by itself.
+run wine "$windows" --diagnose >"$work/diagnosis.txt"
+expect_code 3 "--diagnose with no component registered"
+for section in "Program" "Registration (32-bit view)" "Type information" "Creation" "Probe, in the order of start-up"; do
+  expect_text "$section" "$work/diagnosis.txt" "--diagnose"
+done
+expect_text "none: no class is registered under Z83DataProviderCOM.*" "$work/diagnosis.txt" "--diagnose"
+tr -d '\r' <"$work/diagnosis.txt"
 run wine "$windows" --id 1A2B3C 2>"$work/err"
 expect_code 3 "no component registered"
 expect_text "Z83DataProviderCOM.DLL possibly not registered! Error: " "$work/err" "no component registered"
@@ -120,14 +155,16 @@ package=z83-log-extraction-$version-win32
 unpacked=build/windows/package-check
 rm -rf "$unpacked" && mkdir -p "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$root/build/windows/$package.zip")
-listed=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-expected="./$package/LICENSE.txt ./$package/README.txt ./$package/z83-extract.exe ./$package/z83-log-extraction.exe "
+listed=$(cd "$unpacked/$package" && find . -type f | sort | tr '\n' ' ')
+expected=$( (printf './%s\n' LICENSE.txt README.txt z83-extract.exe z83-log-extraction.exe
+             cd scenarios && find . -maxdepth 1 -name '*.json' | sed 's|^\./|./scenarios/|'
+             find recorded -type f | sed 's|^|./scenarios/|') | sort | tr '\n' ' ')
 [ "$listed" = "$expected" ] || fail "the package holds '$listed', expected '$expected'"
 for text in README.txt LICENSE.txt; do
   [ "$(tr -cd '\n' <"$unpacked/$package/$text" | wc -c)" = "$(tr -cd '\r' <"$unpacked/$package/$text" | wc -c)" ] ||
     fail "$text in the package does not have CR LF line ends"
 done
-echo "$package.zip: both programs, README.txt and LICENSE.txt"
+echo "$package.zip: both programs, README.txt, LICENSE.txt, the example scenarios and the recorded sessions"
 
 step "The window under Xvfb, from the package, through COM to the test station"
 tools/win32-window-e2e.sh "$work/linux-demo.csv" --program "$unpacked/$package/z83-log-extraction.exe" \

@@ -4,14 +4,17 @@
 
 namespace z83::ui {
 
-ActionRunner::ActionRunner(ActionGuard& guard, std::function<void()> unload, std::function<void()> closeAgain)
-    : guard_(guard), unload_(std::move(unload)), closeAgain_(std::move(closeAgain)) {}
+ActionRunner::ActionRunner(ActionGuard& guard, std::function<void()> unload, std::function<void()> closeAgain,
+                           std::function<void()> afterAction)
+    : guard_(guard), unload_(std::move(unload)), closeAgain_(std::move(closeAgain)),
+      afterAction_(std::move(afterAction)) {}
 
 bool ActionRunner::act(const std::function<void()>& action) {
     if (acting_ || unloaded_)
         return false;
     acting_ = true;
-    guard_.run(action);
+    if (guard_.run(action) && afterAction_)
+        guard_.run(afterAction_);
     acting_ = false;
     if (closeAsked_) {
         closeAsked_ = false;

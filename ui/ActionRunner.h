@@ -15,7 +15,9 @@ class ActionRunner {
 public:
     // unload: the session's unloading steps. closeAgain: asks the window to close once more, when a close
     // that had to wait for an action may now happen (it comes back through requestClose).
-    ActionRunner(ActionGuard& guard, std::function<void()> unload, std::function<void()> closeAgain);
+    // afterAction: what follows every action that ran (a notice that is due, say).
+    ActionRunner(ActionGuard& guard, std::function<void()> unload, std::function<void()> closeAgain,
+                 std::function<void()> afterAction = {});
 
     // Runs the action, unless one is running already; false when it was dropped.
     bool act(const std::function<void()>& action);
@@ -32,7 +34,7 @@ private:
     void unloadOnce();
 
     ActionGuard& guard_;
-    std::function<void()> unload_, closeAgain_;
+    std::function<void()> unload_, closeAgain_, afterAction_;
     bool acting_ = false;
     bool closeAsked_ = false;
     bool unloaded_ = false;

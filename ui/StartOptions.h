@@ -11,7 +11,7 @@ namespace z83::ui {
 struct StartOptions {
     enum class Request { Run, Help, Version, Invalid };
     Request request = Request::Run;
-    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID
+    BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID, --record FILE
     std::string error;                        // why the command line is Invalid
 };
 

@@ -8,32 +8,44 @@
 
 namespace z83::ui {
 
-Launch launch(const std::vector<std::string>& arguments, const std::string& program) {
+Launch launch(const std::vector<std::string>& arguments, const std::string& program, FileSystem& fileSystem) {
     const StartOptions options = parseStartOptions(arguments);
     Launch result;
     switch (options.request) {
     case StartOptions::Request::Help:
-        return {ExitStatus::Closed, usageText(program), false, {}};
+        return {ExitStatus::Closed, usageText(program), false, {}, {}};
     case StartOptions::Request::Version:
-        return {ExitStatus::Closed, program + ' ' + kVersion + '\n', false, {}};
+        return {ExitStatus::Closed, program + ' ' + kVersion + '\n', false, {}, {}};
     case StartOptions::Request::Invalid:
         return {ExitStatus::Usage,
                 program + ": " + options.error + "\nTry '" + program + " --help'.\n",
                 true,
+                {},
                 {}};
     case StartOptions::Request::Run:
         break;
     }
     try {
-        result.createProvider = makeProviderFactory(options.backend);
+        ProviderSetup setup = setUpProvider(options.backend, program + ' ' + kVersion, arguments, fileSystem);
+        result.createProvider = std::move(setup.createProvider);
+        result.recording = std::move(setup.recording);
     } catch (const BackendError& error) {
-        return {ExitStatus::Usage, program + ": " + error.what() + '\n', true, {}};
+        return {ExitStatus::Usage, program + ": " + error.what() + '\n', true, {}, {}};
     }
     return result;
 }
 
+std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& recording, Desktop& desktop) {
+    if (!recording)
+        return {};
+    return [recording, &desktop] {
+        if (const auto warning = recording->takeWarning())
+            desktop.showMessage(*warning, "Recording", MessageIcon::Warning);
+    };
+}
+
 std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
-                               const std::function<void()>& close) {
+                               const std::function<void()>& close, const std::function<void()>& afterStart) {
     session.keepJournal({dataFolder(), "window", false});
     auto result = Session::LoadResult::EndAtOnce;
     if (!guard.run([&] { result = session.Load(); }))
@@ -41,6 +53,8 @@ std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::
     switch (result) {
     case Session::LoadResult::Running:
         show();
+        if (afterStart)
+            afterStart();
         return std::nullopt;
     case Session::LoadResult::CloseAndEnd:
         close();

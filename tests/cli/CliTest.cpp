@@ -382,6 +382,75 @@ TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
     EXPECT_TRUE(contains(quiet.err, question) && !contains(quiet.err, "log 25 of 25")) << quiet.err;
 }
 
+TEST_F(Extractor, ARecordedRunReplaysToTheSameEndingAndRecordingNeverStopsARun) {
+    const std::string recording = home.str() + "/session.json";
+    const auto recorded =
+        run({"--id", "1A2B3C", "--scenario", scenario("flaky-radio"), "--record", recording, "-o", "-"});
+    ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
+    const auto replayed = run({"--id", "1A2B3C", "--scenario", recording, "-o", "-"});
+    EXPECT_EQ(replayed.exitCode, recorded.exitCode);
+    EXPECT_EQ(replayed.out, recorded.out);
+    EXPECT_EQ(replayed.err, recorded.err);
+
+    // A file that holds no recording is kept; one that does is replaced.
+    const std::string notes = home.str() + "/notes.txt";
+    writeFile(notes, "my notes");
+    const auto kept = run({"--id", "1A2B3C", "--record", notes, "-o", "-"});
+    EXPECT_EQ(kept.exitCode, 0);
+    EXPECT_EQ(kept.out, run({"--id", "1A2B3C", "-o", "-"}).out);
+    EXPECT_TRUE(contains(kept.err, "The session is not recorded: " + notes)) << kept.err;
+    EXPECT_EQ(readFile(notes), "my notes");
+    EXPECT_EQ(run({"--id", "1A2B3C", "--record", recording, "-o", "-", "-q"}).err, "");
+    EXPECT_EQ(run({"--id", "1A2B3C", "--scenario", recording, "-o", "-", "-q"}).exitCode, 0);
+}
+
+TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
+    const auto fine = run({"--diagnose", "--id", "1A2B3C", "-o", home.str() + "/diagnosis.txt"});
+    EXPECT_EQ(fine.exitCode, 0) << fine.err;
+    for (const char* part : {"Registration, Type information and Creation: do not apply",
+                             "ReadCommand(1, 1A2B3C, \"T\", \"\")", "status 0, text \"25\"",
+                             "Verdict: the component fits and the base station answers, and module 1A2B3C is "
+                             "a Z83-PM-VX whose log count reads \"25\".\n"})
+        EXPECT_TRUE(contains(fine.out, part)) << part << "\n" << fine.out;
+    EXPECT_EQ(readFile(home.path() / "diagnosis.txt"), fine.out);
+
+    const auto noBase = run({"--diagnose", "--scenario", scenario("no-base-station")});
+    EXPECT_EQ(noBase.exitCode, 3);
+    EXPECT_TRUE(contains(noBase.out, "Verdict: does not work: Warning: Base station not detected!"))
+        << noBase.out;
+    EXPECT_FALSE(contains(noBase.out, "ReadCommand")) << "read-only, and no module without --id";
+}
+
+// The sessions recorded through COM against our test component, replayed with the options they were recorded
+// with: the same report, byte for byte, and the same exit code and messages (NAME.txt).
+TEST_F(Extractor, RecordedSessionsReplayToTheirReports) {
+    int replayed = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(Z83_SCENARIO_DIR) + "/recorded")) {
+        if (entry.path().extension() != ".json")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::vector<std::string> args;
+        const Json recorded = Json::parse(readFile(entry.path()));
+        for (auto it = recorded["arguments"].begin(); it != recorded["arguments"].end(); ++it) {
+            const std::string arg = *it;
+            if (arg == "--record" || arg == "-o" || arg == "--progid" || arg == "--scenario")
+                ++it; // where it went and what answered are this run's
+            else if (arg != "-q" && arg != "--quiet")
+                args.push_back(arg);
+        }
+        const std::string report = home.str() + "/report";
+        args.insert(args.end(), {"--scenario", entry.path().string(), "-o", report, "--quiet"});
+        const auto ran = run(args);
+        auto expected = entry.path();
+        EXPECT_EQ(readFile(report), readFile(expected.replace_extension(".csv")));
+        EXPECT_EQ("exit code " + std::to_string(ran.exitCode) + "\n" + ran.err,
+                  readFile(expected.replace_extension(".txt")));
+        ++replayed;
+    }
+    EXPECT_GE(replayed, 3);
+}
+
 // A module that cannot be read stops none of the others: each saved module gets a report named after it,
 // a clear and journal entries; the summary says what became of each; the code is the worst of theirs.
 TEST_F(Extractor, SeveralModulesOneFailingEachGetTheirOwnReportAndTheWorstCode) {
@@ -492,6 +561,10 @@ TEST(Options, RefuseWhatCannotWork) {
         {{"--id", "1", "--scenario", ""}, "--scenario needs a file name"},
         {{"--id", "1", "--format", "xml"}, ""}, // the option library's own words
         {{"--id", "1", "extra"}, ""},
+        {{"--id", "1", "--record", ""}, "--record needs a file name"},
+        {{"--diagnose", "--id", "1", "--clear"},
+         "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
+        {{"--diagnose", "--pair"}, "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
         {{"--id", "1", "--id", "01"}, "--id 1 is given twice"},
         {{"--id", "1", "--id", "2", "-o", "r.csv"},
          "-o names one report; for several modules use --name to name their reports"},

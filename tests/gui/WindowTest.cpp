@@ -8,9 +8,11 @@
 #include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
+#include "sim/StationFile.h"
 #include "tests/support/RecordingProvider.h"
 #include "ui/ExitStatus.h"
 #include "ui/MainFrmLayout.h"
+#include "ui/WindowProgram.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -30,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -523,6 +526,34 @@ private slots:
         QVERIFY(!find("cbClear")->isEnabled());
         QCOMPARE(find<QLabel>("Found")->text(), QString());
         QVERIFY(documents().entryList(QDir::Files).isEmpty());
+    }
+
+    // --record FILE from the command line: the session is written there, and a file that cannot take it is
+    // told in one box after the start, never again, while the window works as ever.
+    void recordingsAreWrittenOrToldOnce() {
+        QTemporaryDir dir;
+        const std::string session = dir.filePath(QStringLiteral("session.json")).toStdString(),
+                          notes = dir.filePath(QStringLiteral("notes.txt")).toStdString();
+        std::ofstream(notes) << "mine";
+        for (const std::string& file : {session, notes}) {
+            init();
+            ui::Launch launched = ui::launch({"--record", file}, "z83-log-extraction", fileSystem);
+            window = std::make_unique<app::MainFrm>(std::move(launched.createProvider), fileSystem,
+                                                    [this](int status) { endRequests.push_back(status); });
+            window->tellRecordingTrouble(launched.recording);
+            QVERIFY(!window->start());
+            extractTyped(QStringLiteral("1A2B3C"));
+            QCOMPARE(seen.size(), file == notes ? 2 : 1); // the reminder, and for notes.txt one box before it
+            window.reset();
+            launched.recording.reset();
+        }
+        QVERIFY(
+            seen.first().startsWith("Warning \"Recording\": The session is not recorded: " + qText(notes)));
+        const auto recording = std::get<sim::Recording>(sim::loadStationFile(session));
+        QVERIFY(recording.complete);
+        QCOMPARE(recording.calls.front().operation, Operation::ProbeProvider);
+        // Start-up, identification, the index written twice and the count read, the 25 logs.
+        QCOMPARE(recording.calls.size(), 4u + 2 + 3 + 25);
     }
 };
 

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "link/DataProvider.h"
+#include "link/ProviderRecorder.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace z83::test {
 
-// One call a provider received.
+// One call a provider received, as tests count it.
 struct Call {
     std::string operation;
     std::int32_t id = 0;
@@ -17,52 +17,34 @@ struct Call {
     std::string text; // the text written, as it arrived (with its NULs)
 };
 
-// Forwards every call to a provider the test keeps, and records it; the provider's state stays readable
-// after a session released the wrapper.
-class RecordingProvider : public DataProvider {
+// Keeps the recorder's calls in memory, in the shape tests count.
+class CallList final : public CallSink {
 public:
-    RecordingProvider(DataProvider& inner, std::vector<Call>& calls) : inner_(inner), calls_(calls) {}
-
-    std::int16_t OpenUSB(std::int32_t a, std::int32_t b) override {
-        return forward("OpenUSB", [&] { return inner_.OpenUSB(a, b); });
-    }
-    void CloseUSB() override {
-        forward("CloseUSB", [&] { return inner_.CloseUSB(), 0; });
-    }
-    std::int32_t ProbeProvider() override {
-        return forward("ProbeProvider", [&] { return inner_.ProbeProvider(); });
-    }
-    std::uint8_t ReadBaseByte(std::int32_t w) override {
-        return forward("ReadBaseByte", [&] { return inner_.ReadBaseByte(w); });
-    }
-    std::int32_t PairModule(std::int32_t a, std::int32_t b, std::int32_t s, std::int32_t& id,
-                            std::int32_t& out) override {
-        return forward("PairModule", [&] { return inner_.PairModule(a, b, s, id, out); });
-    }
-    std::int32_t DetectBase(std::int32_t w) override {
-        return forward("DetectBase", [&] { return inner_.DetectBase(w); });
-    }
-    std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return forward(
-            "WriteCommand", [&] { return inner_.WriteCommand(one, id, c, t); }, id, c, t);
-    }
-    std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return forward(
-            "ReadCommand", [&] { return inner_.ReadCommand(one, id, c, t); }, id, c, t);
+    explicit CallList(std::vector<Call>& calls) : calls_(calls) {}
+    void record(const RecordedCall& recorded) noexcept override {
+        Call call{std::string(operationName(recorded.operation)), 0, 0, {}};
+        const auto facts = contractOf(recorded.operation).arguments();
+        for (std::size_t i = 0; i < facts.size(); ++i) {
+            if (facts[i].passing == Passing::IdRef)
+                call.id = static_cast<std::int32_t>(recorded.in[i].number);
+            else if (facts[i].passing == Passing::CommandRef)
+                call.command = static_cast<char>(recorded.in[i].number);
+            else if (facts[i].passing == Passing::TextRef)
+                call.text = recorded.in[i].text;
+        }
+        calls_.push_back(std::move(call));
     }
 
 private:
-    template <typename F>
-    decltype(std::declval<F>()()) forward(const char* operation, F call, std::int32_t id = 0,
-                                          std::uint8_t command = 0, const std::string& text = {}) {
-        calls_.push_back({operation, id, static_cast<char>(command), text});
-        auto result = call();
-        setCurrentError(inner_.currentError());
-        return result;
-    }
-
-    DataProvider& inner_;
     std::vector<Call>& calls_;
+};
+
+// The program's recorder around a provider the test keeps, recording into the test's list; the provider's
+// state stays readable after a session released the wrapper.
+class RecordingProvider : public ProviderRecorder {
+public:
+    RecordingProvider(DataProvider& inner, std::vector<Call>& calls)
+        : ProviderRecorder(inner, std::make_shared<CallList>(calls)) {}
 };
 
 inline int countCalls(const std::vector<Call>& calls, const std::string& operation, char command = 0) {

@@ -321,7 +321,8 @@ TEST(ComponentRegistry, FindsEachClassOnceByItsProgIdPrefix) {
 
 // Without --progid: the ProgID setting, else the one registered class; two classes are refused by name.
 TEST(ComponentRegistry, TheBackendTakesTheSettingOrRefusesToGuess) {
-    const BackendChoice component{BackendChoice::Kind::Component, {}, {}};
+    BackendChoice component;
+    component.kind = BackendChoice::Kind::Component;
     {
         ScratchKey settings(HKEY_CURRENT_USER, L"Software\\" + win::toUtf16(win::executableName()));
         settings.set(L"Settings", L"ProgID", win::toUtf16(kTestStation));

@@ -2,8 +2,13 @@
 // decide its frame and buttons, its owner, client area and place, its tooltips, and every child window with
 // its name in the layout, state and text. One "key=value" line each.
 // Usage: window_probe.exe TITLE   (exit 1 when no visible window has that title)
+//        window_probe.exe --fit  whether each label's and button's text fits its place, in the font the
+//        window
+//                                draws it with as this system's fonts make it (exit 1 when one does not)
 #include "desktop/Utf16.h"
+#include "ui/MainFrmLayout.h"
 #include "win/window/ControlId.h"
+#include "win/window/Look.h"
 
 #include <windows.h>
 
@@ -81,11 +86,42 @@ BOOL CALLBACK findShown(HWND window, LPARAM title) {
     return TRUE;
 }
 
+// Whether each label's and button's text fits its place in the font the window draws it with.
+int checkFit() {
+    HDC screen = ::GetDC(nullptr);
+    z83::win::Look look(::GetModuleHandleW(nullptr), ::GetDeviceCaps(screen, LOGPIXELSY));
+    int misfits = 0;
+    for (const auto& control : z83::ui::layout::kControls) {
+        if ((control.kind != z83::ui::layout::Kind::Label && control.kind != z83::ui::layout::Kind::Button) ||
+            control.text.empty())
+            continue;
+        const HGDIOBJ old = ::SelectObject(screen, look.font(control.font));
+        const RECT place = look.place(control);
+        const SIZE needed = z83::win::Look::needed(screen, control, place.right - place.left);
+        const bool fits = look.fits(screen, control);
+        wchar_t face[LF_FACESIZE] = {};
+        ::GetTextFaceW(screen, LF_FACESIZE, face);
+        TEXTMETRICW metrics{};
+        ::GetTextMetricsW(screen, &metrics);
+        ::SelectObject(screen, old);
+        misfits += fits ? 0 : 1;
+        print(std::string(control.name) + ".fits",
+              std::string(fits ? "1" : "0") + " (" + std::to_string(needed.cx) + "x" +
+                  std::to_string(needed.cy) + " in " + std::to_string(place.right - place.left) + "x" +
+                  std::to_string(place.bottom - place.top) + ", " + z83::win::toUtf8(face) + " " +
+                  std::to_string(metrics.tmAveCharWidth) + " wide)");
+    }
+    ::ReleaseDC(nullptr, screen);
+    return misfits == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2)
         return 2;
+    if (std::wstring(argv[1]) == L"--fit")
+        return checkFit();
     ::EnumWindows(&findShown, reinterpret_cast<LPARAM>(argv[1]));
     if (!shown)
         return 1;

@@ -77,7 +77,7 @@ std::string hresultText(HRESULT result) {
     return text;
 }
 
-CurrentError raisedError(EXCEPINFO& info) {
+CurrentError raisedError(EXCEPINFO& info, std::string* source) {
     if (info.pfnDeferredFillIn)
         info.pfnDeferredFillIn(&info);
     // A server gives either a small error number (wCode) or a whole HRESULT (scode), not both.
@@ -92,6 +92,8 @@ CurrentError raisedError(EXCEPINFO& info) {
         error.description = toUtf8({info.bstrDescription, ::SysStringLen(info.bstrDescription)});
     if (error.description.empty())
         error.description = hresultText(code);
+    if (source && info.bstrSource)
+        *source = toUtf8({info.bstrSource, ::SysStringLen(info.bstrSource)});
     ::SysFreeString(info.bstrSource);
     ::SysFreeString(info.bstrDescription);
     ::SysFreeString(info.bstrHelpFile);

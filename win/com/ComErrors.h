@@ -21,7 +21,8 @@ std::string hresultText(HRESULT result);
 
 // The error a server raised through the EXCEPINFO of a call that gave DISP_E_EXCEPTION: its number and
 // description, with a text of our own when it gave none. Frees the EXCEPINFO's texts.
-CurrentError raisedError(EXCEPINFO& info);
+// The source the server named goes to source, when one is asked for.
+CurrentError raisedError(EXCEPINFO& info, std::string* source = nullptr);
 
 // VT_BYREF|VT_I4 and the like, for messages.
 std::string variantTypeName(VARTYPE type);

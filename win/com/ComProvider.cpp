@@ -2,7 +2,9 @@
 
 #include "desktop/Utf16.h"
 #include "link/Wire.h"
+#include "win/com/ComContract.h"
 #include "win/com/ComErrors.h"
+#include "win/com/MessagePump.h"
 #include "win/com/Variant.h"
 
 #include <algorithm>
@@ -11,53 +13,6 @@
 namespace z83::win {
 
 namespace {
-
-// How the contract passes an argument.
-enum class Pass {
-    Value,    // a 32-bit integer constant, by value
-    ByteRef,  // VT_BYREF|VT_UI1
-    Int32Ref, // VT_BYREF|VT_I4
-    TextRef,  // VT_BYREF|VT_BSTR
-};
-// What the program does with a result.
-enum class Use { Nothing, Int16, Int32 };
-
-struct ContractArgument {
-    const char* name;
-    Pass pass;
-};
-struct ContractOperation {
-    std::vector<ContractArgument> arguments;
-    Use result;
-};
-
-// The contract of DataProvider.h as the component takes it, in the order of Operation.
-const ContractOperation& contractOf(Operation operation) {
-    static const std::array<ContractOperation, std::size(kOperationNames)> kContract = {{
-        {{{"first", Pass::Value}, {"second", Pass::Value}}, Use::Int16}, // OpenUSB
-        {{}, Use::Nothing},                                              // CloseUSB
-        {{}, Use::Nothing},                                              // ProbeProvider
-        {{{"which", Pass::Value}}, Use::Nothing},                        // ReadBaseByte
-        {{{"first", Pass::Value},
-          {"second", Pass::Value},
-          {"seconds", Pass::Value},
-          {"id", Pass::Int32Ref},
-          {"secondOutput", Pass::Int32Ref}},
-         Use::Nothing},                         // PairModule
-        {{{"which", Pass::Value}}, Use::Int32}, // DetectBase
-        {{{"one", Pass::ByteRef},
-          {"id", Pass::Int32Ref},
-          {"command", Pass::ByteRef},
-          {"text", Pass::TextRef}},
-         Use::Int16}, // WriteCommand
-        {{{"one", Pass::ByteRef},
-          {"id", Pass::Int32Ref},
-          {"command", Pass::ByteRef},
-          {"text", Pass::TextRef}},
-         Use::Int16}, // ReadCommand
-    }};
-    return kContract[static_cast<std::size_t>(operation)];
-}
 
 // The fixed arguments (link/Wire.h) go by value as whatever integer type the component declares. Each fits
 // the narrowest, a signed byte, so the conversion in call() can never change one.
@@ -69,121 +24,33 @@ static_assert(fitsEveryInteger(Arg::OpenFirst) && fitsEveryInteger(Arg::OpenSeco
               fitsEveryInteger(Arg::PairFirst) && fitsEveryInteger(Arg::PairSecond) &&
               fitsEveryInteger(Arg::PairingSeconds) && fitsEveryInteger(Arg::CommandFirst));
 
-VARTYPE contractType(Pass pass) {
-    switch (pass) {
-    case Pass::Value:
-        return VT_I4;
-    case Pass::ByteRef:
-        return VT_BYREF | VT_UI1;
-    case Pass::Int32Ref:
-        return VT_BYREF | VT_I4;
-    case Pass::TextRef:
-        return VT_BYREF | VT_BSTR;
-    }
-    return VT_EMPTY;
-}
-
-std::string contractWords(Pass pass) {
-    switch (pass) {
-    case Pass::Value:
-        return "a 32-bit integer (VT_I4)";
-    case Pass::ByteRef:
-        return "a byte by reference (VT_BYREF|VT_UI1)";
-    case Pass::Int32Ref:
-        return "a 32-bit integer by reference (VT_BYREF|VT_I4)";
-    case Pass::TextRef:
-        return "text by reference (VT_BYREF|VT_BSTR)";
-    }
-    return {};
-}
-
-bool isInteger(VARTYPE base) {
-    switch (base) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Whether an argument the contract passes this way can go as the declared type. The constants fit any
-// integer, by value or by reference; what comes back needs a reference to exactly its type (or a Variant).
-bool fits(Pass pass, VARTYPE declared) {
-    const VARTYPE base = declared & ~VT_BYREF;
-    const bool byRef = (declared & VT_BYREF) != 0;
-    switch (pass) {
-    case Pass::Value:
-        return isInteger(base) || base == VT_VARIANT;
-    case Pass::ByteRef:
-        return byRef && (base == VT_UI1 || base == VT_VARIANT);
-    case Pass::Int32Ref:
-        return byRef && (base == VT_I4 || base == VT_INT || base == VT_VARIANT);
-    case Pass::TextRef:
-        return byRef && (base == VT_BSTR || base == VT_VARIANT);
-    }
-    return false;
-}
-
-// The type a declaration gives, with a pointer as VT_BYREF and aliases and enumerations resolved;
-// anything automation cannot pass comes back as it is declared, so that it fits nothing.
-VARTYPE declaredType(ITypeInfo& info, const TYPEDESC& description, int depth = 0) {
-    if (depth > 8)
-        return VT_USERDEFINED;
-    if (description.vt == VT_PTR) {
-        const VARTYPE pointee = declaredType(info, *description.lptdesc, depth + 1);
-        return (pointee & VT_BYREF) ? static_cast<VARTYPE>(VT_PTR) : static_cast<VARTYPE>(pointee | VT_BYREF);
-    }
-    if (description.vt != VT_USERDEFINED)
-        return description.vt;
-    ITypeInfo* referred = nullptr;
-    if (FAILED(info.GetRefTypeInfo(description.hreftype, &referred)))
-        return VT_USERDEFINED;
-    VARTYPE type = VT_USERDEFINED;
-    TYPEATTR* attributes = nullptr;
-    if (SUCCEEDED(referred->GetTypeAttr(&attributes))) {
-        if (attributes->typekind == TKIND_ENUM)
-            type = VT_I4;
-        else if (attributes->typekind == TKIND_ALIAS)
-            type = declaredType(*referred, attributes->tdescAlias, depth + 1);
-        referred->ReleaseTypeAttr(attributes);
-    }
-    referred->Release();
-    return type;
-}
-
 std::string operationText(Operation operation) {
     return std::string(operationName(operation));
 }
 
 // What came back, converted to the type the program holds it in; the component's fault when it does not
 // convert (a status out of 16-bit range, text where a number belongs).
-void convert(VARIANT& value, VARTYPE type, Variant& into, Operation operation, const char* what) {
+void convert(VARIANT& value, VARTYPE type, Variant& into, Operation operation, const std::string& what) {
     if (HRESULT hr = ::VariantChangeType(&into.v, &value, 0, type); FAILED(hr))
         throw ProviderError(automationErrorNumber(hr), operationText(operation) + ": " + what +
                                                            " came back as " + variantTypeName(V_VT(&value)) +
                                                            ": " + hresultText(hr));
 }
 
-// The error a failed call gives: the one the component raised, or the failure with the argument it names.
-CurrentError failureOf(Operation operation, HRESULT hr, EXCEPINFO& exception, UINT argumentError) {
+// The error a failed call gives: the one the component raised (with the source it names), or the failure
+// with the argument it names.
+CurrentError failureOf(Operation operation, HRESULT hr, EXCEPINFO& exception, UINT argumentError,
+                       std::string& source) {
     if (hr == DISP_E_EXCEPTION)
-        return raisedError(exception);
+        return raisedError(exception, &source);
     raisedError(exception); // frees what a failing server may have left in it
     std::string text = operationText(operation) + ": " + hresultText(hr);
-    const auto& arguments = contractOf(operation).arguments;
+    const auto arguments = contractOf(operation).arguments();
     if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && argumentError < arguments.size()) {
         // Automation counts arguments from the last one.
         const std::size_t position = arguments.size() - argumentError;
-        text += " (argument " + std::to_string(position) + ", " + arguments[position - 1].name + ")";
+        text +=
+            " (argument " + std::to_string(position) + ", " + std::string(arguments[position - 1].name) + ")";
     }
     return {automationErrorNumber(hr), text};
 }
@@ -194,7 +61,8 @@ CurrentError failure(HRESULT hr, std::string text) {
 
 } // namespace
 
-ComProvider::ComProvider(const std::string& progId) {
+ComProvider::ComProvider(const std::string& progId, bool serviceMessages)
+    : serviceMessages_(serviceMessages) {
     const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // A thread that is in COM already, in either apartment, can create and call the instance as it is.
     comStarted_ = SUCCEEDED(started);
@@ -242,9 +110,9 @@ std::optional<CurrentError> ComProvider::create(const std::string& progId) {
         if (FAILED(hr))
             return failure(hr, "the component has no operation " + std::string(kOperationNames[i]) + ": " +
                                    hresultText(hr));
-        const auto& arguments = contractOf(static_cast<Operation>(i)).arguments;
+        const auto arguments = contractOf(static_cast<Operation>(i)).arguments();
         for (std::size_t a = 0; a < arguments.size(); ++a)
-            members_[i].types[a] = contractType(arguments[a].pass);
+            members_[i].types[a] = contractType(arguments[a].passing);
     }
 
     UINT count = 0;
@@ -259,63 +127,18 @@ std::optional<CurrentError> ComProvider::create(const std::string& progId) {
 
 // Takes each operation's argument types from the type library, or says where it departs from the contract.
 std::optional<CurrentError> ComProvider::takeDeclarations(ITypeInfo& info) {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info.GetTypeAttr(&attributes)))
-        return std::nullopt;
-    const WORD functions = attributes->cFuncs;
-    info.ReleaseTypeAttr(attributes);
-
-    for (WORD f = 0; f < functions; ++f) {
-        FUNCDESC* function = nullptr;
-        if (FAILED(info.GetFuncDesc(f, &function)))
-            continue;
-        const auto member = std::find_if(members_.begin(), members_.end(),
-                                         [&](const Member& m) { return m.id == function->memid; });
-        const bool callable = function->invkind == INVOKE_FUNC || function->invkind == INVOKE_PROPERTYGET;
-        if (member == members_.end() || !callable) {
-            info.ReleaseFuncDesc(function);
-            continue;
-        }
-        const auto operation = static_cast<Operation>(member - members_.begin());
-        const ContractOperation& contract = contractOf(operation);
-        const std::string where = "the component declares " + operationText(operation);
-
-        // The arguments a caller passes: not the one that becomes the result, nor a locale.
-        std::vector<VARTYPE> declared;
-        VARTYPE result = declaredType(info, function->elemdescFunc.tdesc);
-        for (SHORT p = 0; p < function->cParams; ++p) {
-            const ELEMDESC& parameter = function->lprgelemdescParam[p];
-            const VARTYPE type = declaredType(info, parameter.tdesc);
-            if (parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
-                result = type & ~VT_BYREF;
-            else if (!(parameter.paramdesc.wParamFlags & PARAMFLAG_FLCID))
-                declared.push_back(type);
-        }
-        if (result == VT_HRESULT)
-            result = VT_VOID;
-        member->flags = function->invkind == INVOKE_PROPERTYGET ? DISPATCH_PROPERTYGET : DISPATCH_METHOD;
-        info.ReleaseFuncDesc(function);
-
-        if (declared.size() != contract.arguments.size())
-            return failure(DISP_E_BADPARAMCOUNT, where + " with " + std::to_string(declared.size()) +
-                                                     " arguments, where this program passes " +
-                                                     std::to_string(contract.arguments.size()));
-        for (std::size_t a = 0; a < declared.size(); ++a) {
-            if (!fits(contract.arguments[a].pass, declared[a]))
-                return failure(DISP_E_TYPEMISMATCH, where + "'s argument " + std::to_string(a + 1) + " (" +
-                                                        contract.arguments[a].name + ") as " +
-                                                        variantTypeName(declared[a]) +
-                                                        ", where this program passes " +
-                                                        contractWords(contract.arguments[a].pass));
-            member->types[a] = declared[a];
-        }
-        if (contract.result != Use::Nothing && !isInteger(result) && result != VT_VARIANT)
-            return failure(DISP_E_TYPEMISMATCH,
-                           where +
-                               (result == VT_VOID ? " without a result"
-                                                  : " with a result of " + variantTypeName(result)) +
-                               ", where this program needs " +
-                               (contract.result == Use::Int16 ? "a 16-bit status" : "a 32-bit integer"));
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        Member& member = members_[i];
+        const auto declaration = declarationOf(info, member.id);
+        if (!declaration)
+            continue; // not declared: sent with the contract's types
+        const auto operation = static_cast<Operation>(i);
+        const Judgement judgement = judge(operation, *declaration);
+        if (judgement.verdict == Judgement::Verdict::DoesNotFit)
+            return failure(judgement.code,
+                           "the component declares " + operationText(operation) + judgement.why);
+        member.flags = declaration->invokeKind == INVOKE_PROPERTYGET ? DISPATCH_PROPERTYGET : DISPATCH_METHOD;
+        std::copy(judgement.sent.begin(), judgement.sent.end(), member.types.begin());
     }
     return std::nullopt;
 }
@@ -336,21 +159,23 @@ struct CallArguments {
 };
 
 // The argument as the program holds it, in the contract's type.
-void holdAsContracted(Pass pass, const ComProvider::Argument& argument, VARIANT& value) {
-    switch (pass) {
-    case Pass::Value:
+void holdAsContracted(Passing passing, const ComProvider::Argument& argument, VARIANT& value) {
+    switch (passing) {
+    case Passing::Value:
         V_VT(&value) = VT_I4;
         V_I4(&value) = argument.value;
         break;
-    case Pass::ByteRef:
+    case Passing::ByteRef:
+    case Passing::CommandRef:
         V_VT(&value) = VT_UI1;
         V_UI1(&value) = *argument.byte;
         break;
-    case Pass::Int32Ref:
+    case Passing::IdRef:
+    case Passing::Int32Ref:
         V_VT(&value) = VT_I4;
         V_I4(&value) = *argument.int32;
         break;
-    case Pass::TextRef: {
+    case Passing::TextRef: {
         // The text's own length, so the two NULs that end a written value go out with it.
         const std::wstring text = toUtf16(*argument.text);
         V_BSTR(&value) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -365,12 +190,12 @@ void holdAsContracted(Pass pass, const ComProvider::Argument& argument, VARIANT&
 // Each argument in the type the component declares, referred to from the slot Invoke reads it from.
 void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostArguments>& declaredTypes,
              std::initializer_list<ComProvider::Argument> arguments, CallArguments& call) {
-    const ContractOperation& contract = contractOf(operation);
+    const auto contract = contractOf(operation).arguments();
     call.count = arguments.size();
     std::size_t i = 0;
     for (const ComProvider::Argument& argument : arguments) {
         VARIANT& value = call.values[i].v;
-        holdAsContracted(contract.arguments[i].pass, argument, value);
+        holdAsContracted(contract[i].passing, argument, value);
         // The declared type was checked against the contract when the instance was created, so the
         // conversion is between integer types and cannot lose the fixed arguments (see fitsEveryInteger).
         const VARTYPE declared = declaredTypes[i];
@@ -398,24 +223,26 @@ void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostAr
 // The by-reference arguments back into the program's variables, in the contract's types.
 void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> arguments,
               CallArguments& call) {
-    const ContractOperation& contract = contractOf(operation);
+    const auto contract = contractOf(operation).arguments();
     std::size_t i = 0;
     for (const ComProvider::Argument& argument : arguments) {
-        const char* what = contract.arguments[i].name;
+        const std::string what(contract[i].name);
         VARIANT& value = call.values[i].v;
         Variant back;
-        switch (contract.arguments[i].pass) {
-        case Pass::Value:
+        switch (contract[i].passing) {
+        case Passing::Value:
             break;
-        case Pass::ByteRef:
+        case Passing::ByteRef:
+        case Passing::CommandRef:
             convert(value, VT_UI1, back, operation, what);
             *argument.byte = V_UI1(&back.v);
             break;
-        case Pass::Int32Ref:
+        case Passing::IdRef:
+        case Passing::Int32Ref:
             convert(value, VT_I4, back, operation, what);
             *argument.int32 = static_cast<std::int32_t>(V_I4(&back.v));
             break;
-        case Pass::TextRef:
+        case Passing::TextRef:
             convert(value, VT_BSTR, back, operation, what);
             *argument.text = toUtf8({V_BSTR(&back.v), ::SysStringLen(V_BSTR(&back.v))});
             break;
@@ -428,6 +255,8 @@ void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> 
 
 void ComProvider::call(Operation operation, std::initializer_list<Argument> arguments, Variant& result) {
     requireInstance();
+    if (serviceMessages_)
+        win::serviceMessages();
     const Member& member = members_[static_cast<std::size_t>(operation)];
     CallArguments prepared;
     prepare(operation, member.types, arguments, prepared);
@@ -438,8 +267,9 @@ void ComProvider::call(Operation operation, std::initializer_list<Argument> argu
     const HRESULT hr = dispatch_->Invoke(member.id, IID_NULL, LOCALE_USER_DEFAULT, member.flags, &parameters,
                                          &result.v, &exception, &argumentError);
     if (FAILED(hr)) {
-        CurrentError error = failureOf(operation, hr, exception, argumentError);
-        throw ProviderError(error.number, error.description);
+        std::string source;
+        CurrentError error = failureOf(operation, hr, exception, argumentError, source);
+        throw ProviderError(error.number, error.description, source);
     }
 
     copyBack(operation, arguments, prepared);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DataProvider.h"
+#include "link/OperationContract.h"
 
 #include <windows.h>
 
@@ -28,7 +29,9 @@ public:
     // Creates an instance of the class that progId names: a ProgID, or a CLSID in braces; empty when no
     // class was found to create. Never throws: an instance that cannot be created, or that does not fit
     // the contract, leaves a provider whose ProbeProvider (and OpenUSB) report why as the current error.
-    explicit ComProvider(const std::string& progId);
+    // serviceMessages: before each call, the thread's posted and sent messages are serviced, for a
+    // component that keeps a hidden window or a timer of its own; a program without a message loop asks it.
+    explicit ComProvider(const std::string& progId, bool serviceMessages = false);
     ~ComProvider() override;
     ComProvider(const ComProvider&) = delete;
     ComProvider& operator=(const ComProvider&) = delete;
@@ -51,13 +54,8 @@ public:
     IDispatch* instance() const { return dispatch_; }
 
     // One argument as the program holds it; the by-reference ones are copied back after the call.
-    struct Argument {
-        std::int32_t value = 0;
-        std::uint8_t* byte = nullptr;
-        std::int32_t* int32 = nullptr;
-        std::string* text = nullptr;
-    };
-    static constexpr std::size_t kMostArguments = 5;
+    using Argument = ArgumentSlot;
+    static constexpr std::size_t kMostArguments = z83::kMostArguments;
 
 private:
     // An operation as this instance's component takes it.
@@ -74,6 +72,7 @@ private:
 
     IDispatch* dispatch_ = nullptr;
     bool comStarted_ = false;
+    bool serviceMessages_ = false;
     std::optional<CurrentError> unusable_;
     std::array<Member, std::size(kOperationNames)> members_{};
 };

@@ -14,14 +14,19 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The class to create and why it is that one.
+struct ComponentChoice {
+    std::string progId;
+    std::string reason;
+};
 // The class to create: the one asked for, else the text value ProgID under
 // HKEY_CURRENT_USER\Software\<program>\Settings, else the one class the registry holds under the
 // component's name; "" when none is found, which is not refused here: start-up then says that the component
 // is possibly not registered. Throws AmbiguousComponent.
-std::string componentProgId(const std::string& asked);
+ComponentChoice chooseComponent(const std::string& asked);
 
 // What creates the component's instance at start-up (in Session::Load, as the window does it), for the class
-// componentProgId chooses now. Throws AmbiguousComponent.
-ProviderFactory componentFactory(const std::string& asked);
+// chooseComponent chooses now. serviceMessages: see ComProvider. Throws AmbiguousComponent.
+ProviderFactory componentFactory(const std::string& asked, bool serviceMessages);
 
 } // namespace z83::win

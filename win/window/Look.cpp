@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 namespace z83::win {
 
@@ -21,17 +23,104 @@ Look::~Look() {
         ::DeleteObject(banner_);
 }
 
+namespace {
+
+// A narrow face's average character width to that of the face it narrows: Arial Narrow's to Arial's.
+constexpr double kNarrowWidth = 0.82;
+constexpr std::wstring_view kNarrow = L" Narrow";
+
+HFONT createFont(const std::wstring& family, int height, int width, bool bold) {
+    return ::CreateFontW(height, width, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_SWISS, family.c_str());
+}
+
+int CALLBACK markFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool installed(const std::wstring& family) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    family.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    HDC screen = ::GetDC(nullptr);
+    ::EnumFontFamiliesExW(screen, &wanted, &markFound, reinterpret_cast<LPARAM>(&found), 0);
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+} // namespace
+
 HFONT Look::font(const ui::layout::Font& wanted) {
     const ui::layout::Font& f = wanted.family.empty() ? ui::layout::kDefaultFont : wanted;
     HFONT& made = fonts_[{f.family, f.points, f.bold}];
-    if (!made) {
-        // A negative height asks for the character height, as a size in points means it.
-        const int height = -static_cast<int>(std::lround(f.points * dpi_ / 72.0));
-        made = ::CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, toUtf16(f.family).c_str());
+    if (made)
+        return made;
+    // A negative height asks for the character height, as a size in points means it.
+    const int height = -static_cast<int>(std::lround(f.points * dpi_ / 72.0));
+    const std::wstring family = toUtf16(f.family);
+    if (!family.ends_with(kNarrow) || installed(family))
+        return made = createFont(family, height, 0, f.bold);
+    // A narrow face comes with office suites, not with Windows, and the font mapper's stand-in is a wide
+    // face whose texts overflow their places: the face it narrows is drawn narrower instead, from the narrow
+    // face's width down (GDI's widths are whole pixels) until every text in this font fits.
+    const std::wstring face = family.substr(0, family.size() - kNarrow.size());
+    HDC screen = ::GetDC(nullptr);
+    HFONT wide = createFont(face, height, 0, f.bold);
+    TEXTMETRICW metrics{};
+    const HGDIOBJ old = ::SelectObject(screen, wide);
+    ::GetTextMetricsW(screen, &metrics);
+    const auto everyTextFits = [&] {
+        return std::all_of(std::begin(ui::layout::kControls), std::end(ui::layout::kControls),
+                           [&](const ui::layout::Control& c) {
+                               const ui::layout::Font& in =
+                                   c.font.family.empty() ? ui::layout::kDefaultFont : c.font;
+                               const bool same =
+                                   in.family == f.family && in.points == f.points && in.bold == f.bold;
+                               return !same || fits(screen, c);
+                           });
+    };
+    for (int width = static_cast<int>(std::lround(metrics.tmAveCharWidth * kNarrowWidth));
+         width > metrics.tmAveCharWidth / 2 && !made; --width) {
+        HFONT narrowed = createFont(face, height, width, f.bold);
+        ::SelectObject(screen, narrowed);
+        if (everyTextFits())
+            made = narrowed;
+        else
+            ::DeleteObject(narrowed);
     }
+    ::SelectObject(screen, old);
+    ::ReleaseDC(nullptr, screen);
+    if (made)
+        ::DeleteObject(wide);
+    else
+        made = wide; // nothing narrower fits either: the face as it is
     return made;
+}
+
+SIZE Look::needed(HDC dc, const ui::layout::Control& control, int width) {
+    const std::wstring text = toUtf16(control.text);
+    if (control.kind == ui::layout::Kind::Button) {
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        // A push button draws its text within its 3D edges and the focus rectangle's margin.
+        return {size.cx + 4 * ::GetSystemMetrics(SM_CXEDGE), size.cy + 4 * ::GetSystemMetrics(SM_CYEDGE)};
+    }
+    RECT rect{0, 0, width, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    return {rect.right, rect.bottom};
+}
+
+bool Look::fits(HDC dc, const ui::layout::Control& control) const {
+    if ((control.kind != ui::layout::Kind::Label && control.kind != ui::layout::Kind::Button) ||
+        control.text.empty())
+        return true;
+    const RECT at = place(control);
+    const SIZE size = needed(dc, control, at.right - at.left);
+    return size.cx <= at.right - at.left && size.cy <= at.bottom - at.top;
 }
 
 ui::layout::SystemColours Look::systemColours() {

@@ -30,8 +30,13 @@ public:
         return {place.left, place.top, place.left + place.width, place.top + place.height};
     }
 
-    // A font of the layout; one without a family is the default font.
+    // A font of the layout; one without a family is the default font. Where a narrow face is missing, the
+    // face it narrows at the widest width at which every text of the layout in that font fits its place.
     HFONT font(const ui::layout::Font& wanted);
+    // The size a label's or button's text needs in the font selected into dc: a label's broken between
+    // words within its width, a button's on one line within its edges.
+    static SIZE needed(HDC dc, const ui::layout::Control& control, int width);
+    bool fits(HDC dc, const ui::layout::Control& control) const;
     // The system colours of the layout as Windows gives them.
     static ui::layout::SystemColours systemColours();
     static COLORREF colour(ui::layout::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }

@@ -69,7 +69,11 @@ MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem&
     guard_ = std::make_unique<ActionGuard>(
         *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
     runner_ = std::make_unique<ui::ActionRunner>(
-        *guard_, [this] { session_->Unload(); }, [this] { close(); });
+        *guard_, [this] { session_->Unload(); }, [this] { close(); },
+        [this] {
+            if (tellRecording_)
+                tellRecording_();
+        });
 }
 
 MainFrm::~MainFrm() {
@@ -231,6 +235,10 @@ HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
     return look_->brush(back);
 }
 
+void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
+    tellRecording_ = ui::recordingTeller(recording, *desktop_);
+}
+
 std::optional<int> MainFrm::start() {
     return ui::startWindow(
         *session_, *guard_,
@@ -242,7 +250,11 @@ std::optional<int> MainFrm::start() {
             ::UpdateWindow(window_);
             ::SetFocus(XTab_->handle());
         },
-        [this] { close(); });
+        [this] { close(); },
+        [this] {
+            if (tellRecording_)
+                tellRecording_();
+        });
 }
 
 int MainFrm::run() {

@@ -32,7 +32,8 @@ void tell(const std::string& text, bool error) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::string program = z83::win::executableName();
-    Launch launched = launch(z83::commandLineArguments(0, nullptr), program);
+    z83::NativeFileSystem fileSystem;
+    Launch launched = launch(z83::commandLineArguments(0, nullptr), program, fileSystem);
     if (launched.endWith) {
         tell(launched.text, launched.error);
         return *launched.endWith;
@@ -42,8 +43,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int status = ExitStatus::Closed;
     {
-        z83::NativeFileSystem fileSystem;
         z83::win::MainFrm window(instance, std::move(launched.createProvider), fileSystem);
+        window.tellRecordingTrouble(launched.recording);
         const auto ended = window.start();
         status = ended ? *ended : window.run();
     }

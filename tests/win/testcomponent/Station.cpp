@@ -134,7 +134,7 @@ std::set<std::int32_t> clearedModules(const std::optional<std::string>& stateFil
 
 } // namespace
 
-Station::Station(HMODULE module) : settings_(readStationSettings()) {
+Station::Station(HMODULE module) : settings_(readStationSettings()), module_(module) {
     objectCreated();
     try {
         sim::Scenario scenario =
@@ -166,6 +166,8 @@ Station::Station(HMODULE module) : settings_(readStationSettings()) {
 }
 
 Station::~Station() {
+    if (ownWindow_)
+        ::DestroyWindow(ownWindow_);
     if (typeInfo_)
         typeInfo_->Release();
     objectDestroyed();
@@ -406,6 +408,8 @@ HRESULT Station::perform(Operation operation, Arguments& arguments, VARIANT& ans
     switch (operation) {
     case Operation::OpenUSB:
         answer = number(VT_I2, station_->OpenUSB(arguments.int32(0), arguments.int32(1)));
+        if (settings_.needsMessages)
+            postToOwnWindow();
         return currentErrorRaised(exception);
     case Operation::CloseUSB:
         station_->CloseUSB();
@@ -439,9 +443,11 @@ std::int16_t Station::command(Operation operation, Arguments& arguments) {
     std::uint8_t one = arguments.byte(0), code = arguments.byte(2);
     std::int32_t id = arguments.int32(1);
     std::string text = arguments.text(3);
+    // Until its own window's message was dispatched, the station has no link to read over.
     const std::int16_t status = operation == Operation::WriteCommand
                                     ? station_->WriteCommand(one, id, code, text)
-                                    : station_->ReadCommand(one, id, code, text);
+                                : dispatched_ ? station_->ReadCommand(one, id, code, text)
+                                              : sim::SimStatus::NoLink;
     if (operation == Operation::WriteCommand && code == Cmd::ClearLog && status == 0)
         rememberCleared(id);
     arguments.storeBack(0, number(VT_UI1, one));
@@ -455,6 +461,31 @@ std::int16_t Station::command(Operation operation, Arguments& arguments) {
 HRESULT Station::currentErrorRaised(EXCEPINFO* exception) const {
     const CurrentError& error = station_->currentError();
     return error.number != 0 ? raise(exception, error.number, error.description) : S_OK;
+}
+
+void Station::postToOwnWindow() {
+    static const wchar_t* const kClass = L"Z83TestStationTraffic";
+    if (!ownWindow_) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &Station::ownWindowProc;
+        windowClass.hInstance = module_;
+        windowClass.lpszClassName = kClass;
+        ::RegisterClassW(&windowClass); // fails harmlessly when an earlier instance registered it
+        ownWindow_ =
+            ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
+        ::SetWindowLongPtrW(ownWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    dispatched_ = false;
+    ::PostMessageW(ownWindow_, WM_APP, 0, 0);
+}
+
+LRESULT CALLBACK Station::ownWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP)
+        if (auto* station = reinterpret_cast<Station*>(::GetWindowLongPtrW(window, GWLP_USERDATA))) {
+            station->dispatched_ = true;
+            return 0;
+        }
+    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 void Station::rememberCleared(std::int32_t id) {

@@ -49,6 +49,9 @@ private:
     std::int16_t command(Operation operation, Arguments& arguments);
     HRESULT currentErrorRaised(EXCEPINFO* exception) const;
     void rememberCleared(std::int32_t id);
+    // The hidden window of the station's own traffic: OpenUSB posts it a message that must be dispatched.
+    void postToOwnWindow();
+    static LRESULT CALLBACK ownWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     LONG references_ = 1;
     StationSettings settings_;
@@ -60,6 +63,9 @@ private:
     std::optional<Operation> lastOperation_;
     std::vector<std::pair<VARTYPE, std::unique_ptr<win::Variant>>> lastArguments_;
     LONG nameLookups_ = 0;
+    HMODULE module_;
+    HWND ownWindow_ = nullptr;
+    bool dispatched_ = true; // the message OpenUSB posted has been dispatched
 };
 
 // Counts the server's live objects, so that COM knows when it may unload the library.

@@ -45,6 +45,7 @@ StationSettings readStationSettings() {
             settings.declarations = Declarations::Undeclared;
     }
     settings.stateFile = environment(L"Z83_TEST_STATION_STATE");
+    settings.needsMessages = environment(L"Z83_TEST_STATION_MESSAGES") == "1";
     return settings;
 }
 

@@ -21,6 +21,9 @@ struct StationSettings {
                                                        // or undeclared
     std::optional<std::string>
         stateFile; // Z83_TEST_STATION_STATE: remembers cleared modules across processes
+    // Z83_TEST_STATION_MESSAGES=1: as a component with a hidden window for its own traffic, OpenUSB posts
+    // that window a message, and reads fail until the caller's thread has dispatched it.
+    bool needsMessages = false;
 };
 
 StationSettings readStationSettings();

@@ -1,0 +1,202 @@
+#include "cli/Diagnosis.h"
+
+#include "cli/ConsoleDesktop.h"
+#include "cli/ExitCode.h"
+#include "desktop/ShownText.h"
+#include "extract/ReportFile.h"
+#include "extract/Session.h"
+#include "link/ActionGuard.h"
+#include "link/ProviderRecorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+namespace z83::cli {
+
+namespace {
+
+// Keeps the probe's calls for the report.
+class KeptCalls final : public CallSink {
+public:
+    void record(const RecordedCall& call) noexcept override {
+        try {
+            calls.push_back(call);
+        } catch (...) {
+        }
+    }
+    std::vector<RecordedCall> calls;
+};
+
+std::string milliseconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f ms", seconds * 1e3);
+    return text;
+}
+
+// What came back: the result, the by-reference outputs that changed, a current error that is new, a raised
+// error.
+std::string outcomeText(const RecordedCall& call, const CurrentError& before) {
+    std::string text;
+    if (call.raised) {
+        text = "raised error " + std::to_string(call.raised->number) +
+               (call.raised->source.empty() ? "" : " from " + shownDeviceText(call.raised->source, 60)) +
+               ": " + shownDeviceText(call.raised->description);
+    } else if (call.operation == Operation::CloseUSB) {
+        text = "done";
+    } else {
+        text = (contractOf(call.operation).result == ResultUse::Int16 ? "status " : "result ") +
+               std::to_string(call.result);
+        const auto facts = contractOf(call.operation).arguments();
+        for (std::size_t i = 0; i < facts.size(); ++i)
+            if (byReference(facts[i].passing) && call.out[i] != call.in[i])
+                text += ", " + std::string(facts[i].name) + " " + argumentText(facts[i].passing, call.out[i]);
+    }
+    if (call.currentError.number != 0 &&
+        (call.currentError.number != before.number || call.currentError.description != before.description))
+        text += "; current error " + std::to_string(call.currentError.number) + ": " +
+                shownDeviceText(call.currentError.description);
+    return text;
+}
+
+struct Probe {
+    DiagnosisSection section{"Probe, in the order of start-up (read-only)", {}, {}};
+    int code = ExitCode::Success;
+    std::string verdict;
+};
+
+// The program's own start-up (and, with --id, its identification and count read) against the provider,
+// every call recorded; what the program would show is kept instead of shown.
+Probe probe(const Options& options, FileSystem& fileSystem) {
+    Probe result;
+    ProviderFactory create;
+    try {
+        create = makeProviderFactory(options.backend);
+    } catch (const BackendError& error) {
+        result.section.notApplicable = std::string("not run, ") + error.what();
+        result.code = ExitCode::Link;
+        result.verdict = error.what();
+        return result;
+    }
+    std::ostringstream shown;
+    ConsoleDesktop desktop(shown, {false, false, options.backend.kind == BackendChoice::Kind::Component});
+    auto kept = std::make_shared<KeptCalls>();
+    Session session(
+        desktop, [&] { return std::make_unique<ProviderRecorder>(create(), kept); }, fileSystem);
+    ActionGuard guard(desktop, [] {});
+    bool unload = false;
+    std::string found;
+    const bool ran = guard.run([&] {
+        const auto load = session.Load();
+        unload = load != Session::LoadResult::EndAtOnce;
+        if (load != Session::LoadResult::Running) {
+            result.code = ExitCode::Link;
+            return;
+        }
+        if (options.idTexts.empty())
+            return;
+        desktop.setIdText(options.idTexts.front());
+        if (session.identifyByTypedId() != Identification::Supported) {
+            result.code = ExitCode::Module;
+            return;
+        }
+        const LogCount count = session.readLogCount();
+        if (count.kind == LogCount::Kind::Unreadable)
+            result.code = ExitCode::Module;
+        else
+            found = ", and module " + idHex(session.moduleId()) + " is a " + session.moduleModel() +
+                    " whose log count reads \"" + shownDeviceText(count.text, 40) + "\"";
+    });
+    if (!ran || (unload && !guard.run([&] { session.Unload(); })))
+        result.code = ExitCode::Link;
+
+    for (std::size_t i = 0; i < kept->calls.size(); ++i) {
+        const RecordedCall& call = kept->calls[i];
+        result.section.lines.emplace_back(
+            std::to_string(i + 1) + "  " + callText(call.operation, call.in),
+            milliseconds(call.seconds) + "  " +
+                outcomeText(call, i > 0 ? kept->calls[i - 1].currentError : CurrentError{}));
+    }
+    std::string messages = shown.str();
+    if (messages.empty())
+        result.section.lines.emplace_back("The program would show", "nothing: start-up went through");
+    for (std::size_t start = 0; start < messages.size();) {
+        const std::size_t end = std::min(messages.find('\n', start), messages.size());
+        const std::string line = messages.substr(start, end - start);
+        result.section.lines.emplace_back(start == 0 ? "The program would show" : "", line);
+        if (result.verdict.empty())
+            result.verdict = line;
+        start = end + 1;
+    }
+    if (result.code == ExitCode::Success)
+        result.verdict = "the component fits and the base station answers" + found;
+    return result;
+}
+
+} // namespace
+
+std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const std::string& verdict) {
+    std::string text = std::string(kProgramName) + " diagnosis\n\n";
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const DiagnosisSection& section = sections[i];
+        if (!section.notApplicable.empty()) {
+            // Sections that do not apply for one reason are named together, on one line.
+            std::string titles = section.title;
+            while (i + 1 < sections.size() && sections[i + 1].notApplicable == section.notApplicable) {
+                ++i;
+                const bool last =
+                    i + 1 == sections.size() || sections[i + 1].notApplicable != section.notApplicable;
+                titles += (last ? " and " : ", ") + sections[i].title;
+            }
+            text += titles + ": " + section.notApplicable + "\n\n";
+            continue;
+        }
+        text += section.title + "\n";
+        std::size_t width = 0;
+        for (const auto& [name, value] : section.lines)
+            width = std::max(width, name.size());
+        for (const auto& [name, value] : section.lines)
+            text.append("  ").append(name).append(width - name.size() + 2, ' ').append(value).append("\n");
+        text += "\n";
+    }
+    return text + "Verdict: " + verdict + ".\n";
+}
+
+int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, FileSystem& fileSystem) {
+    std::vector<DiagnosisSection> sections{programSection()};
+    const LocalDateTime now = currentLocalTime();
+    char time[32];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
+                  now.minute, now.second);
+    sections.front().lines.emplace_back("time", time);
+    ComponentFindings findings = componentFindings(options.backend);
+    sections.insert(sections.end(), findings.sections.begin(), findings.sections.end());
+    Probe probed = probe(options, fileSystem);
+    sections.push_back(probed.section);
+
+    int code = probed.code;
+    std::string verdict = probed.verdict;
+    if (findings.unfit) {
+        code = ExitCode::Link;
+        verdict = "the component does not fit: " + *findings.unfit;
+    }
+    const std::string text =
+        diagnosisText(sections, (code == ExitCode::Success ? "" : "does not work: ") + verdict);
+    out << text;
+    out.flush();
+
+    if (options.output && !options.toStdout()) {
+        ConsoleDesktop desktop(err, {options.quiet, false, false});
+        const SavedReport saved = saveReport(text, {options.output, ".txt"}, desktop, fileSystem);
+        if (!saved.saved()) {
+            desktop.error("The diagnosis could not be saved as " + saved.path + ": " + saved.error + ".");
+            return ExitCode::NotSaved;
+        }
+        desktop.note("Diagnosis saved as " + saved.path + ".");
+    }
+    return code;
+}
+
+} // namespace z83::cli
