@@ -126,11 +126,6 @@ protected:
         return withFaults(name, faults);
     }
 
-    // The journal the runs so far wrote, in the home's data folder.
-    JournalReading journal() const {
-        return readJournal(readFile(home.path() / ".local/share/z83-log-extraction" / kJournalFileName));
-    }
-
     TempDir home;
     std::vector<std::string> extraEnv;
     int files_ = 0;
@@ -222,23 +217,21 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
 }
 
 // Known answers: fields as the module stored them, bit 0 of the flags alone meaning overload, and each
-// peak value in the shortest text that reads back as the same single-precision value.
+// peak value in the shortest text that reads back as the same single-precision value (a longer one would
+// read back as another double).
 TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
     writeFile(home.path() / "two.json", R"({"modules": [{"id": "1A2B3C", "logs": [
         {"start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07", "peak_value": 0.3333333, "flags": 2},
-        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255},
-        {"start": "2000-01-01T00:00:00", "peak_value": 3.4028235e38}]}]})");
+        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255}]}]})");
     const auto ran =
         run({"--id", "1a2b3c", "--scenario", home.str() + "/two.json", "-o", "-", "--format", "json"});
     EXPECT_EQ(ran.exitCode, 9) << ran.err; // the second log is flagged
-    EXPECT_EQ(Json::parse(ran.out), Json::parse(R"({"module_id": "1A2B3C", "model": "Z83-PM-VX", "count": "3",
+    EXPECT_EQ(Json::parse(ran.out), Json::parse(R"({"module_id": "1A2B3C", "model": "Z83-PM-VX", "count": "2",
       "logs": [{"log_number": 1, "start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07",
                 "end": "2024-06-21T14:30:07", "peak_value": 0.3333333, "overload": false, "status": ""},
                {"log_number": 7, "start": "2255-12-31T23:59:59", "peak": "2255-12-31T23:59:59",
                 "end": "2255-12-31T23:59:59", "peak_value": -1e23, "overload": true,
-                "status": "Incorrect Log Number!"},
-               {"log_number": 3, "start": "2000-01-01T00:00:00", "peak": "2000-01-01T00:00:00",
-                "end": "2000-01-01T00:00:00", "peak_value": 3.4028235e38, "overload": false, "status": ""}]})"));
+                "status": "Incorrect Log Number!"}]})"));
 }
 
 TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
@@ -263,9 +256,8 @@ TEST_F(Extractor, ARecordedRunReplaysToTheSameEndingAndRecordingNeverStopsARun) 
         run({"--id", "1A2B3C", "--scenario", scenario("flaky-radio"), "--record", recording, "-o", "-"});
     ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
     const auto replayed = run({"--id", "1A2B3C", "--scenario", recording, "-o", "-"});
-    EXPECT_EQ(replayed.exitCode, recorded.exitCode);
-    EXPECT_EQ(replayed.out, recorded.out);
-    EXPECT_EQ(replayed.err, recorded.err);
+    EXPECT_EQ(std::tie(replayed.exitCode, replayed.out, replayed.err),
+              std::tie(recorded.exitCode, recorded.out, recorded.err));
 
     // A file that holds no recording is kept; one that does is replaced.
     const std::string notes = home.str() + "/notes.txt";
@@ -350,7 +342,8 @@ TEST_F(Extractor, SeveralModulesAndTwoExtractorsAtOnceThenTheJournalVerifiesThei
                                           "3C4D5E: 60 logs, 0 flagged, report " +
                                           paths[1] + ", cleared\n"))
         << stamped.err;
-    const JournalReading reading = journal();
+    const auto journalFile = home.path() / ".local/share/z83-log-extraction" / kJournalFileName;
+    const JournalReading reading = readJournal(readFile(journalFile));
     EXPECT_TRUE(reading.damaged.empty());
     std::vector<std::string> entries;
     for (const JournalEntry& e : reading.entries)
@@ -372,8 +365,7 @@ TEST_F(Extractor, SeveralModulesAndTwoExtractorsAtOnceThenTheJournalVerifiesThei
     EXPECT_TRUE(contains(verify.out, "Reports: 3 intact, 1 changed, 1 missing.\n")) << verify.out;
 
     // A damaged line is named and skipped; the filters and the formats.
-    const auto path = home.path() / ".local/share/z83-log-extraction/journal.jsonl";
-    writeFile(path, readFile(path) + "{\"kind\":");
+    writeFile(journalFile, readFile(journalFile) + "{\"kind\":");
     const auto table = run({"--journal", "--module", "2b3c4d"});
     EXPECT_TRUE(contains(table.err, "Warning: line 8 of the journal ")) << table.err;
     EXPECT_TRUE(contains(table.out, "  extraction  2B3C4D  40  ")) << table.out;
