@@ -4,8 +4,8 @@
 #include "app/MainFrm.h"
 #include "app/QtDesktop.h"
 #include "app/XTab.h"
-#include "extract/NativeFileSystem.h"
 #include "sim/SimulatedBaseStation.h"
+#include "tests/support/FailingFileSystem.h"
 #include "tests/support/RecordingProvider.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
@@ -80,7 +80,7 @@ public slots:
 private:
     std::unique_ptr<sim::SimulatedBaseStation> simulated; // outlives the window's hold on it
     std::vector<test::Call> calls;                        // what the window sent it
-    NativeFileSystem fileSystem;
+    test::FailingFileSystem fileSystem;                   // the real one unless a test makes a step fail
     std::unique_ptr<app::MainFrm> window;
     std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
@@ -160,6 +160,7 @@ private slots:
         seen.clear();
         opened.clear();
         endRequests.clear();
+        fileSystem.failing = test::FailingFileSystem::Step::None;
         store().remove(QStringLiteral("Settings/ID"));
         for (const QString& name : documents().entryList(QDir::Files))
             documents().remove(name);
@@ -366,6 +367,25 @@ private slots:
                              "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
         QCOMPARE(callCount("WriteCommand", 'W'), 0);
         QCOMPARE(station()->module(kDemoModule)->records.size(), std::size_t(25));
+    }
+
+    // A report that cannot be saved while another program holds the clipboard: the box must not send the
+    // user to the clipboard for the logs, and Clear Log stays off.
+    void unsavedReportWithTheClipboardHeldElsewhere() {
+        fileSystem.failing = test::FailingFileSystem::Step::Sync;
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const auto held = connect(clipboard, &QClipboard::dataChanged, this, [clipboard] {
+            if (clipboard->text() != QLatin1String("held"))
+                clipboard->setText(QStringLiteral("held"));
+        });
+        start();
+        extractTyped(QStringLiteral("1A2B3C"));
+        disconnect(held);
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].startsWith("Critical \"Report Not Saved\"") &&
+                     seen[0].contains("The logs could not be put on the clipboard either."),
+                 qPrintable(seen[0]));
+        QVERIFY(!find("cbClear")->isEnabled());
     }
 
     void unsupportedModelShownAsPlainText() {
