@@ -144,18 +144,13 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     writeFile(home.path() / "fraction.json", R"({"modules": [{"id": "1A2B3C", "count_text": "2.5"}]})");
     const std::string device = home.str() + "/null"; // as root (CI is), a device node to write into
     const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-    const auto fault = [](const char* command, const char* kind) {
-        return Json{{"command", command}, {"kind", kind}};
+    const auto fault = [](const char* command, const char* kind, int start = 1, int count = 0) {
+        return Json{{"command", command}, {"kind", kind}, {"start", start}, {"count", count}};
     };
-    Json garbled = fault("U", "raise"); // control characters in the component's words reach no terminal
-    garbled["start"] = 4;
+    Json garbled = fault("U", "raise", 4); // control characters in the component's words reach no terminal
     garbled["error"] = {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}};
-    Json cutOnce = fault("T", "wrong_length"), newLog = fault("T", "new_log");
-    cutOnce["start"] = cutOnce["count"] = newLog["count"] = 1;
-    newLog["start"] = 2;
-    std::vector<Json> linkLost = {fault("U", "status"), fault("S", "status")}; // no record from log 6 on
-    linkLost[0]["start"] = 6;
-    linkLost[1]["start"] = 3;
+    const Json cutOnce = fault("T", "wrong_length", 1, 1), newLog = fault("T", "new_log", 2, 1);
+    const std::vector<Json> linkLost = {fault("U", "status", 6), fault("S", "status", 3)}; // from log 6 on
     const Json closeFails = {{"operation", "CloseUSB"}, {"kind", "raise"}};
     const std::string unwritable = home.str() + "/no/r.csv";
     const std::vector<std::string> clear = {"--clear", "--yes"};
@@ -259,7 +254,7 @@ TEST_F(Extractor, ARecordedRunReplaysToTheSameEndingAndRecordingNeverStopsARun) 
     EXPECT_EQ(std::tie(replayed.exitCode, replayed.out, replayed.err),
               std::tie(recorded.exitCode, recorded.out, recorded.err));
 
-    // A file that holds no recording is kept; one that does is replaced.
+    // A file that holds no recording is kept, and said so.
     const std::string notes = home.str() + "/notes.txt";
     writeFile(notes, "my notes");
     const auto kept = run({"--id", "1A2B3C", "--record", notes, "-o", "-"});
