@@ -1,23 +1,18 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
 #include "cli/Options.h"
-#include "desktop/Sha256.h"
 #include "extract/Journal.h"
-#include "extract/NativeFileSystem.h"
-#include "extract/Session.h"
-#include "sim/ScenarioFile.h"
-#include "tests/support/FakeDesktop.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <regex>
 #include <sstream>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -42,24 +37,18 @@ struct Ran {
     std::string out, err;
 };
 
-// Runs the extractor to its end, input on its standard input (a pipe, or empty). With terminal, standard
+// Runs the extractor to its end, input on its standard input (a file in memory). With terminal, standard
 // input and error are a pseudo-terminal (input is typed there; what it shows comes back in err) and standard
 // output stays a pipe.
 Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, const std::string& input,
-                 bool terminal, bool closedStdout = false) {
+                 bool terminal) {
     int out[2], err[2];
     if (::pipe(out) != 0 ||
         (terminal ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) : ::pipe(err)) != 0)
         throw std::runtime_error("cannot make the child's streams");
-    int in = terminal ? err[1] : ::open("/dev/null", O_RDONLY);
-    if (!terminal && !input.empty()) { // a short input fits the pipe, so it can go in before the child runs
-        int piped[2];
-        if (::pipe(piped) != 0 || ::write(piped[1], input.data(), input.size()) < 0)
-            throw std::runtime_error("cannot give the child its input");
-        ::close(piped[1]);
-        ::close(in);
-        in = piped[0];
-    }
+    int in = terminal ? err[1] : ::memfd_create("input", 0);
+    if (!terminal && (::write(in, input.data(), input.size()) < 0 || ::lseek(in, 0, SEEK_SET) != 0))
+        throw std::runtime_error("cannot give the child its input");
     args.insert(args.begin(), Z83_EXTRACTOR);
     std::vector<char*> argv, envp;
     for (auto& arg : args)
@@ -74,8 +63,6 @@ Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, co
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         ::closefrom(3);
-        if (closedStdout)
-            ::close(STDOUT_FILENO);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -110,38 +97,19 @@ Ran runExtractor(std::vector<std::string> args, std::vector<std::string> env, co
     return ran;
 }
 
-// The report file the window writes for the module 1A2B3C of a scenario, through the same core.
-std::string windowReport(const std::string& scenarioFile) {
-    FakeDesktop desktop;
-    TempDir documents;
-    NativeFileSystem fileSystem;
-    desktop.documents = documents.str();
-    Session session(
-        desktop,
-        [&] { return std::make_unique<sim::SimulatedBaseStation>(sim::loadScenarioFile(scenarioFile)); },
-        fileSystem);
-    EXPECT_EQ(session.Load(), Session::LoadResult::Running);
-    desktop.id = "1A2B3C";
-    EXPECT_EQ(session.identifyByTypedId(), Identification::Supported);
-    const SavedReport saved = session.deliverReport(session.collectLogs());
-    EXPECT_TRUE(saved.safeToClear()) << saved.error;
-    return readFile(saved.path);
-}
-
 class Extractor : public ::testing::Test {
 protected:
-    Ran run(std::vector<std::string> args, const std::string& input = "", bool terminal = false,
-            bool closedStdout = false) {
+    Ran run(std::vector<std::string> args, const std::string& input = "", bool terminal = false) {
         std::vector<std::string> env{"HOME=" + home.str(), "XDG_CONFIG_HOME=" + home.str() + "/.config",
                                      "LC_ALL=C.UTF-8"};
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         if (const char* tz = std::getenv("TZ"))
             env.push_back(std::string("TZ=") + tz);
-        return runExtractor(std::move(args), std::move(env), input, terminal, closedStdout);
+        return runExtractor(std::move(args), std::move(env), input, terminal);
     }
 
     // A copy of an example scenario with faults added, in the temporary home.
-    std::string withFaults(const std::string& name, const Json& faults) {
+    std::string withFaults(const std::string& name, const std::vector<Json>& faults) {
         Json document = Json::parse(readFile(scenario(name)));
         for (const Json& fault : faults)
             document["faults"].push_back(fault);
@@ -151,16 +119,11 @@ protected:
     }
 
     // A clear command that arrives raises error 77, so a run that must not clear proves it sent none.
-    std::string clearRaises(const std::string& name, Json faults = Json::array()) {
+    std::string clearRaises(const std::string& name, std::vector<Json> faults = {}) {
         faults.push_back({{"command", "W"},
                           {"kind", "raise"},
                           {"error", {{"number", 77}, {"description", "clear was sent"}}}});
         return withFaults(name, faults);
-    }
-
-    // The journal the runs so far wrote, in the home's data folder.
-    JournalReading journal() const {
-        return readJournal(readFile(home.path() / ".local/share/z83-log-extraction" / kJournalFileName));
     }
 
     TempDir home;
@@ -181,96 +144,58 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     writeFile(home.path() / "fraction.json", R"({"modules": [{"id": "1A2B3C", "count_text": "2.5"}]})");
     const std::string device = home.str() + "/null"; // as root (CI is), a device node to write into
     const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-    const std::string demoClearRaises = clearRaises("demo"), badCrcClearRaises = clearRaises("bad-crc");
-    const Json cutOnce = {{"command", "T"}, {"kind", "wrong_length"}, {"start", 1}, {"count", 1}};
-    const Json newLogBeforeClear = {{"command", "T"}, {"kind", "new_log"}, {"start", 2}, {"count", 1}};
+    const auto fault = [](const char* command, const char* kind, int start = 1, int count = 0) {
+        return Json{{"command", command}, {"kind", kind}, {"start", start}, {"count", count}};
+    };
+    Json garbled = fault("U", "raise", 4); // control characters in the component's words reach no terminal
+    garbled["error"] = {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}};
+    const Json cutOnce = fault("T", "wrong_length", 1, 1), newLog = fault("T", "new_log", 2, 1);
+    const std::vector<Json> linkLost = {fault("U", "status", 6), fault("S", "status", 3)}; // from log 6 on
+    const Json closeFails = {{"operation", "CloseUSB"}, {"kind", "raise"}};
+    const std::string unwritable = home.str() + "/no/r.csv";
+    const std::vector<std::string> clear = {"--clear", "--yes"};
+    const std::string demo = scenario("demo"), clearSent = clearRaises("demo"),
+                      badCrc = clearRaises("bad-crc");
     const std::string saved = home.str() + "/Documents/Log"; // the start of stdout: the saved report's path
     const struct {
-        std::vector<std::string> args;
+        std::string scenario;
+        std::vector<std::string> args; // after --id 1A2B3C, unless they name the module
         int exitCode;
         std::string message, out; // a part of stderr ("": none at all), the start of stdout ("": nothing)
     } cases[] = {
-        {{"--id", "1A2B3C", "-q"}, 0, "", saved},
-        {{"--id", "1A2B3C", "--clear", "--yes"}, 0, "Cleared all logs of module 1A2B3C.", saved},
-        {{"--id", "123456789"}, 2, "at most 8 hexadecimal digits", ""},
-        {{"--id="}, 2, "--id needs the module's ID in hexadecimal digits", ""},
-        {{"--id", ""}, 2, "--id: \"\" is no module ID", ""},
-        {{"--id", "-5"}, 2, "--id: \"-5\" is no module ID", ""},
-        {{"--id", "1", "--scenario", home.str() + "/bad.json"}, 2, "bad.json: /modules/0/id: ", ""},
-        {{"--id", "1A2B3C", "--scenario", scenario("no-base-station")},
-         3,
-         "Warning: Base station not detected! Connect base station and restart program.",
-         ""},
-        {{"--id", "1A2B3C", "--scenario",
-          withFaults("demo", {{{"command", "U"},
-                               {"kind", "raise"},
-                               {"start", 4},
-                               {"error", {{"number", 42}, {"description", "Radio\r\ngone\rnow\x1b[31m"}}}}})},
-         3,
-         "z83-extract: Error 42: Radio gone now?[31m\n",
-         ""},
-        {{"--id", "1A2B3C", "--scenario", withFaults("demo", {{{"command", "T"}, {"kind", "status"}}})},
-         3,
-         "Error: Cannot read LogData!! Try again.",
-         ""},
-        {{"--id", "1A2B3C", "--scenario", badCrcClearRaises, "--clear", "--yes", "--force"},
-         3,
-         "Error 77: clear was sent",
-         saved},
-        {{"--id", "999999"}, 4, "Error: Cannot read Model! Try again.\n", ""},
-        {{"--pair", "--scenario", scenario("unsupported-model")},
-         4,
-         "Warning: The paired module is a Z83-TX-2 which is not supported by this software!",
-         ""},
-        {{"--id", "1A2B3C", "--scenario", scenario("empty-module")},
-         5,
-         "No Logs: The handheld does not contain any logs!",
-         ""},
-        {{"--id", "1A2B3C", "--scenario", home.str() + "/fraction.json"},
-         5,
-         "Error: The handheld reports an impossible number of logs: \"2.5\"",
-         ""},
-        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o",
-          home.str() + "/no/r.csv"},
-         6,
-         "Report Not Saved: The report could not be saved as " + home.str() + "/no/r.csv",
-         ""},
-        {{"--id", "1A2B3C", "--clear", "--yes", "--scenario",
-          withFaults("demo", {{{"command", "W"}, {"kind", "status"}}})},
-         7,
-         "Error: Cannot write ClearLog Try again.",
-         saved},
-        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear"},
-         8,
-         "Clear refused: there is no terminal to confirm on",
-         saved},
-        {{"--id", "1A2B3C", "--scenario", badCrcClearRaises, "--clear", "--yes"},
-         8,
-         "Clear refused: 3 logs are flagged",
-         saved},
-        {{"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o", "-"},
-         8,
-         "Clear refused: the report went to standard output",
-         "Log Number,"},
-        {{"--id", "1A2B3C", "--scenario", clearRaises("demo", {cutOnce}), "--clear", "--yes"},
-         8,
-         "Clear refused: the module now reports 25 logs, but the report holds 2; extract again.",
-         saved},
-        {{"--id", "1A2B3C", "--scenario", clearRaises("demo", {newLogBeforeClear}), "--clear", "--yes"},
-         8,
-         "Clear refused: the module now reports 26 logs, but the report holds 25; extract again.",
-         saved},
-        {{"--pair", "-q", "--scenario", scenario("bad-crc")}, 9, "Warning: 3 of 6 logs are flagged", saved},
-        {{"--id", "1A2B3C", "--clear", "--yes", "--scenario",
-          withFaults("demo", {{{"operation", "CloseUSB"}, {"kind", "raise"}}})},
-         10,
-         "The report is saved and the module's logs are cleared, but closing the link to the base station "
-         "failed.",
+        {demo, {"-q"}, 0, "", saved},
+        {demo, {}, 0, "When you have confirmed that the data has been extracted correctly", saved},
+        {demo, clear, 0, "Cleared all logs of module 1A2B3C.", saved},
+        {demo, {"--id", "123456789"}, 2, "at most 8 hexadecimal digits", ""},
+        {home.str() + "/bad.json", {"--id", "1"}, 2, "bad.json: /modules/0/id: ", ""},
+        {scenario("no-base-station"), {}, 3, "Warning: Base station not detected!", ""},
+        {withFaults("demo", {garbled}), {}, 3, "z83-extract: Error 42: Radio gone now?[31m\n", ""},
+        {withFaults("demo", {fault("T", "status")}), {}, 3, "Error: Cannot read LogData!! Try again.", ""},
+        {badCrc, {"--clear", "--yes", "--force"}, 3, "Error 77: clear was sent", saved},
+        {demo, {"--id", "999999"}, 4, "Error: Cannot read Model! Try again.\n", ""},
+        {scenario("unsupported-model"), {"--pair"}, 4, "is a Z83-TX-2 which is not supported", ""},
+        {scenario("empty-module"), {}, 5, "No Logs: The handheld does not contain any logs!", ""},
+        {home.str() + "/fraction.json", {}, 5, "reports an impossible number of logs: \"2.5\"", ""},
+        {clearSent, {"--clear", "--yes", "-o", unwritable}, 6, "could not be saved as " + unwritable, ""},
+        {withFaults("demo", {fault("W", "status")}), clear, 7, "Cannot write ClearLog", saved},
+        {clearSent, {"--clear"}, 8, "Clear refused: there is no terminal to confirm on", saved},
+        {badCrc, clear, 8, "Clear refused: 3 logs are flagged", saved},
+        {clearSent, {"--clear", "--yes", "-o", "-"}, 8, "the report went to standard output", "Log Number,"},
+        {clearRaises("demo", {cutOnce}), clear, 8, "reports 25 logs, but the report holds 2;", saved},
+        {clearRaises("demo", {newLog}), clear, 8, "reports 26 logs, but the report holds 25;", saved},
+        {scenario("bad-crc"), {"--pair", "-q"}, 9, "Warning: 3 of 6 logs are flagged", saved},
+        {scenario("bad-crc"), {}, 9, "Extract the 3 flagged logs again before", saved},
+        {clearRaises("demo", linkLost), clear, 11, "Clear refused: the link was lost", saved},
+        {withFaults("demo", {closeFails}), clear, 10, "but closing the link to the base station failed.",
          saved},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        const auto ran = run(c.args);
+        std::vector<std::string> args = c.args;
+        if (args.empty() || (args[0] != "--id" && args[0] != "--pair"))
+            args.insert(args.begin(), {"--id", "1A2B3C"});
+        args.insert(args.end(), {"--scenario", c.scenario});
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const auto ran = run(args);
         EXPECT_EQ(ran.exitCode, c.exitCode) << ran.err;
         EXPECT_TRUE(c.message.empty() ? ran.err.empty() : contains(ran.err, c.message)) << ran.err;
         EXPECT_TRUE(c.out.empty() ? ran.out.empty() : ran.out.starts_with(c.out)) << ran.out;
@@ -278,88 +203,30 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         EXPECT_FALSE(contains(ran.err, "\r")) << "progress belongs on a terminal only";
     }
     if (haveDevice) {
-        const auto ran =
-            run({"--id", "1A2B3C", "--scenario", demoClearRaises, "--clear", "--yes", "-o", device});
+        const auto ran = run({"--id", "1A2B3C", "--scenario", clearSent, "--clear", "--yes", "-o", device});
         EXPECT_EQ(ran.exitCode, 8) << ran.err;
         EXPECT_TRUE(contains(ran.err, "Clear refused: the report went to " + device)) << ran.err;
         struct stat st;
         EXPECT_TRUE(::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << "the device was replaced";
     }
-    const auto unprinted = run({"--id", "1A2B3C", "-q"}, "", false, true);
-    EXPECT_EQ(unprinted.exitCode, 0);
-    EXPECT_TRUE(contains(unprinted.err, "but its path could not be written to standard output"))
-        << unprinted.err;
-}
-
-// A module whose radio link drops after log 5: one "Link Lost" line after at most ten failure lines, the
-// five logs saved, nothing cleared whatever --clear asked, and exit code 11.
-TEST_F(Extractor, LostLinkSavesTheLogsReadBeforeItAndNeverClears) {
-    writeFile(home.path() / "dying.json",
-              R"({"modules": [{"id": "1A2B3C", "generated": {"count": 1000, "seed": 3}}],
-        "faults": [{"command": "U", "kind": "status", "start": 6}, {"command": "S", "kind": "status", "start": 3},
-                   {"command": "W", "kind": "raise", "error": {"number": 77, "description": "clear was sent"}}]})");
-    const auto ran = run({"--id", "1A2B3C", "--scenario", home.str() + "/dying.json", "--clear", "--yes"});
-    EXPECT_EQ(ran.exitCode, 11) << ran.err;
-    std::size_t failures = 0, from = 0;
-    for (std::size_t at; (at = ran.err.find("Error: Cannot", from)) != std::string::npos; from = at + 1)
-        ++failures;
-    EXPECT_LE(failures, 10u) << ran.err;
-    EXPECT_TRUE(contains(ran.err, "Read 5 of 1000 logs of module 1A2B3C.\n")) << ran.err;
-    EXPECT_TRUE(contains(ran.err,
-                         "Link Lost: The link to the handheld was lost at log 6 of 1000. The report holds "
-                         "the 5 logs read before it. Extract the logs again when the link is back, and "
-                         "do not clear the module's logs.\n"))
-        << ran.err;
-    EXPECT_TRUE(contains(ran.err, "Clear refused: the link was lost during the run.")) << ran.err;
-    EXPECT_FALSE(contains(ran.err, "Error 77") || contains(ran.err, "When you have confirmed")) << ran.err;
-    ASSERT_TRUE(ran.out.starts_with(home.str() + "/Documents/Log")) << ran.out;
-    const std::string report = readFile(ran.out.substr(0, ran.out.size() - 1));
-    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1 + 5 + 1) << report;
-    EXPECT_TRUE(contains(report, "\r\n5,") && !contains(report, "Incorrect Log Number!")) << report;
-}
-
-// The reminder to clear only when nothing is flagged; otherwise how many logs to extract again.
-TEST_F(Extractor, ClosingWordsFitTheOutcome) {
-    const auto clean = run({"--id", "1A2B3C"});
-    EXPECT_EQ(clean.exitCode, 0);
-    EXPECT_TRUE(contains(clean.err, "When you have confirmed that the data has been extracted correctly"))
-        << clean.err;
-    const auto flagged = run({"--id", "1A2B3C", "--scenario", scenario("bad-crc")});
-    EXPECT_EQ(flagged.exitCode, 9);
-    EXPECT_TRUE(contains(flagged.err, "Extract the 3 flagged logs again before you clear")) << flagged.err;
-    EXPECT_FALSE(contains(flagged.err, "When you have confirmed")) << flagged.err;
-}
-
-TEST_F(Extractor, ReportOnStandardOutputIsTheWindowsFile) {
-    for (const std::string name : {"demo", "bad-crc", "flaky-radio"}) {
-        SCOPED_TRACE(name);
-        const auto csv = run({"--id", "1A2B3C", "--scenario", scenario(name), "-o", "-"});
-        EXPECT_EQ(csv.exitCode, name == "bad-crc" ? 9 : 0) << csv.err;
-        EXPECT_EQ(csv.out, windowReport(scenario(name)));
-    }
 }
 
 // Known answers: fields as the module stored them, bit 0 of the flags alone meaning overload, and each
-// peak value in the shortest text that reads back as the same single-precision value.
+// peak value in the shortest text that reads back as the same single-precision value (a longer one would
+// read back as another double).
 TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
     writeFile(home.path() / "two.json", R"({"modules": [{"id": "1A2B3C", "logs": [
         {"start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07", "peak_value": 0.3333333, "flags": 2},
-        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255},
-        {"start": "2000-01-01T00:00:00", "peak_value": 3.4028235e38}]}]})");
+        {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255}]}]})");
     const auto ran =
         run({"--id", "1a2b3c", "--scenario", home.str() + "/two.json", "-o", "-", "--format", "json"});
     EXPECT_EQ(ran.exitCode, 9) << ran.err; // the second log is flagged
-    EXPECT_EQ(Json::parse(ran.out), Json::parse(R"({"module_id": "1A2B3C", "model": "Z83-PM-VX", "count": "3",
+    EXPECT_EQ(Json::parse(ran.out), Json::parse(R"({"module_id": "1A2B3C", "model": "Z83-PM-VX", "count": "2",
       "logs": [{"log_number": 1, "start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07",
                 "end": "2024-06-21T14:30:07", "peak_value": 0.3333333, "overload": false, "status": ""},
                {"log_number": 7, "start": "2255-12-31T23:59:59", "peak": "2255-12-31T23:59:59",
                 "end": "2255-12-31T23:59:59", "peak_value": -1e23, "overload": true,
-                "status": "Incorrect Log Number!"},
-               {"log_number": 3, "start": "2000-01-01T00:00:00", "peak": "2000-01-01T00:00:00",
-                "end": "2000-01-01T00:00:00", "peak_value": 3.4028235e38, "overload": false, "status": ""}]})"));
-    for (const char* text :
-         {"\"peak_value\": 0.3333333,", "\"peak_value\": -1e+23,", "\"peak_value\": 3.4028235e+38,"})
-        EXPECT_TRUE(contains(ran.out, text)) << text << " in " << ran.out;
+                "status": "Incorrect Log Number!"}]})"));
 }
 
 TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
@@ -376,10 +243,6 @@ TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
                 contains(confirmed.err, "Cleared all logs of module 1A2B3C."))
         << confirmed.err;
     EXPECT_TRUE(contains(confirmed.err, "\rlog 25 of 25")) << confirmed.err; // one line rewritten in place
-
-    const auto quiet = run({"--id", "1A2B3C", "--clear", "--quiet"}, "y\n", true);
-    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
-    EXPECT_TRUE(contains(quiet.err, question) && !contains(quiet.err, "log 25 of 25")) << quiet.err;
 }
 
 TEST_F(Extractor, ARecordedRunReplaysToTheSameEndingAndRecordingNeverStopsARun) {
@@ -388,20 +251,16 @@ TEST_F(Extractor, ARecordedRunReplaysToTheSameEndingAndRecordingNeverStopsARun) 
         run({"--id", "1A2B3C", "--scenario", scenario("flaky-radio"), "--record", recording, "-o", "-"});
     ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
     const auto replayed = run({"--id", "1A2B3C", "--scenario", recording, "-o", "-"});
-    EXPECT_EQ(replayed.exitCode, recorded.exitCode);
-    EXPECT_EQ(replayed.out, recorded.out);
-    EXPECT_EQ(replayed.err, recorded.err);
+    EXPECT_EQ(std::tie(replayed.exitCode, replayed.out, replayed.err),
+              std::tie(recorded.exitCode, recorded.out, recorded.err));
 
-    // A file that holds no recording is kept; one that does is replaced.
+    // A file that holds no recording is kept, and said so.
     const std::string notes = home.str() + "/notes.txt";
     writeFile(notes, "my notes");
     const auto kept = run({"--id", "1A2B3C", "--record", notes, "-o", "-"});
     EXPECT_EQ(kept.exitCode, 0);
-    EXPECT_EQ(kept.out, run({"--id", "1A2B3C", "-o", "-"}).out);
     EXPECT_TRUE(contains(kept.err, "The session is not recorded: " + notes)) << kept.err;
     EXPECT_EQ(readFile(notes), "my notes");
-    EXPECT_EQ(run({"--id", "1A2B3C", "--record", recording, "-o", "-", "-q"}).err, "");
-    EXPECT_EQ(run({"--id", "1A2B3C", "--scenario", recording, "-o", "-", "-q"}).exitCode, 0);
 }
 
 TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
@@ -413,12 +272,13 @@ TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
                              "a Z83-PM-VX whose log count reads \"25\".\n"})
         EXPECT_TRUE(contains(fine.out, part)) << part << "\n" << fine.out;
     EXPECT_EQ(readFile(home.path() / "diagnosis.txt"), fine.out);
+    EXPECT_FALSE(contains(fine.out, "WriteCommand")) << "the diagnosis is read-only";
 
     const auto noBase = run({"--diagnose", "--scenario", scenario("no-base-station")});
     EXPECT_EQ(noBase.exitCode, 3);
     EXPECT_TRUE(contains(noBase.out, "Verdict: does not work: Warning: Base station not detected!"))
         << noBase.out;
-    EXPECT_FALSE(contains(noBase.out, "ReadCommand")) << "read-only, and no module without --id";
+    EXPECT_FALSE(contains(noBase.out, "ReadCommand")) << "no module without --id";
 }
 
 // The sessions recorded through COM against our test component, replayed with the options they were recorded
@@ -451,83 +311,62 @@ TEST_F(Extractor, RecordedSessionsReplayToTheirReports) {
     EXPECT_GE(replayed, 3);
 }
 
-// A module that cannot be read stops none of the others: each saved module gets a report named after it,
-// a clear and journal entries; the summary says what became of each; the code is the worst of theirs.
-TEST_F(Extractor, SeveralModulesOneFailingEachGetTheirOwnReportAndTheWorstCode) {
-    const auto ran = run({"--id", "1A2B3C", "--id", "999999", "--id", "3c4d5e", "--scenario",
-                          scenario("three-modules"), "--clear", "--yes"});
-    EXPECT_EQ(ran.exitCode, 4) << ran.err;
-    const auto reports = linesOf(ran.out);
-    ASSERT_EQ(reports.size(), 2u) << ran.out;
-    const std::string documents = home.str() + "/Documents/";
-    EXPECT_TRUE(std::regex_match(reports[0], std::regex(documents + "Log\\d{14}-1A2B3C\\.CSV")))
-        << reports[0];
-    EXPECT_TRUE(std::regex_match(reports[1], std::regex(documents + "Log\\d{14}-3C4D5E\\.CSV")))
-        << reports[1];
-    EXPECT_TRUE(contains(ran.err, "\n1A2B3C: 25 logs, 0 flagged, report " + reports[0] +
-                                      ", cleared\n"
-                                      "999999: 0 logs, 0 flagged, no report, not cleared (exit 4)\n"
-                                      "3C4D5E: 60 logs, 0 flagged, report " +
-                                      reports[1] + ", cleared\n"))
-        << ran.err;
-
-    const JournalReading reading = journal();
-    EXPECT_TRUE(reading.damaged.empty());
-    std::vector<std::string> entries;
-    for (const JournalEntry& e : reading.entries) {
-        entries.push_back(e.module + " " + e.outcome + " " + e.count + " " +
-                          (e.report ? e.report->path : ""));
-        EXPECT_EQ(e.program + " " + e.frontEnd, "z83-extract extractor");
-        ASSERT_TRUE(e.report);
-        EXPECT_EQ(e.report->sha256, sha256Hex(readFile(e.report->path)));
-    }
-    EXPECT_EQ(entries,
-              (std::vector<std::string>{"1A2B3C saved 25 " + reports[0], "1A2B3C cleared 25 " + reports[0],
-                                        "3C4D5E saved 60 " + reports[1], "3C4D5E cleared 60 " + reports[1]}));
-}
-
-// Two extractors at once over the same three modules, one with its own names: six whole entries, six reports
-// that --verify finds intact, until one is edited and one removed.
-TEST_F(Extractor, TwoExtractorsAtOnceThenTheJournalListsAndVerifiesTheirReports) {
-    const std::vector<std::string> modules = {"--id", "1A2B3C", "--id",       "2B3C4D",
-                                              "--id", "3C4D5E", "--scenario", scenario("three-modules")};
+// Two extractors at once over the same modules, one with its own names. A module that cannot be read stops
+// none of the others: each saved module gets a report named after it, a clear and journal entries; the
+// summary says what became of each; the code is the worst of theirs. --verify finds the five reports
+// intact, until one is edited and one removed.
+TEST_F(Extractor, SeveralModulesAndTwoExtractorsAtOnceThenTheJournalVerifiesTheirReports) {
     Ran named;
     std::thread other([&] {
-        auto args = modules;
-        args.insert(args.end(), {"--name", "site4-{id}-{model}"});
-        named = run(args);
+        named = run({"--id", "1A2B3C", "--id", "2B3C4D", "--id", "3C4D5E", "--scenario",
+                     scenario("three-modules"), "--name", "site4-{id}-{model}"});
     });
-    const Ran stamped = run(modules);
+    const Ran stamped = run({"--id", "1A2B3C", "--id", "999999", "--id", "3c4d5e", "--scenario",
+                             scenario("three-modules"), "--clear", "--yes"});
     other.join();
-    ASSERT_EQ(stamped.exitCode, 0) << stamped.err;
     ASSERT_EQ(named.exitCode, 0) << named.err;
-    EXPECT_EQ(linesOf(named.out)[1], home.str() + "/Documents/site4-2B3C4D-Z83-PM-VX.CSV");
-    const JournalReading reading = journal();
+    EXPECT_EQ(stamped.exitCode, 4) << stamped.err;
+    const std::string documents = home.str() + "/Documents/";
+    EXPECT_EQ(linesOf(named.out)[1], documents + "site4-2B3C4D-Z83-PM-VX.CSV");
+    const auto paths = linesOf(stamped.out);
+    ASSERT_EQ(paths.size(), 2u) << stamped.out;
+    EXPECT_TRUE(std::regex_match(paths[1], std::regex(documents + "Log\\d{14}-3C4D5E\\.CSV"))) << paths[1];
+    EXPECT_TRUE(contains(stamped.err, "\n1A2B3C: 25 logs, 0 flagged, report " + paths[0] +
+                                          ", cleared\n"
+                                          "999999: 0 logs, 0 flagged, no report, not cleared (exit 4)\n"
+                                          "3C4D5E: 60 logs, 0 flagged, report " +
+                                          paths[1] + ", cleared\n"))
+        << stamped.err;
+    const auto journalFile = home.path() / ".local/share/z83-log-extraction" / kJournalFileName;
+    const JournalReading reading = readJournal(readFile(journalFile));
     EXPECT_TRUE(reading.damaged.empty());
-    EXPECT_EQ(reading.entries.size(), 6u);
+    std::vector<std::string> entries;
+    for (const JournalEntry& e : reading.entries)
+        if (e.report && !e.report->path.starts_with(documents + "site4-"))
+            entries.push_back(e.module + " " + e.outcome + " " + e.count + " " + e.report->path);
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{"1A2B3C saved 25 " + paths[0], "1A2B3C cleared 25 " + paths[0],
+                                        "3C4D5E saved 60 " + paths[1], "3C4D5E cleared 60 " + paths[1]}));
+    EXPECT_EQ(reading.entries.size(), entries.size() + 3);
 
     auto verify = run({"--journal", "--verify"});
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
-    EXPECT_TRUE(contains(verify.out, "Reports: 6 intact, 0 changed, 0 missing.\n")) << verify.out;
-    const auto paths = linesOf(stamped.out);
+    EXPECT_TRUE(contains(verify.out, "Reports: 5 intact, 0 changed, 0 missing.\n")) << verify.out;
     writeFile(paths[0], readFile(paths[0]) + "edited");
-    std::filesystem::remove(paths[2]);
+    std::filesystem::remove(paths[1]);
     verify = run({"--journal", "--verify"});
     EXPECT_EQ(verify.exitCode, 12) << verify.err;
-    EXPECT_TRUE(contains(verify.out, "changed    " + paths[0] + "  (module 1A2B3C, saved ")) << verify.out;
-    EXPECT_TRUE(contains(verify.out, "missing    " + paths[2] + "  (module 3C4D5E, saved ")) << verify.out;
-    EXPECT_TRUE(contains(verify.out, "Reports: 4 intact, 1 changed, 1 missing.\n")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "missing    " + paths[1] + "  (module 3C4D5E, saved ")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "Reports: 3 intact, 1 changed, 1 missing.\n")) << verify.out;
 
     // A damaged line is named and skipped; the filters and the formats.
-    const auto path = home.path() / ".local/share/z83-log-extraction/journal.jsonl";
-    writeFile(path, readFile(path) + "{\"kind\":");
+    writeFile(journalFile, readFile(journalFile) + "{\"kind\":");
     const auto table = run({"--journal", "--module", "2b3c4d"});
-    EXPECT_TRUE(contains(table.err, "Warning: line 7 of the journal ")) << table.err;
-    const auto rows = linesOf(table.out);
-    ASSERT_EQ(rows.size(), 3u) << table.out;
-    EXPECT_TRUE(rows[0].starts_with("Time ") && contains(rows[1], "  extraction  2B3C4D  40  ")) << table.out;
+    EXPECT_TRUE(contains(table.err, "Warning: line 8 of the journal ")) << table.err;
+    EXPECT_TRUE(contains(table.out, "  extraction  2B3C4D  40  ")) << table.out;
+    EXPECT_EQ(linesOf(table.out).size(), 2u) << table.out;
     EXPECT_EQ(linesOf(run({"--journal", "--since", "2999-01-01"}).out).size(), 1u);
-    EXPECT_EQ(Json::parse(run({"--journal", "--format", "json"}).out).size(), 6u);
+    EXPECT_EQ(Json::parse(run({"--journal", "--format", "json"}).out).size(), 7u);
 }
 
 // --pair --repeat takes its answers from a script's standard input; a journal that cannot be written is said
@@ -549,43 +388,33 @@ TEST_F(Extractor, PairingModuleAfterModuleFromAScript) {
     EXPECT_TRUE(contains(ran.err, "2B3C4D: 40 logs, 0 flagged, report ")) << ran.err;
 }
 
+// Each refusal with the distinctive part of its reason ("": the option library's own words).
 TEST(Options, RefuseWhatCannotWork) {
     const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{"--id", "100000000"},
-         R"(--id: "100000000" is too long: a module ID has at most 8 hexadecimal digits)"},
+        {{"--id", "100000000"}, R"(--id: "100000000" is too long: a module ID has at most 8)"},
+        {{"--id", "-5"}, "--id: \"-5\" is no module ID"},
+        {{"--id", "1", "--id", "01"}, "--id 1 is given twice"},
         {{"--pair", "--id", "1"}, "give either --id or --pair, not both"},
         {{}, "give the module with --id HEX, or --pair to pair with it"},
         {{"--id", "1", "--force"}, "--force and --yes go with --clear only"},
-        {{"--id", "1", "--yes"}, "--force and --yes go with --clear only"},
         {{"--id", "1", "-o", ""}, "--output needs a path, or '-' for standard output"},
         {{"--id", "1", "--scenario", ""}, "--scenario needs a file name"},
-        {{"--id", "1", "--format", "xml"}, ""}, // the option library's own words
-        {{"--id", "1", "extra"}, ""},
         {{"--id", "1", "--record", ""}, "--record needs a file name"},
-        {{"--diagnose", "--id", "1", "--clear"},
-         "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
-        {{"--diagnose", "--pair"}, "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"},
-        {{"--id", "1", "--id", "01"}, "--id 1 is given twice"},
-        {{"--id", "1", "--id", "2", "-o", "r.csv"},
-         "-o names one report; for several modules use --name to name their reports"},
-        {{"--id", "1", "--repeat"},
-         "--repeat goes with --pair; for several known modules give --id for each"},
-        {{"--id", "1", "--name", "../{id}"},
-         "--name \"../{id}\": a report's name cannot lead into another folder"},
+        {{"--id", "1", "--format", "xml"}, ""},
+        {{"--diagnose", "--id", "1", "--clear"}, "--diagnose takes only one --id, --scenario, --progid,"},
+        {{"--id", "1", "--id", "2", "-o", "r.csv"}, "-o names one report; for several modules use --name"},
+        {{"--id", "1", "--repeat"}, "--repeat goes with --pair; for several known modules give --id"},
+        {{"--id", "1", "--name", "../{id}"}, "--name \"../{id}\": a report's name cannot lead into another"},
         {{"--id", "1", "--name", ""}, "--name \"\": a report's name cannot be empty"},
-        {{"--id", "1", "--name", "{date}"}, ""},
         {{"--id", "1", "--verify"}, "--verify, --module and --since go with --journal only"},
-        {{"--journal", "--id", "1"},
-         "--journal goes with --verify, --module, --since, --format and --quiet only"},
+        {{"--journal", "--id", "1"}, "--journal goes with --verify, --module, --since, --format and"},
         {{"--journal", "--since", "7 March"}, "--since: \"7 March\" is no date: give it as YYYY-MM-DD"},
         {{"--journal", "--module", "xyz"}, ""},
     };
     for (const auto& [args, reason] : refused) {
         const auto options = cli::parseOptions(args);
         EXPECT_EQ(options.request, cli::Options::Request::Invalid) << reason;
-        if (!reason.empty()) {
-            EXPECT_EQ(options.message, reason);
-        }
+        EXPECT_TRUE(options.message.starts_with(reason)) << options.message;
     }
 }
 
