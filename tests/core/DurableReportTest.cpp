@@ -1,7 +1,6 @@
 // A report writer killed at any moment leaves either no report or a whole one, and never touches an
-// earlier report; a journal writer killed at any moment costs at most the entry it was writing.
+// earlier report.
 #include "extract/CsvReport.h"
-#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
 #include "tests/support/FakeDesktop.h"
@@ -127,37 +126,4 @@ TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
               << "\n";
     EXPECT_EQ(killedInside, 20);
     EXPECT_GT(killedOutside, 0);
-}
-
-// Entries of a megabyte, so that a kill may land inside the one write of an entry and cut it short.
-TEST(DurableReport, AKilledJournalWriterCostsAtMostTheEntryItWasWriting) {
-    JournalEntry entry;
-    entry.time = "2025-03-07T09:05:03";
-    entry.module = "1A2B3C";
-    entry.outcome = "saved";
-    entry.reason = std::string(1 << 20, 'x');
-    std::mt19937 random(20250307);
-    for (int round = 0; round < 12; ++round) {
-        TempDir data;
-        NativeFileSystem fs;
-        pid_t pid = ::fork();
-        if (pid == 0)
-            for (;;)
-                appendToJournal(fs, data.str(), entry);
-        ::usleep(static_cast<useconds_t>(2000 + random() % 30000));
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-
-        const JournalReading killed = readJournal(readFile(data.path() / kJournalFileName));
-        ASSERT_LE(killed.damaged.size(), 1u);
-        if (!killed.damaged.empty()) {
-            EXPECT_EQ(killed.damaged[0].line, killed.entries.size() + 1) << "only the last line";
-        }
-        entry.module = "2B3C4D";
-        ASSERT_EQ(appendToJournal(fs, data.str(), entry), "");
-        entry.module = "1A2B3C";
-        const JournalReading after = readJournal(readFile(data.path() / kJournalFileName));
-        EXPECT_EQ(after.entries.size(), killed.entries.size() + 1);
-        EXPECT_EQ(after.entries.back().module, "2B3C4D") << "the next entry stands on its own line";
-    }
 }

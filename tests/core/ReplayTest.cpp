@@ -2,14 +2,13 @@
 // its last whole call; a replay refuses the first call that is not the recorded one, naming it; a disk that
 // fills up during a recording changes nothing of the run.
 #include "backend/SessionRecording.h"
-#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "sim/ReplayedStation.h"
 #include "sim/SimulatedBaseStation.h"
 #include "sim/StationFile.h"
 #include "tests/support/FakeDesktop.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +33,8 @@ struct SessionRun {
 // A window's session: start-up, extraction from the typed module, Clear Log, closing.
 SessionRun runSession(const ProviderFactory& factory) {
     FakeDesktop desktop;
-    TempDir documents;
-    NativeFileSystem fileSystem;
-    desktop.documents = documents.str();
+    MemoryFileSystem fileSystem;
+    desktop.documents = "/docs";
     desktop.settings["Settings/ID"] = "1A2B3C";
     Session session(desktop, factory, fileSystem);
     ActionGuard guard(desktop, [] {});
@@ -96,12 +94,12 @@ std::size_t lineCount(std::string_view text) {
 } // namespace
 
 // A disk with room for so many bytes more, then full.
-struct FillingDisk : NativeFileSystem {
-    std::size_t room = 0;
+struct FillingDisk : test::InMemoryFileSystem {
+    std::size_t room = 5000;
     std::error_code writeAll(Handle file, std::string_view data) override {
         const std::size_t fits = std::min(room, data.size());
         room -= fits;
-        NativeFileSystem::writeAll(file, data.substr(0, fits));
+        InMemoryFileSystem::writeAll(file, data.substr(0, fits));
         return fits < data.size() ? std::make_error_code(std::errc::no_space_on_device) : std::error_code();
     }
 };
@@ -109,10 +107,8 @@ struct FillingDisk : NativeFileSystem {
 TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheRun) {
     const auto station = [] { return std::make_unique<sim::SimulatedBaseStation>(troubledStation()); };
     const SessionRun unrecorded = runSession(station);
-    TempDir dir;
     FillingDisk disk;
-    disk.room = 5000;
-    const std::string path = (dir.path() / "session.json").string();
+    const std::string path = "/session.json";
     SessionRecording recording(path, {"test", "here", "the simulator", {}, ""}, disk);
     const SessionRun recorded = runSession(recording.wrap(station));
     EXPECT_EQ(recorded.shown, unrecorded.shown);
@@ -121,7 +117,7 @@ TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheR
     const auto warning = recording.takeWarning();
     ASSERT_TRUE(warning.has_value());
     const std::size_t calls =
-        std::get<sim::Recording>(sim::parseStationFile(readFile(path), path)).calls.size();
+        std::get<sim::Recording>(sim::parseStationFile(disk.contentOf(path), path)).calls.size();
     EXPECT_GT(calls, 5u);
     EXPECT_EQ(*warning, "The session was recorded in " + path + " only up to call " + std::to_string(calls) +
                             ": " + std::make_error_code(std::errc::no_space_on_device).message() +
