@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -64,49 +65,27 @@ bool known(const std::string& text) {
                        [&](auto& m) { return m.second == text; });
 }
 
-// Forwards every call until the link dies: from then on every command fails with a status, as a module
-// gone out of range does.
-class DyingLink : public DataProvider {
-public:
-    DyingLink(std::unique_ptr<DataProvider> inner, int commandsBeforeDeath)
-        : inner_(std::move(inner)), left_(commandsBeforeDeath) {}
-
-    std::int16_t OpenUSB(std::int32_t a, std::int32_t b) override { return inner_->OpenUSB(a, b); }
-    void CloseUSB() override { inner_->CloseUSB(); }
-    std::int32_t ProbeProvider() override { return inner_->ProbeProvider(); }
-    std::uint8_t ReadBaseByte(std::int32_t w) override { return inner_->ReadBaseByte(w); }
-    std::int32_t PairModule(std::int32_t a, std::int32_t b, std::int32_t s, std::int32_t& id,
-                            std::int32_t& out) override {
-        return inner_->PairModule(a, b, s, id, out);
-    }
-    std::int32_t DetectBase(std::int32_t w) override { return inner_->DetectBase(w); }
+// The simulated station whose link dies after so many commands: from then on every command fails with a
+// status, as a module gone out of range does.
+struct DyingStation : sim::SimulatedBaseStation {
+    using SimulatedBaseStation::SimulatedBaseStation;
+    int left = std::numeric_limits<int>::max();
     std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return left_-- > 0 ? inner_->WriteCommand(one, id, c, t) : 1;
+        return left-- > 0 ? SimulatedBaseStation::WriteCommand(one, id, c, t) : 1;
     }
     std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return left_-- > 0 ? inner_->ReadCommand(one, id, c, t) : 1;
+        return left-- > 0 ? SimulatedBaseStation::ReadCommand(one, id, c, t) : 1;
     }
-
-private:
-    std::unique_ptr<DataProvider> inner_;
-    int left_;
 };
 
 // One program with its window stand-in, simulated station and in-memory disk: the documents folder is
 // /docs, the journal is in /data.
 struct World {
     FakeDesktop desktop;
-    std::unique_ptr<sim::SimulatedBaseStation> station;
+    std::unique_ptr<DyingStation> station;
     std::vector<Call> calls;
     MemoryFileSystem fileSystem;
-    std::optional<int> linkDiesAfter; // commands that still go through
-    Session session{desktop,
-                    [this]() -> std::unique_ptr<DataProvider> {
-                        auto recording = std::make_unique<RecordingProvider>(*station, calls);
-                        if (!linkDiesAfter)
-                            return recording;
-                        return std::make_unique<DyingLink>(std::move(recording), *linkDiesAfter);
-                    },
+    Session session{desktop, [this] { return std::make_unique<RecordingProvider>(*station, calls); },
                     fileSystem};
     bool ended = false;
     ActionGuard guard{desktop, [this] { ended = true; }};
@@ -114,7 +93,7 @@ struct World {
     World() {
         auto scenario = sim::demoScenario();
         scenario.pairDelaySeconds = 0;
-        station = std::make_unique<sim::SimulatedBaseStation>(scenario);
+        station = std::make_unique<DyingStation>(scenario);
         desktop.documents = "/docs";
         desktop.settings["Settings/ID"] = "1A2B3C"; // what loading puts into the ID box
         desktop.answers.assign(8, MessageAnswer::Yes);
@@ -362,8 +341,8 @@ TEST(FaultMatrix, LinkLostForGoodAtEveryPointOfTheRun) {
     for (int alive = 0; alive <= commands; ++alive) {
         SCOPED_TRACE("the link dies after " + std::to_string(alive) + " commands");
         World w;
-        w.linkDiesAfter = alive;
         load(w);
+        w.station->left = alive;
         w.desktop.messages.clear();
         w.session.IKnow();
         EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);
