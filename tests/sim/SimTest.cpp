@@ -64,10 +64,7 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
         EXPECT_EQ(*sim.logIndex(kPm), indexAfter);
     }
     std::int32_t paired = -1, second = -1;
-    sim.PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, paired, second);
-    EXPECT_EQ(paired, kPm);
-    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired,
-                   second); // the power-cycle takes longer than pairing lasts
+    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired, second); // shorter than the power-cycle
     EXPECT_EQ(paired, 0);
 
     Scenario absent = twoModules();
@@ -161,23 +158,16 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {R"({"base_station":{"present":"yes"}})",
          R"(/base_station/present: expected true or false, got "yes")"},
-        {R"({"latency_ms":-1})", "/latency_ms: expected a number from 0 to 60000, got -1"},
         {R"({"modles": []})",
          "/modles: unknown field (expected one of description, base_station, latency_ms"},
         {R"({"modules":[{"id":"1A","logs":[{"start":"2024-01-01T00:00:00","peak_vlaue":1}]}]})",
          "/modules/0/logs/0/peak_vlaue: unknown field"},
-        {R"({"faults":[{"command":"U","kind":"raise","error":{"number":1,"text":"x"}}]})",
-         "/faults/0/error/text: unknown field (expected one of number, description)"},
         {log + R"("number":1,"number":2}]}]})", "/modules/0/logs/0/number: field given twice"},
         {log + R"("peak":"2023-02-29T00:00:00"}]}]})",
          R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
-        {R"({"faults":[{"command":"U","kind":"wrong-length"}]})",
-         R"(/faults/0/kind: unknown fault kind "wrong-length" (expected one of status, wrong_length, )"},
         {R"({"faults":[{"command":"T","kind":"bad_crc"}]})",
          R"(/faults/0/kind: a "bad_crc" fault cannot hit command "T" (it takes status, wrong_length, )"
          R"(nul_padding, only_nuls, huge_reply, new_log, raise))"},
-        {R"({"pairing":{"module":"ABCDEF"}})",
-         R"(/pairing/module: no module in /modules has the ID "ABCDEF")"},
         {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},
         {"{\n  \"modules\": [\n}", "line 3, column 1: not valid JSON: "},
         {std::nullopt, "cannot open: No such file or directory"},
@@ -197,7 +187,8 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
     }
 }
 
-TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
+// Generated logs repeat per seed; the example files load; the demo file is the built-in demo.
+TEST(Scenarios, GeneratedRepeatablyExamplesLoadTheDemoIsBuiltIn) {
     auto generated = [](int seed) {
         const std::string json = R"({"modules":[{"id":"1","generated":{"count":3000,"seed":)";
         return parseScenario(json + std::to_string(seed) + "}}]}", "t.json").modules[0].records;
@@ -210,9 +201,7 @@ TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
         const LogRecord r = decodeLogReply(logs[i]);
         ASSERT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == i + 1) << i;
     }
-}
 
-TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
     for (const auto& entry : std::filesystem::directory_iterator(kScenarios)) {
         if (entry.path().extension() == ".json") {
             EXPECT_NO_THROW(loadScenarioFile(entry.path().string())) << entry.path();
@@ -222,12 +211,6 @@ TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
     EXPECT_EQ(loadScenarioFile(kScenarios + "/demo.json").modules[0].records, demo.modules[0].records);
     EXPECT_EQ(std::tuple(demo.pairs, demo.modules[0].id, demo.modules[0].model),
               std::tuple(std::optional(0x1A2B3C), 0x1A2B3C, "Z83-PM-VX"s));
-    EXPECT_NE(demo.modules.at(1).model, "Z83-PM-VX");
-    ASSERT_EQ(demo.modules[0].records.size(), 25u);
-    for (std::uint16_t n = 1; n <= 25; ++n) {
-        const LogRecord r = decodeLogReply(demo.modules[0].records[n - 1]);
-        EXPECT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == n) << n;
-    }
 }
 
 } // namespace
