@@ -167,7 +167,7 @@ TEST_F(Run, OneUnreadLogIsFlaggedAndTheRunGoesOnTwoInARowEndIt) {
     EXPECT_EQ(fileSystem.contentOf("/docs/Log20250307090503-2.CSV"),
               reportFileContent(lines({recordLine(1)})));
     EXPECT_FALSE(desktop.clearEnabled);
-    EXPECT_EQ(provider->count("ReadCommand", 'U'), 1 + 18) << "three reads each for logs 2 to 7, nothing after";
+    EXPECT_EQ(provider->count("ReadCommand", 'U'), 1 + 18) << "nothing read after the stop";
 }
 
 TEST_F(Run, ReportsAreNeverReplacedAndFindAFolder) {
