@@ -170,6 +170,7 @@ struct World {
             const std::string content = fileSystem.contentOf(entry.report->path);
             EXPECT_EQ(entry.report->sha256, sha256Hex(content));
             if (!clearing) {
+                ASSERT_FALSE(desktop.opened.empty()) << "a saved report is opened";
                 EXPECT_EQ(entry.report->path, desktop.opened.back());
                 EXPECT_EQ(entry.report->size, content.size());
                 EXPECT_EQ(entry.logs,
