@@ -38,7 +38,7 @@ public:
         if (auto e = folderError(folderOf(path)))
             return e;
         if (nodes.count(path))
-            return error(EEXIST);
+            return error(std::errc::file_exists);
         nodes[path] = {};
         file = static_cast<Handle>(open_.size());
         open_.push_back(path);
@@ -55,17 +55,17 @@ public:
         return {};
     }
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
-        return nodes.count(to) ? error(EEXIST) : moveReplace(from, to);
+        return nodes.count(to) ? error(std::errc::file_exists) : moveReplace(from, to);
     }
     std::error_code moveReplace(const std::string& from, const std::string& to) override {
         if (kindOf(to) == PathKind::Folder)
-            return error(EISDIR);
+            return error(std::errc::is_a_directory);
         nodes[to] = nodes.at(from);
         nodes.erase(from);
         return {};
     }
     std::error_code removeFile(const std::string& path) override {
-        return nodes.erase(path) ? std::error_code() : error(ENOENT);
+        return nodes.erase(path) ? std::error_code() : error(std::errc::no_such_file_or_directory);
     }
     std::error_code syncFolder(const std::string& folder) override { return folderError(folder); }
     std::error_code makeFolders(const std::string& folder) override {
@@ -78,7 +78,7 @@ public:
     }
     std::error_code writeInto(const std::string& path, std::string_view data) override {
         if (kindOf(path) != PathKind::Stream)
-            return error(EINVAL);
+            return error(std::errc::invalid_argument);
         nodes[path].content += data;
         return {};
     }
@@ -87,7 +87,7 @@ public:
                                const std::function<bool(std::string_view block)>& onBlock) override {
         std::string target;
         if (resolveLinks(path, target) || kindOf(target) != PathKind::File)
-            return error(ENOENT);
+            return error(std::errc::no_such_file_or_directory);
         const std::string_view content = nodes[target].content;
         for (std::size_t at = 0; at < content.size(); at += 1000)
             if (!onBlock(content.substr(at, 1000)))
@@ -109,7 +109,7 @@ public:
         target = path;
         for (int hop = 0; kindOf(target) == PathKind::Link; ++hop) {
             if (hop == 40)
-                return error(ELOOP);
+                return error(std::errc::too_many_symbolic_link_levels);
             const std::string& next = nodes[target].content;
             target = next.starts_with('/') ? next : join(folderOf(target), next);
         }
@@ -126,11 +126,13 @@ public:
     std::string nameOf(const std::string& path) const override { return path.substr(path.rfind('/') + 1); }
 
 private:
-    static std::error_code error(int e) { return {e, std::generic_category()}; }
+    static std::error_code error(std::errc e) { return std::make_error_code(e); }
     std::error_code folderError(const std::string& folder) {
         const PathKind kind = kindOf(folder);
-        return kind == PathKind::Folder ? std::error_code()
-                                        : error(kind == PathKind::Missing ? ENOENT : ENOTDIR);
+        return kind == PathKind::Folder
+                   ? std::error_code()
+                   : error(kind == PathKind::Missing ? std::errc::no_such_file_or_directory
+                                                     : std::errc::not_a_directory);
     }
     std::vector<std::string> open_; // by handle
 };
