@@ -111,9 +111,17 @@ TEST(Replay, ARecordedSessionReplaysToTheSameRunAndOneWithACallRemovedIsRefusedA
     ASSERT_NE(recorded.back().find("Bad CRC"), std::string::npos) << "the faults were met";
     EXPECT_EQ(replay(text), recorded);
 
-    // The model read, the sixth call, as a person deleting its line would leave the file.
+    // The model read, the sixth call, sent to another module; then its line deleted, as a person editing the
+    // file would leave it.
     const std::size_t line = text.find("\n{\"call\":6,");
     ASSERT_NE(line, std::string::npos);
+    std::string otherModule = text;
+    otherModule.replace(otherModule.find("1A2B3C", line), 6, "1A2B3D");
+    EXPECT_NE(replay(otherModule)
+                  .rbegin()[1]
+                  .find("Call 6 differs from the recording: recorded ReadCommand(1, 1A2B3D, \"3\", \"\"), "
+                        "came ReadCommand(1, 1A2B3C"),
+              std::string::npos);
     text.erase(line, text.find('\n', line + 1) - line);
     const auto replayed = replay(text);
     EXPECT_EQ(
