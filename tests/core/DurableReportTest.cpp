@@ -1,7 +1,6 @@
 // A report writer killed at any moment leaves either no report or a whole one, and never touches an
-// earlier report; a journal writer killed at any moment costs at most the entry it was writing.
+// earlier report.
 #include "extract/CsvReport.h"
-#include "extract/Journal.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
 #include "tests/support/FakeDesktop.h"
@@ -22,48 +21,36 @@ namespace {
 
 const std::string kStem = "Log20250307090503";
 const std::string kEarlier = "an earlier report\r\n";
+constexpr std::size_t kBeforeNaming = std::string::npos;
 
-// Writes in small pieces and kills its own process at a chosen moment.
+// Kills its own process after writing so many bytes of the report, or just before it gets its name.
 struct KillingFileSystem : NativeFileSystem {
-    long killAfterBytes = -1; // -1: just before the report gets its name
-    long written = 0;
+    std::size_t killAfterBytes = kBeforeNaming;
     std::error_code writeAll(Handle fd, std::string_view data) override {
-        for (; !data.empty(); data.remove_prefix(std::min<std::size_t>(data.size(), 4096))) {
-            auto piece = data.substr(0, 4096);
-            if (killAfterBytes >= 0 && written + static_cast<long>(piece.size()) > killAfterBytes) {
-                NativeFileSystem::writeAll(
-                    fd, piece.substr(0, static_cast<std::size_t>(killAfterBytes - written)));
-                ::raise(SIGKILL);
-            }
-            if (auto e = NativeFileSystem::writeAll(fd, piece))
-                return e;
-            written += static_cast<long>(piece.size());
+        if (killAfterBytes < data.size()) {
+            NativeFileSystem::writeAll(fd, data.substr(0, killAfterBytes));
+            ::raise(SIGKILL);
         }
-        return {};
+        return NativeFileSystem::writeAll(fd, data);
     }
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
-        if (killAfterBytes < 0)
+        if (killAfterBytes == kBeforeNaming)
             ::raise(SIGKILL);
         return NativeFileSystem::moveNoReplace(from, to);
     }
 };
 
-// Saves the report as the program does, at the time of kStem, into dir.
-void save(const TempDir& dir, const std::string& content, FileSystem& fs) {
-    FakeDesktop desktop;
-    desktop.documents = dir.str();
-    saveReport(content, {}, desktop, fs);
-}
-
-// Saves in a child process, killed from inside at killAfterBytes or, when killAfterMicros >= 0, from
-// outside after that time. True when the child was killed.
-bool saveInChild(const TempDir& dir, const std::string& content, long killAfterBytes, int killAfterMicros) {
-    pid_t pid = ::fork();
+// Saves the report as the program does, at the time of kStem, into dir, in a child process that kills
+// itself as killing says, or (without one) that is killed from outside after killAfterMicros, or is left
+// to end. True when the child was killed.
+bool saveInChild(const TempDir& dir, const std::string& content, KillingFileSystem* killing,
+                 int killAfterMicros = -1) {
+    const pid_t pid = ::fork();
     if (pid == 0) {
-        KillingFileSystem killing;
-        killing.killAfterBytes = killAfterBytes;
+        FakeDesktop desktop;
+        desktop.documents = dir.str();
         NativeFileSystem real;
-        save(dir, content, killAfterMicros >= 0 ? static_cast<FileSystem&>(real) : killing);
+        saveReport(content, {}, desktop, killing ? *killing : real);
         ::_exit(0);
     }
     if (killAfterMicros >= 0) {
@@ -96,68 +83,32 @@ TEST(DurableReport, KilledAnywhereWhileSavingNeverLeavesAPartialReport) {
         content +=
             std::to_string(i) + ",21/6/2024,14:30:5,21/6/2024,14:30:7,21/6/2024,14:31:12,12.5,SAFE\r\n";
 
-    ASSERT_TRUE(saveInChild(dir, content, -1, -1)) << "killed between writing and renaming";
+    KillingFileSystem killing;
+    ASSERT_TRUE(saveInChild(dir, content, &killing)) << "killed between writing and renaming";
     expectNoPartialReport(dir, content);
     EXPECT_EQ(dir.names().size(), 2u) << "the earlier report and an abandoned temporary file";
 
     // Kills from outside land anywhere within the time one whole save takes here.
-    auto start = std::chrono::steady_clock::now();
-    if (pid_t pid = ::fork(); pid == 0) {
-        NativeFileSystem real;
-        save(dir, content, real);
-        ::_exit(0);
-    } else {
-        ::waitpid(pid, nullptr, 0);
-    }
-    auto saveMicros =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const auto start = std::chrono::steady_clock::now();
+    saveInChild(dir, content, nullptr);
+    const auto saveMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+            .count();
     std::filesystem::remove(dir.path() / (kStem + "-2.CSV"));
 
     std::mt19937 random(20250307);
     int killedInside = 0, killedOutside = 0;
     for (int round = 0; round < 40; ++round) {
+        killing.killAfterBytes = random() % content.size();
         if (round % 2 == 0)
-            killedInside += saveInChild(dir, content, static_cast<long>(random() % content.size()), -1);
+            killedInside += saveInChild(dir, content, &killing);
         else
-            killedOutside += saveInChild(
-                dir, content, 0, static_cast<int>(random() % static_cast<unsigned>(saveMicros.count() + 1)));
+            killedOutside +=
+                saveInChild(dir, content, nullptr, static_cast<int>(random() % (saveMicros + 1)));
         expectNoPartialReport(dir, content);
     }
     std::cout << "killed while writing: " << killedInside << ", killed from outside: " << killedOutside
               << "\n";
     EXPECT_EQ(killedInside, 20);
     EXPECT_GT(killedOutside, 0);
-}
-
-// Entries of a megabyte, so that a kill may land inside the one write of an entry and cut it short.
-TEST(DurableReport, AKilledJournalWriterCostsAtMostTheEntryItWasWriting) {
-    JournalEntry entry;
-    entry.time = "2025-03-07T09:05:03";
-    entry.module = "1A2B3C";
-    entry.outcome = "saved";
-    entry.reason = std::string(1 << 20, 'x');
-    std::mt19937 random(20250307);
-    for (int round = 0; round < 12; ++round) {
-        TempDir data;
-        NativeFileSystem fs;
-        pid_t pid = ::fork();
-        if (pid == 0)
-            for (;;)
-                appendToJournal(fs, data.str(), entry);
-        ::usleep(static_cast<useconds_t>(2000 + random() % 30000));
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-
-        const JournalReading killed = readJournal(readFile(data.path() / kJournalFileName));
-        ASSERT_LE(killed.damaged.size(), 1u);
-        if (!killed.damaged.empty()) {
-            EXPECT_EQ(killed.damaged[0].line, killed.entries.size() + 1) << "only the last line";
-        }
-        entry.module = "2B3C4D";
-        ASSERT_EQ(appendToJournal(fs, data.str(), entry), "");
-        entry.module = "1A2B3C";
-        const JournalReading after = readJournal(readFile(data.path() / kJournalFileName));
-        EXPECT_EQ(after.entries.size(), killed.entries.size() + 1);
-        EXPECT_EQ(after.entries.back().module, "2B3C4D") << "the next entry stands on its own line";
-    }
 }

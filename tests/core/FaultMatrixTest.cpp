@@ -7,15 +7,15 @@
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "sim/SimulatedBaseStation.h"
-#include "tests/support/FailingFileSystem.h"
 #include "tests/support/FakeDesktop.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/RecordingProvider.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -65,50 +65,27 @@ bool known(const std::string& text) {
                        [&](auto& m) { return m.second == text; });
 }
 
-// Forwards every call until the link dies: from then on every command fails with a status, as a module
-// gone out of range does.
-class DyingLink : public DataProvider {
-public:
-    DyingLink(std::unique_ptr<DataProvider> inner, int commandsBeforeDeath)
-        : inner_(std::move(inner)), left_(commandsBeforeDeath) {}
-
-    std::int16_t OpenUSB(std::int32_t a, std::int32_t b) override { return inner_->OpenUSB(a, b); }
-    void CloseUSB() override { inner_->CloseUSB(); }
-    std::int32_t ProbeProvider() override { return inner_->ProbeProvider(); }
-    std::uint8_t ReadBaseByte(std::int32_t w) override { return inner_->ReadBaseByte(w); }
-    std::int32_t PairModule(std::int32_t a, std::int32_t b, std::int32_t s, std::int32_t& id,
-                            std::int32_t& out) override {
-        return inner_->PairModule(a, b, s, id, out);
-    }
-    std::int32_t DetectBase(std::int32_t w) override { return inner_->DetectBase(w); }
+// The simulated station whose link dies after so many commands: from then on every command fails with a
+// status, as a module gone out of range does.
+struct DyingStation : sim::SimulatedBaseStation {
+    using SimulatedBaseStation::SimulatedBaseStation;
+    int left = std::numeric_limits<int>::max();
     std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return left_-- > 0 ? inner_->WriteCommand(one, id, c, t) : 1;
+        return left-- > 0 ? SimulatedBaseStation::WriteCommand(one, id, c, t) : 1;
     }
     std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& c, std::string& t) override {
-        return left_-- > 0 ? inner_->ReadCommand(one, id, c, t) : 1;
+        return left-- > 0 ? SimulatedBaseStation::ReadCommand(one, id, c, t) : 1;
     }
-
-private:
-    std::unique_ptr<DataProvider> inner_;
-    int left_;
 };
 
-// One program with its window stand-in, simulated station and documents folder.
+// One program with its window stand-in, simulated station and in-memory disk: the documents folder is
+// /docs, the journal is in /data.
 struct World {
     FakeDesktop desktop;
-    TempDir documents;
-    TempDir data; // the program's data folder, with the journal
-    std::unique_ptr<sim::SimulatedBaseStation> station;
+    std::unique_ptr<DyingStation> station;
     std::vector<Call> calls;
-    FailingFileSystem fileSystem;
-    std::optional<int> linkDiesAfter; // commands that still go through
-    Session session{desktop,
-                    [this]() -> std::unique_ptr<DataProvider> {
-                        auto recording = std::make_unique<RecordingProvider>(*station, calls);
-                        if (!linkDiesAfter)
-                            return recording;
-                        return std::make_unique<DyingLink>(std::move(recording), *linkDiesAfter);
-                    },
+    MemoryFileSystem fileSystem;
+    Session session{desktop, [this] { return std::make_unique<RecordingProvider>(*station, calls); },
                     fileSystem};
     bool ended = false;
     ActionGuard guard{desktop, [this] { ended = true; }};
@@ -116,20 +93,19 @@ struct World {
     World() {
         auto scenario = sim::demoScenario();
         scenario.pairDelaySeconds = 0;
-        station = std::make_unique<sim::SimulatedBaseStation>(scenario);
-        desktop.documents = documents.str();
+        station = std::make_unique<DyingStation>(scenario);
+        desktop.documents = "/docs";
         desktop.settings["Settings/ID"] = "1A2B3C"; // what loading puts into the ID box
         desktop.answers.assign(8, MessageAnswer::Yes);
-        session.keepJournal({data.str(), "window", false});
+        session.keepJournal({"/data", "window", false});
     }
     std::size_t logsLeft() const { return station->module(kModule)->records.size(); }
-    bool wholeReportAt(const std::filesystem::path& path) const {
-        return readFile(path) == reportFileContent(desktop.clipboard);
+    bool wholeReportAt(const std::string& path) const {
+        return fileSystem.contentOf(path) == reportFileContent(desktop.clipboard);
     }
     bool anyWholeReport() const {
-        auto names = documents.names();
-        return std::any_of(names.begin(), names.end(),
-                           [&](auto& n) { return wholeReportAt(documents.path() / n); });
+        auto names = fileSystem.names("/docs");
+        return std::any_of(names.begin(), names.end(), [&](auto& n) { return wholeReportAt("/docs/" + n); });
     }
     bool shown(const std::string& start) const {
         return std::any_of(desktop.messages.begin(), desktop.messages.end(),
@@ -145,19 +121,14 @@ struct World {
         }
         return longest;
     }
-    // The texts shown, the documents folder's path in them as "<documents>".
     std::vector<std::string> texts() const {
         std::vector<std::string> result;
-        for (const auto& m : desktop.messages) {
-            std::string text = m.text;
-            if (const auto at = text.find(documents.str()); at != std::string::npos)
-                text.replace(at, documents.str().size(), "<documents>");
-            result.push_back(text);
-        }
+        for (const auto& m : desktop.messages)
+            result.push_back(m.text);
         return result;
     }
     std::vector<JournalEntry> journal() const {
-        return readJournal(readFile(data.path() / kJournalFileName)).entries;
+        return readJournal(fileSystem.contentOf("/data/" + std::string(kJournalFileName))).entries;
     }
     // The one entry an action that read the log count appended (none for one that did not get that far),
     // whose outcome is what the user was shown; its outcome (and a refusal's kind) goes into outcomes.
@@ -196,9 +167,10 @@ struct World {
         if (entry.outcome == "saved" || entry.outcome == "partial" || clearing) {
             // The report as it is on disk: the one opened, or the one the clear relied on.
             ASSERT_TRUE(entry.report);
-            const std::string content = readFile(entry.report->path);
+            const std::string content = fileSystem.contentOf(entry.report->path);
             EXPECT_EQ(entry.report->sha256, sha256Hex(content));
             if (!clearing) {
+                ASSERT_FALSE(desktop.opened.empty()) << "a saved report is opened";
                 EXPECT_EQ(entry.report->path, desktop.opened.back());
                 EXPECT_EQ(entry.report->size, content.size());
                 EXPECT_EQ(entry.logs,
@@ -246,8 +218,7 @@ const std::vector<Action> kActions = {
     {"extract by pairing", load, [](World& w) { w.session.IDontKnow(); }, true},
     {"the run", [](World& w) { load(w), w.session.identifyByTypedId(); },
      [](World& w) { w.session.ExtractLogs(); }, false}, // its callers reset the pointer
-    {"extract, the disk full",
-     [](World& w) { load(w), w.fileSystem.failing = FailingFileSystem::Step::Write; },
+    {"extract, the disk full", [](World& w) { load(w), w.fileSystem.failing = FailingStep::Write; },
      [](World& w) { w.session.IKnow(); }, true},
     {"clear", [](World& w) { load(w), w.session.IKnow(), w.desktop.messages.clear(); },
      [](World& w) { w.session.ClearLog(); }, true},
@@ -270,43 +241,26 @@ std::string targetOf(const Call& call) {
 
 } // namespace
 
-// The messages of an action's clean run, by action name.
-std::vector<std::string> cleanMessages(const Action& action) {
-    World clean;
-    action.setUp(clean);
-    clean.desktop.messages.clear();
-    action.run(clean);
-    return clean.texts();
-}
-
-std::string cleanClipboard(const Action& action) {
-    World clean;
-    action.setUp(clean);
-    action.run(clean);
-    return clean.desktop.clipboard;
-}
-
 TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     int cases = 0;
     std::set<std::string> journalled; // every outcome the journal recorded
     for (const auto& action : kActions) {
         // The calls the action makes when nothing goes wrong, each with its occurrence number.
         std::vector<std::pair<std::string, int>> calls;
-        {
-            World clean;
-            action.setUp(clean);
-            std::map<std::string, int> seen;
-            for (const auto& c : clean.calls)
-                ++seen[targetOf(c)];
-            std::size_t from = clean.calls.size();
-            action.run(clean);
-            for (std::size_t i = from; i < clean.calls.size(); ++i) {
-                auto target = targetOf(clean.calls[i]);
-                calls.emplace_back(target, ++seen[target]);
-            }
+        World clean;
+        action.setUp(clean);
+        clean.desktop.messages.clear();
+        std::map<std::string, int> seen;
+        for (const auto& c : clean.calls)
+            ++seen[targetOf(c)];
+        const std::size_t from = clean.calls.size();
+        action.run(clean);
+        for (std::size_t i = from; i < clean.calls.size(); ++i) {
+            auto target = targetOf(clean.calls[i]);
+            calls.emplace_back(target, ++seen[target]);
         }
-        const std::vector<std::string> unspoiled = cleanMessages(action);
-        const std::string cleanReport = cleanClipboard(action);
+        const std::vector<std::string> unspoiled = clean.texts();
+        const std::string& cleanReport = clean.desktop.clipboard;
         for (const auto& [target, occurrence] : calls) {
             for (auto kind : {sim::FaultKind::Status, sim::FaultKind::WrongLength, sim::FaultKind::NulPadding,
                               sim::FaultKind::OnlyNuls, sim::FaultKind::HugeReply, sim::FaultKind::Raise}) {
@@ -341,7 +295,7 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                         EXPECT_EQ(texts, unspoiled) << "NULs after a reply change nothing";
                     }
                     EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);
-                    if (w.shown(kLinkLostStart) && w.fileSystem.failing == FailingFileSystem::Step::None)
+                    if (w.shown(kLinkLostStart) && w.fileSystem.failing == FailingStep::None)
                         w.expectPartialReportOf(cleanReport);
                     if (w.shown(kReminderStart)) {
                         ASSERT_FALSE(w.desktop.opened.empty());
@@ -388,8 +342,8 @@ TEST(FaultMatrix, LinkLostForGoodAtEveryPointOfTheRun) {
     for (int alive = 0; alive <= commands; ++alive) {
         SCOPED_TRACE("the link dies after " + std::to_string(alive) + " commands");
         World w;
-        w.linkDiesAfter = alive;
         load(w);
+        w.station->left = alive;
         w.desktop.messages.clear();
         w.session.IKnow();
         EXPECT_LE(w.longestFailureRun(), kMostFailureBoxesInARow);

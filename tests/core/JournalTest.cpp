@@ -3,6 +3,7 @@
 #include "extract/Journal.h"
 #include "desktop/Sha256.h"
 #include "extract/NativeFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -71,24 +72,20 @@ TEST(Journal, WritersAtOnceNeverSplitAnEntry) {
 
 // A report saved again under the same path (as -o does) is replaced, not changed; a stream is not checked.
 TEST(Journal, ReportsAreCheckedAgainstWhatWasSaved) {
-    TempDir documents;
-    NativeFileSystem fs;
+    MemoryFileSystem fs;
     std::vector<JournalEntry> entries;
-    for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{{"intact", "a"},
-                                                                                        {"changed", "b"},
-                                                                                        {"missing", "c"},
-                                                                                        {"reused", "d"},
-                                                                                        {"reused", "e"},
-                                                                                        {"-", "f"}}) {
-        const std::string path = name == "-" ? name : fs.join(documents.str(), name);
-        if (name != "-")
-            writeFile(path, content);
+    for (const auto& [path, content] : {std::pair{"/intact", "a"},
+                                        {"/changed", "b"},
+                                        {"/missing", "c"},
+                                        {"/reused", "d"},
+                                        {"/reused", "e"},
+                                        {"-", "f"}}) {
+        fs.put(path, path[0] == '-' ? PathKind::Stream : PathKind::File, content);
         entries.push_back(extraction("1"));
-        entries.back().report = JournalReport{path, content.size(), sha256Hex(content), name == "-"};
+        entries.back().report = JournalReport{path, 1, sha256Hex(content), path[0] == '-'};
     }
-    writeFile(documents.path() / "changed", "B");
-    std::filesystem::remove(documents.path() / "missing");
-
+    fs.put("/changed", PathKind::File, "B");
+    fs.removeFile("/missing");
     std::vector<std::string> states;
     for (const ReportCheck& check : checkReports(entries, fs))
         states.push_back(std::string(stateText(check.state)) + (failed(check) ? "!" : ""));

@@ -43,6 +43,7 @@ TEST(LogDecoding, LineAndCrcOfTheExampleAndItsVariants) {
         {withByte(withByte(kExample, 0, "12"), 1, "34"), "4660,", true}, // the log number is not covered
         {withByte(kExample, 25, "01"), kExampleLine, false},             // the spare byte is
         {withByte(withByte(kExample, 0, "3G"), 1, "G3"), "768,", true},  // pairs read up to a non-digit
+        {withByte(kExample, 24, "FE"), kExampleLine.substr(0, 62) + "SAFE", false}, // bit 0 alone: overload
     };
     for (const auto& c : cases) {
         LogRecord r = decodeLogReply(c.reply);
@@ -52,20 +53,12 @@ TEST(LogDecoding, LineAndCrcOfTheExampleAndItsVariants) {
     EXPECT_EQ(encodeLogReply(decodeLogReply(lower)), kExample);
 }
 
-TEST(LogDecoding, FieldsAreRawBytesAndBitZeroAloneMeansOverload) {
-    LogFields f;
-    f.logNumber = 65535;
-    f.start = {0, 5, 14, 31, 13, 255};
-    f.peak = {255, 255, 255, 0, 0, 0};
-    f.end = {59, 59, 23, 1, 1, 0};
-    for (auto [flags, text] : {std::pair{0xFE, "SAFE"}, {0x01, "OVERLOAD"}, {0xFF, "OVERLOAD"}}) {
-        f.flags = static_cast<std::uint8_t>(flags);
-        LogRecord r = recordFrom(f);
-        EXPECT_TRUE(crcMatches(r));
-        EXPECT_EQ(csvLine(r),
-                  std::string("65535,31/13/2255,14:5:0,0/0/2000,255:255:255,1/1/2000,23:59:59,0,") + text);
-        EXPECT_EQ(fieldsOf(r).start.yearSince2000, 255);
-    }
+// Every byte is shown as it is: no date or time is checked or corrected.
+TEST(LogDecoding, FieldsAreRawBytes) {
+    LogRecord r = recordFrom(
+        {65535, {0, 5, 14, 31, 13, 255}, {255, 255, 255, 0, 0, 0}, {59, 59, 23, 1, 1, 0}, 0, 0xFF, 0});
+    EXPECT_TRUE(crcMatches(r));
+    EXPECT_EQ(csvLine(r), "65535,31/13/2255,14:5:0,0/0/2000,255:255:255,1/1/2000,23:59:59,0,OVERLOAD");
 }
 
 TEST(PeakText, SevenSignificantDigitsPointAlwaysDotNonFiniteOneToken) {
@@ -75,19 +68,14 @@ TEST(PeakText, SevenSignificantDigitsPointAlwaysDotNonFiniteOneToken) {
     auto previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // may be missing; the C++ locale above still counts
     const float inf = std::numeric_limits<float>::infinity();
-    struct Case {
-        float value;
-        const char* text;
-    } cases[] = {
+    const std::pair<float, const char*> cases[] = {
         {12.5f, "12.5"},
         {3.0f, "3"},
         {1.0f / 3.0f, "0.3333333"},
         {-2.25f, "-2.25"},
-        {1234.567f, "1234.567"},
         {9999999.0f, "9999999"},
         {10000000.0f, "1E+07"},
         {12345678.0f, "1.234568E+07"},
-        {3.4028235e38f, "3.402823E+38"},
         {0.0001f, "0.0001"},
         {0.00001f, "1E-05"},
         {-0.0f, "0"},
@@ -95,8 +83,8 @@ TEST(PeakText, SevenSignificantDigitsPointAlwaysDotNonFiniteOneToken) {
         {-inf, "-INF"},
         {std::numeric_limits<float>::quiet_NaN(), "NAN"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(formatPeak(c.value), c.text) << c.text;
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(formatPeak(value), text) << text;
     std::setlocale(LC_NUMERIC, "C");
     std::locale::global(previous);
 }

@@ -2,14 +2,13 @@
 // its last whole call; a replay refuses the first call that is not the recorded one, naming it; a disk that
 // fills up during a recording changes nothing of the run.
 #include "backend/SessionRecording.h"
-#include "extract/NativeFileSystem.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 #include "sim/ReplayedStation.h"
 #include "sim/SimulatedBaseStation.h"
 #include "sim/StationFile.h"
 #include "tests/support/FakeDesktop.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -26,17 +25,12 @@ public:
     std::size_t calls = 0;
 };
 
-struct SessionRun {
-    std::vector<std::string> shown; // title and text of every box
-    std::string clipboard;
-};
-
-// A window's session: start-up, extraction from the typed module, Clear Log, closing.
-SessionRun runSession(const ProviderFactory& factory) {
+// A window's session: start-up, extraction from the typed module, Clear Log, closing. What the user saw:
+// the title and text of every box, then the clipboard.
+std::vector<std::string> runSession(const ProviderFactory& factory) {
     FakeDesktop desktop;
-    TempDir documents;
-    NativeFileSystem fileSystem;
-    desktop.documents = documents.str();
+    MemoryFileSystem fileSystem;
+    desktop.documents = "/docs";
     desktop.settings["Settings/ID"] = "1A2B3C";
     Session session(desktop, factory, fileSystem);
     ActionGuard guard(desktop, [] {});
@@ -47,15 +41,15 @@ SessionRun runSession(const ProviderFactory& factory) {
         }
         session.Unload();
     });
-    SessionRun run;
+    std::vector<std::string> seen;
     for (const auto& m : desktop.messages)
-        run.shown.push_back(m.title + ": " + m.text);
-    run.clipboard = desktop.clipboard;
-    return run;
+        seen.push_back(m.title + ": " + m.text);
+    seen.push_back(desktop.clipboard);
+    return seen;
 }
 
 // A radio that spoils some replies, a record that is not even UTF-8, and a raised error at the end.
-sim::Scenario troubledStation() {
+std::unique_ptr<DataProvider> troubledStation() {
     sim::Scenario s = sim::demoScenario();
     s.modules[0].records.push_back(std::string("\xC3(not text"));
     s.faults = {{"U", sim::FaultKind::WrongLength, 3, 1},
@@ -63,27 +57,19 @@ sim::Scenario troubledStation() {
                 {"S", sim::FaultKind::Status, 1, 1},
                 {"U", sim::FaultKind::BadCrc, 7, 1},
                 {"CloseUSB", sim::FaultKind::Raise, 1, 0, 1, 5, "Radio gone"}};
-    return s;
+    return std::make_unique<sim::SimulatedBaseStation>(s);
 }
 
-struct Recorded {
-    SessionRun run;
-    std::string text;
-};
-
-Recorded recordedSession() {
+// The recorded session's text, without its closing.
+std::string recordedText(std::vector<std::string>* seen = nullptr) {
     auto sink = std::make_shared<TextSink>();
-    Recorded recorded;
-    recorded.run = runSession([&] {
-        return std::make_unique<ProviderRecorder>(
-            std::make_unique<sim::SimulatedBaseStation>(troubledStation()), sink);
-    });
-    recorded.text =
-        sim::recordingOpening({"test", "here", "the simulator", {"--id", "1A2B3C"}, ""}) + sink->text;
-    return recorded;
+    auto run = runSession([&] { return std::make_unique<ProviderRecorder>(troubledStation(), sink); });
+    if (seen)
+        *seen = run;
+    return sim::recordingOpening({"test", "here", "the simulator", {"--id", "1A2B3C"}, ""}) + sink->text;
 }
 
-SessionRun replay(const std::string& text) {
+std::vector<std::string> replay(const std::string& text) {
     auto recording = std::make_shared<const sim::Recording>(
         std::get<sim::Recording>(sim::parseStationFile(text, "session.json")));
     return runSession([&] { return std::make_unique<sim::ReplayedStation>(recording, "session.json"); });
@@ -93,54 +79,59 @@ std::size_t lineCount(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-} // namespace
-
 // A disk with room for so many bytes more, then full.
-struct FillingDisk : NativeFileSystem {
-    std::size_t room = 0;
+struct FillingDisk : InMemoryFileSystem {
+    std::size_t room = 5000;
     std::error_code writeAll(Handle file, std::string_view data) override {
         const std::size_t fits = std::min(room, data.size());
         room -= fits;
-        NativeFileSystem::writeAll(file, data.substr(0, fits));
+        InMemoryFileSystem::writeAll(file, data.substr(0, fits));
         return fits < data.size() ? std::make_error_code(std::errc::no_space_on_device) : std::error_code();
     }
 };
 
-TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheRun) {
-    const auto station = [] { return std::make_unique<sim::SimulatedBaseStation>(troubledStation()); };
-    const SessionRun unrecorded = runSession(station);
-    TempDir dir;
-    FillingDisk disk;
-    disk.room = 5000;
-    const std::string path = (dir.path() / "session.json").string();
-    SessionRecording recording(path, {"test", "here", "the simulator", {}, ""}, disk);
-    const SessionRun recorded = runSession(recording.wrap(station));
-    EXPECT_EQ(recorded.shown, unrecorded.shown);
-    EXPECT_EQ(recorded.clipboard, unrecorded.clipboard);
+} // namespace
 
+TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheRun) {
+    FillingDisk disk;
+    SessionRecording recording("/session.json", {"test", "here", "the simulator", {}, ""}, disk);
+    EXPECT_EQ(runSession(recording.wrap(troubledStation)), runSession(troubledStation));
     const auto warning = recording.takeWarning();
     ASSERT_TRUE(warning.has_value());
-    const std::size_t calls =
-        std::get<sim::Recording>(sim::parseStationFile(readFile(path), path)).calls.size();
-    EXPECT_GT(calls, 5u);
-    EXPECT_EQ(*warning, "The session was recorded in " + path + " only up to call " + std::to_string(calls) +
-                            ": " + std::make_error_code(std::errc::no_space_on_device).message() +
-                            ". Nothing else is affected.");
+    const auto calls =
+        std::get<sim::Recording>(sim::parseStationFile(disk.contentOf("/session.json"), "")).calls;
+    EXPECT_GT(calls.size(), 5u);
+    EXPECT_NE(warning->find(" only up to call " + std::to_string(calls.size()) + ": "), std::string::npos);
     EXPECT_FALSE(recording.takeWarning()) << "told once";
 }
 
-TEST(Replay, ARecordedSessionReplaysToTheSameRun) {
-    const Recorded recorded = recordedSession();
-    ASSERT_NE(recorded.run.clipboard.find("Bad CRC"), std::string::npos) << "the faults were met";
-    ASSERT_EQ(recorded.run.shown.back(), "z83-test: Error 5:\r\nRadio gone");
+TEST(Replay, ARecordedSessionReplaysToTheSameRunAndOneWithACallRemovedIsRefusedAtThatCall) {
+    std::vector<std::string> recorded;
+    std::string text = recordedText(&recorded) + sim::recordingClosing();
+    ASSERT_NE(recorded.back().find("Bad CRC"), std::string::npos) << "the faults were met";
+    EXPECT_EQ(replay(text), recorded);
 
-    const SessionRun replayed = replay(recorded.text + sim::recordingClosing());
-    EXPECT_EQ(replayed.shown, recorded.run.shown);
-    EXPECT_EQ(replayed.clipboard, recorded.run.clipboard);
+    // The model read, the sixth call, sent to another module; then its line deleted, as a person editing the
+    // file would leave it.
+    const std::size_t line = text.find("\n{\"call\":6,");
+    ASSERT_NE(line, std::string::npos);
+    std::string otherModule = text;
+    otherModule.replace(otherModule.find("1A2B3C", line), 6, "1A2B3D");
+    EXPECT_NE(replay(otherModule)
+                  .rbegin()[1]
+                  .find("Call 6 differs from the recording: recorded ReadCommand(1, 1A2B3D, \"3\", \"\"), "
+                        "came ReadCommand(1, 1A2B3C"),
+              std::string::npos);
+    text.erase(line, text.find('\n', line + 1) - line);
+    const auto replayed = replay(text);
+    EXPECT_EQ(
+        replayed[replayed.size() - 2],
+        "z83-test: Error -2147418113:\r\nCall 6 differs from the recording: recorded WriteCommand(1, 1A2B3C, "
+        "\"S\", \"1\\0\\0\"), came ReadCommand(1, 1A2B3C, \"3\", \"\")");
 }
 
 TEST(Replay, ARecordingCutOffAnywhereReadsUpToItsLastWholeCall) {
-    const std::string text = recordedSession().text;
+    const std::string text = recordedText();
     const std::size_t firstCall = text.find("\n{");
     for (std::size_t end = firstCall; end <= text.size(); end += 37) {
         SCOPED_TRACE("cut after " + std::to_string(end) + " characters");
@@ -149,30 +140,15 @@ TEST(Replay, ARecordingCutOffAnywhereReadsUpToItsLastWholeCall) {
         std::size_t whole = lineCount(cut.substr(firstCall));
         if (end < text.size() && text.compare(end, 2, ",\n") != 0 && text[end] != '\n')
             --whole;
-        const auto file = sim::parseStationFile(cut, "cut.json");
-        const auto& recording = std::get<sim::Recording>(file);
+        const auto recording = std::get<sim::Recording>(sim::parseStationFile(cut, "cut.json"));
         EXPECT_FALSE(recording.complete);
         EXPECT_EQ(recording.calls.size(), whole);
     }
     const std::string half = text.substr(0, text.find('\n', text.size() / 2));
     const std::size_t kept = lineCount(half) - 1;
-    EXPECT_EQ(replay(half).shown.back().rfind("z83-test: Error -2147418113:\r\nCall " +
-                                                  std::to_string(kept + 1) +
-                                                  " is not in the recording, which was cut off after " +
-                                                  std::to_string(kept) + " calls: came ",
-                                              0),
-              0u);
-}
-
-TEST(Replay, ARecordingWithOneCallRemovedIsRefusedAtThatCall) {
-    std::string text = recordedSession().text + sim::recordingClosing();
-    // The model read, the sixth call, as a person deleting its line would leave the file.
-    const std::size_t line = text.find("\n{\"call\":6,");
-    ASSERT_NE(line, std::string::npos);
-    text.erase(line, text.find('\n', line + 1) - line);
-    const SessionRun replayed = replay(text);
-    EXPECT_EQ(
-        replayed.shown.back(),
-        "z83-test: Error -2147418113:\r\nCall 6 differs from the recording: recorded WriteCommand(1, 1A2B3C, "
-        "\"S\", \"1\\0\\0\"), came ReadCommand(1, 1A2B3C, \"3\", \"\")");
+    const auto replayed = replay(half);
+    EXPECT_NE(replayed[replayed.size() - 2].find("Call " + std::to_string(kept + 1) +
+                                                 " is not in the recording, which was cut off after " +
+                                                 std::to_string(kept) + " calls: came "),
+              std::string::npos);
 }

@@ -52,9 +52,9 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
     // Command, text written or reply expected (empty: the command fails), log index after, module.
     using Step = std::tuple<char, std::string, std::uint32_t, std::int32_t>;
     const Step steps[] = {
-        {'3', "Z83-PM-VX", 1, kPm}, {'3', "Z83-TX-2", 1, kTx},   {'T', "3", 1, kPm}, {'S', "2\0\0"s, 2, kPm},
-        {'U', record(2), 3, kPm},   {'U', record(3), 4, kPm},    {'U', "", 4, kPm},  {'T', "", 4, 0x123456},
-        {'S', "0002\0\0"s, 2, kPm}, {'W', "23130\0\0"s, 1, kPm}, {'T', "0", 1, kPm}, {'U', "", 1, kPm},
+        {'3', "Z83-TX-2", 1, kTx},   {'S', "2\0\0"s, 2, kPm}, {'U', record(2), 3, kPm},
+        {'U', record(3), 4, kPm},    {'U', "", 4, kPm},       {'T', "", 4, 0x123456},
+        {'W', "23130\0\0"s, 1, kPm}, {'T', "0", 1, kPm},
     };
     for (const auto& [command, expected, indexAfter, id] : steps) {
         SCOPED_TRACE(command + (" to index " + std::to_string(indexAfter)));
@@ -64,10 +64,7 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
         EXPECT_EQ(*sim.logIndex(kPm), indexAfter);
     }
     std::int32_t paired = -1, second = -1;
-    sim.PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, paired, second);
-    EXPECT_EQ(paired, kPm);
-    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired,
-                   second); // the power-cycle takes longer than pairing lasts
+    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired, second); // shorter than the power-cycle
     EXPECT_EQ(paired, 0);
 
     Scenario absent = twoModules();
@@ -137,8 +134,7 @@ TEST(ScenarioLoader, GoodFileFieldsLandInTheScenario) {
     EXPECT_EQ(std::tuple(s.basePresent, s.openStatus, s.openError.number, s.openError.description,
                          s.latencySeconds, *s.pairs, s.pairDelaySeconds),
               std::tuple(false, std::int16_t{-3}, 5, "busy"s, 0.0025, -2, 0.25));
-    EXPECT_EQ(std::tuple(s.modules.at(1).id, s.modules.at(1).model),
-              std::tuple(1, "Z83-PM-VX"s)); // the default
+    EXPECT_EQ(s.modules.at(1).model, "Z83-PM-VX"); // the default
     const auto& records = s.modules[0].records;
     ASSERT_EQ(records.size(), 5u);
     const LogMoment start{58, 59, 23, 29, 2, 24};
@@ -150,9 +146,7 @@ TEST(ScenarioLoader, GoodFileFieldsLandInTheScenario) {
               std::tuple(700, 1, 4660));
     EXPECT_EQ(records[2], "0G\0x"s);
     EXPECT_EQ(fieldsOf(decodeLogReply(records[4])).logNumber, 5); // generated logs number on
-    const Fault& f = s.faults.at(0);
-    EXPECT_EQ(std::tuple(f.target, f.kind, f.start, f.count, f.status),
-              std::tuple("U"s, FaultKind::Status, 4, 2, std::int16_t{-9}));
+    EXPECT_EQ(s.faults.at(0).status, -9);
 }
 
 TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
@@ -161,23 +155,16 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {R"({"base_station":{"present":"yes"}})",
          R"(/base_station/present: expected true or false, got "yes")"},
-        {R"({"latency_ms":-1})", "/latency_ms: expected a number from 0 to 60000, got -1"},
         {R"({"modles": []})",
          "/modles: unknown field (expected one of description, base_station, latency_ms"},
         {R"({"modules":[{"id":"1A","logs":[{"start":"2024-01-01T00:00:00","peak_vlaue":1}]}]})",
          "/modules/0/logs/0/peak_vlaue: unknown field"},
-        {R"({"faults":[{"command":"U","kind":"raise","error":{"number":1,"text":"x"}}]})",
-         "/faults/0/error/text: unknown field (expected one of number, description)"},
         {log + R"("number":1,"number":2}]}]})", "/modules/0/logs/0/number: field given twice"},
         {log + R"("peak":"2023-02-29T00:00:00"}]}]})",
          R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
-        {R"({"faults":[{"command":"U","kind":"wrong-length"}]})",
-         R"(/faults/0/kind: unknown fault kind "wrong-length" (expected one of status, wrong_length, )"},
         {R"({"faults":[{"command":"T","kind":"bad_crc"}]})",
          R"(/faults/0/kind: a "bad_crc" fault cannot hit command "T" (it takes status, wrong_length, )"
          R"(nul_padding, only_nuls, huge_reply, new_log, raise))"},
-        {R"({"pairing":{"module":"ABCDEF"}})",
-         R"(/pairing/module: no module in /modules has the ID "ABCDEF")"},
         {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},
         {"{\n  \"modules\": [\n}", "line 3, column 1: not valid JSON: "},
         {std::nullopt, "cannot open: No such file or directory"},
@@ -197,7 +184,8 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
     }
 }
 
-TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
+// Generated logs repeat per seed; the example files load; the demo file is the built-in demo.
+TEST(Scenarios, GeneratedRepeatablyExamplesLoadTheDemoIsBuiltIn) {
     auto generated = [](int seed) {
         const std::string json = R"({"modules":[{"id":"1","generated":{"count":3000,"seed":)";
         return parseScenario(json + std::to_string(seed) + "}}]}", "t.json").modules[0].records;
@@ -210,9 +198,7 @@ TEST(ScenarioLoader, GeneratedLogsAreRepeatablePerSeedWithValidCrcs) {
         const LogRecord r = decodeLogReply(logs[i]);
         ASSERT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == i + 1) << i;
     }
-}
 
-TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
     for (const auto& entry : std::filesystem::directory_iterator(kScenarios)) {
         if (entry.path().extension() == ".json") {
             EXPECT_NO_THROW(loadScenarioFile(entry.path().string())) << entry.path();
@@ -222,12 +208,6 @@ TEST(ExampleScenarios, EveryFileLoadsAndTheDemoIsTheBuiltInOne) {
     EXPECT_EQ(loadScenarioFile(kScenarios + "/demo.json").modules[0].records, demo.modules[0].records);
     EXPECT_EQ(std::tuple(demo.pairs, demo.modules[0].id, demo.modules[0].model),
               std::tuple(std::optional(0x1A2B3C), 0x1A2B3C, "Z83-PM-VX"s));
-    EXPECT_NE(demo.modules.at(1).model, "Z83-PM-VX");
-    ASSERT_EQ(demo.modules[0].records.size(), 25u);
-    for (std::uint16_t n = 1; n <= 25; ++n) {
-        const LogRecord r = decodeLogReply(demo.modules[0].records[n - 1]);
-        EXPECT_TRUE(crcMatches(r) && fieldsOf(r).logNumber == n) << n;
-    }
 }
 
 } // namespace

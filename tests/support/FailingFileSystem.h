@@ -6,44 +6,47 @@
 
 namespace z83::test {
 
-// The real file system with one chosen step made to fail, or a file that reads back other than written.
-struct FailingFileSystem : NativeFileSystem {
-    enum class Step { None, Write, Sync, Move, SyncFolder, ReadBack, Append };
+enum class FailingStep { None, Write, Sync, Move, SyncFolder, ReadBack, Append };
+
+// A file system with one chosen step made to fail, or a file that reads back other than written.
+template <class Base> struct Failing : Base {
+    using Step = FailingStep;
+    using Handle = FileSystem::Handle;
     Step failing = Step::None;
 
-    explicit FailingFileSystem(Step step = Step::None) : failing(step) {}
+    explicit Failing(Step step = Step::None) : failing(step) {}
 
     static std::error_code error(int e) { return {e, std::generic_category()}; }
 
     std::error_code writeAll(Handle file, std::string_view data) override {
         if (failing != Step::Write)
-            return NativeFileSystem::writeAll(file, data);
-        NativeFileSystem::writeAll(file, data.substr(0, data.size() / 2));
+            return Base::writeAll(file, data);
+        Base::writeAll(file, data.substr(0, data.size() / 2));
         return error(ENOSPC);
     }
     std::error_code syncFile(Handle file) override {
-        return failing == Step::Sync ? error(EIO) : NativeFileSystem::syncFile(file);
+        return failing == Step::Sync ? error(EIO) : Base::syncFile(file);
     }
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
-        return failing == Step::Move ? error(EACCES) : NativeFileSystem::moveNoReplace(from, to);
+        return failing == Step::Move ? error(EACCES) : Base::moveNoReplace(from, to);
     }
     std::error_code moveReplace(const std::string& from, const std::string& to) override {
-        return failing == Step::Move ? error(EACCES) : NativeFileSystem::moveReplace(from, to);
+        return failing == Step::Move ? error(EACCES) : Base::moveReplace(from, to);
     }
     std::error_code syncFolder(const std::string& folder) override {
-        return failing == Step::SyncFolder ? error(EIO) : NativeFileSystem::syncFolder(folder);
+        return failing == Step::SyncFolder ? error(EIO) : Base::syncFolder(folder);
     }
     std::error_code appendLine(const std::string& path, std::string_view line) override {
-        return failing == Step::Append ? error(EROFS) : NativeFileSystem::appendLine(path, line);
+        return failing == Step::Append ? error(EROFS) : Base::appendLine(path, line);
     }
     // As a disk that lost the last byte: each block is handed on once the next has come.
     std::error_code readBlocks(const std::string& path,
                                const std::function<bool(std::string_view)>& onBlock) override {
         if (failing != Step::ReadBack)
-            return NativeFileSystem::readBlocks(path, onBlock);
+            return Base::readBlocks(path, onBlock);
         std::string held;
         bool go = true;
-        std::error_code e = NativeFileSystem::readBlocks(path, [&](std::string_view block) {
+        std::error_code e = Base::readBlocks(path, [&](std::string_view block) {
             go = held.empty() || onBlock(held);
             held.assign(block);
             return go;
@@ -53,5 +56,7 @@ struct FailingFileSystem : NativeFileSystem {
         return e;
     }
 };
+
+using FailingFileSystem = Failing<NativeFileSystem>;
 
 } // namespace z83::test

@@ -38,7 +38,6 @@ public:
     }
     void setStatus(const std::string& text, bool redrawNow) override {
         status = text;
-        statusHistory.push_back(text);
         events.push_back("status:" + text + (redrawNow ? "+redraw" : ""));
     }
     void setClearLogEnabled(bool on) override {
@@ -62,7 +61,6 @@ public:
         if (!clipboardWorks)
             return false;
         clipboard = text;
-        clipboardSet = true;
         return true;
     }
     std::string GetSpecialFolder(SpecialFolder folder) override {
@@ -73,22 +71,16 @@ public:
         events.push_back("open");
     }
     LocalDateTime localNow() override { return now; }
-    void pause(double seconds) override {
-        pauses.push_back(seconds);
-        events.push_back("pause");
-    }
+    void pause(double) override { events.push_back("pause"); }
 
     std::deque<MessageAnswer> answers;
     std::vector<Message> messages;
     std::vector<std::string> events;
-    std::vector<std::string> statusHistory;
     std::vector<std::string> opened;
-    std::vector<double> pauses;
     std::map<std::string, std::string> settings;
     std::string status = "Ready";
     std::string id;
     std::string clipboard;
-    bool clipboardSet = false;
     bool clipboardWorks = true;
     std::string documents;
     std::string home;

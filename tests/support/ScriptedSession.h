@@ -1,19 +1,17 @@
 #pragma once
 
 #include "extract/Session.h"
-#include "tests/support/FailingFileSystem.h"
 #include "tests/support/FakeDesktop.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/ScriptedProvider.h"
-#include "tests/support/TempDir.h"
 
 namespace z83::test {
 
-// A session loaded on a scripted provider, with the recording desktop and an empty documents folder;
-// what loading did is forgotten, so a test sees only its own action.
+// A session loaded on a scripted provider, with the recording desktop and an in-memory disk whose
+// documents folder is /docs; what loading did is forgotten, so a test sees only its own action.
 struct ScriptedSession {
     FakeDesktop desktop;
-    TempDir documents;
-    FailingFileSystem fileSystem;
+    MemoryFileSystem fileSystem;
     ScriptedProvider* provider = nullptr;
     Session session{desktop,
                     [this] {
@@ -24,7 +22,7 @@ struct ScriptedSession {
                     fileSystem};
 
     ScriptedSession() {
-        desktop.documents = documents.str();
+        desktop.documents = "/docs";
         session.Load();
         provider->calls.clear();
         desktop.events.clear();

@@ -1,0 +1,96 @@
+// What only the POSIX file system and user folders can show: permission bits, FIFOs and devices, names
+// claimed exclusively, and the home folder without HOME.
+#include "desktop/UserFolders.h"
+#include "extract/NativeFileSystem.h"
+#include "extract/ReportFile.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace z83;
+using namespace z83::test;
+
+namespace {
+
+mode_t modeOf(const std::filesystem::path& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+} // namespace
+
+TEST(PosixFileSystem, ReplacedFilesKeepTheirBitsStreamsAreWrittenIntoNamesAreClaimedExclusively) {
+    TempDir dir;
+    FakeDesktop desktop;
+    NativeFileSystem fs;
+    auto save = [&](const std::string& path) { return saveReport("new", {path}, desktop, fs); };
+
+    const auto existing = dir.path() / "existing.csv";
+    writeFile(existing, "old");
+    ::chmod(existing.c_str(), 0604);
+    EXPECT_TRUE(save(existing.string()).safeToClear());
+    EXPECT_EQ(readFile(existing), "new");
+    EXPECT_EQ(modeOf(existing) & 07777, 0604u);
+
+    // The reader opens without waiting for a writer, so a FIFO taken for a file fails here at once.
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const SavedReport intoFifo = save(fifo.string());
+    char received[8] = {};
+    EXPECT_EQ(::read(reader, received, sizeof received), 3);
+    ::close(reader);
+    EXPECT_EQ(std::string(received), "new");
+    EXPECT_EQ(intoFifo.outcome, SavedReport::Outcome::Stream);
+    EXPECT_FALSE(intoFifo.safeToClear());
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+    EXPECT_EQ(save("/dev/null").outcome, SavedReport::Outcome::Stream);
+    EXPECT_TRUE(S_ISCHR(modeOf("/dev/null")));
+
+    // A taken name, or a link there, is file_exists and stays as it was.
+    FileSystem::Handle file = -1;
+    std::filesystem::create_symlink("nowhere", dir.path() / "link");
+    for (const char* taken : {"existing.csv", "link"})
+        EXPECT_EQ(fs.createNew((dir.path() / taken).string(), file), std::errc::file_exists) << taken;
+    writeFile(dir.path() / "other", "other");
+    EXPECT_EQ(fs.moveNoReplace((dir.path() / "other").string(), existing.string()), std::errc::file_exists);
+    EXPECT_EQ(readFile(existing), "new");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+}
+
+// Reports never go to the file-system root: without HOME the home folder comes from the user database,
+// and the desktop's documents setting counts only as that format allows.
+TEST(UserFolders, HomeFromTheUserDatabaseAndDocumentsAsTheDesktopNamesThem) {
+    const std::pair<std::string, std::string> settings[] = {
+        {"XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Logs\\\" \\\\ here\"", "/home/u/My \"Logs\" \\ here"},
+        {"XDG_DOCUMENTS_DIR=\"Documents\"", ""}, // relative: ignored
+        {"XDG_DOCUMENTS_DIR=\"$HOME/A\"\r\n# XDG_DOCUMENTS_DIR=\"/x\"\nXDG_DOCUMENTS_DIR=\"$HOME/B\"",
+         "/home/u/B"},
+    };
+    for (const auto& [text, folder] : settings)
+        EXPECT_EQ(documentsFolderFromUserDirs(text, "/home/u"), folder) << text;
+
+    const char* home = std::getenv("HOME");
+    const std::string saved = home ? home : "";
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    ::unsetenv("HOME");
+    EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
+    EXPECT_EQ(documentsFolder().rfind(user->pw_dir, 0), 0u);
+    ::setenv("HOME", saved.c_str(), 1);
+
+    // The data folder, where the journal goes: XDG_DATA_HOME only when absolute.
+    ::setenv("XDG_DATA_HOME", "data", 1);
+    EXPECT_EQ(dataFolder(), homeFolder() + "/.local/share/z83-log-extraction");
+    ::unsetenv("XDG_DATA_HOME");
+}
