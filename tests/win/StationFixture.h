@@ -45,31 +45,20 @@ private:
     TempDir dir_;
 };
 
-// Calls a member of the station that only tests use, behind the contract's back.
-inline win::Variant* callExtra(win::ComProvider& provider, const wchar_t* name, win::Variant& result) {
+// The arguments the station's last operation received, as "Name(VT_I4 0, VT_BYREF|VT_BSTR "1\0\0")":
+// a member only tests use, called behind the contract's back.
+inline std::string lastCall(win::ComProvider& provider) {
     IDispatch* station = provider.instance();
     DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"LastCall")};
     DISPPARAMS none{nullptr, nullptr, 0, 0};
+    win::Variant result;
     if (!station || FAILED(station->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) ||
         FAILED(station->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result.v, nullptr,
-                               nullptr)))
-        return nullptr;
-    return &result;
-}
-
-// The arguments the station's last operation received, as "Name(VT_I4 0, VT_BYREF|VT_BSTR "1\0\0")".
-inline std::string lastCall(win::ComProvider& provider) {
-    win::Variant result;
-    if (!callExtra(provider, L"LastCall", result) || V_VT(&result.v) != VT_BSTR)
+                               nullptr)) ||
+        V_VT(&result.v) != VT_BSTR)
         return "(no instance)";
     return win::toUtf8({V_BSTR(&result.v), ::SysStringLen(V_BSTR(&result.v))});
-}
-
-// How many times the station was asked for the number of an operation's name.
-inline long nameLookups(win::ComProvider& provider) {
-    win::Variant result;
-    return callExtra(provider, L"NameLookups", result) ? V_I4(&result.v) : -1;
 }
 
 } // namespace z83::test
