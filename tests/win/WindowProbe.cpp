@@ -56,7 +56,6 @@ BOOL CALLBACK describeChild(HWND child, LPARAM) {
     const auto* design = z83::win::controlOfId(id);
     const std::string name = design ? std::string(design->name) : "id" + std::to_string(id);
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
-    print(name + ".class", classOf(child));
     print(name + ".visible", ::IsWindowVisible(child) ? 1 : 0);
     print(name + ".enabled", ::IsWindowEnabled(child) ? 1 : 0);
     print(name + ".default", classOf(child) == "Button" && (style & 0x0F) == BS_DEFPUSHBUTTON ? 1 : 0);
@@ -101,15 +100,12 @@ int checkFit() {
         const bool fits = look.fits(screen, control);
         wchar_t face[LF_FACESIZE] = {};
         ::GetTextFaceW(screen, LF_FACESIZE, face);
-        TEXTMETRICW metrics{};
-        ::GetTextMetricsW(screen, &metrics);
         ::SelectObject(screen, old);
         misfits += fits ? 0 : 1;
         print(std::string(control.name) + ".fits",
               std::string(fits ? "1" : "0") + " (" + std::to_string(needed.cx) + "x" +
                   std::to_string(needed.cy) + " in " + std::to_string(place.right - place.left) + "x" +
-                  std::to_string(place.bottom - place.top) + ", " + z83::win::toUtf8(face) + " " +
-                  std::to_string(metrics.tmAveCharWidth) + " wide)");
+                  std::to_string(place.bottom - place.top) + ", " + z83::win::toUtf8(face) + ")");
     }
     ::ReleaseDC(nullptr, screen);
     return misfits == 0 ? 0 : 1;
@@ -135,7 +131,6 @@ int wmain(int argc, wchar_t** argv) {
     print("appwindow", exStyle & WS_EX_APPWINDOW ? 1 : 0);
     const HWND owner = ::GetWindow(shown, GW_OWNER);
     print("owner", !owner ? "none" : ::IsWindowVisible(owner) ? "visible" : "hidden");
-    print("ownertitle", owner ? textOf(owner) : "");
     // Whether keys go to it now: X may have focused it before Wine made it the foreground window.
     print("foreground", ::GetForegroundWindow() == shown ? 1 : 0);
 
