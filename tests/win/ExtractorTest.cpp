@@ -65,7 +65,7 @@ TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
         SCOPED_TRACE(c.declarations.value_or("library") + " " + win::toUtf8(c.progId));
         StationSetup setup(std::nullopt, c.declarations);
         const Finished finished =
-            runProgram({L"--diagnose", L"--progid", c.progId, L"--id", L"1A2B3C"}, setup.dir());
+            runProgram({L"--diagnose", L"--progid", c.progId, L"--id", L"1A2B3C"}, setup.dir);
         EXPECT_EQ(finished.exitCode, c.exitCode) << finished.out;
         for (const std::string& part : c.parts)
             EXPECT_NE(finished.out.find(part), std::string::npos) << part << "\n" << finished.out;
@@ -79,9 +79,9 @@ TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
 TEST(Extractor, ServicesTheComponentsMessagesAndTakesUnicodeArguments) {
     StationSetup setup;
     setEnvironment(L"Z83_TEST_STATION_MESSAGES", "1");
-    const std::wstring report = setup.dir().path().wstring() + L"\\Bericht-\u00C4\u20AC.csv";
+    const std::wstring report = setup.dir.path().wstring() + L"\\Bericht-\u00C4\u20AC.csv";
     const Finished finished =
-        runProgram({L"--progid", win::toUtf16(kTestStation), L"--id", L"1A2B3C", L"-o", report}, setup.dir());
+        runProgram({L"--progid", win::toUtf16(kTestStation), L"--id", L"1A2B3C", L"-o", report}, setup.dir);
     setEnvironment(L"Z83_TEST_STATION_MESSAGES", std::nullopt);
     EXPECT_EQ(finished.exitCode, 0u) << finished.err;
     EXPECT_NE(finished.err.find("Bericht-Ä€.csv"), std::string::npos) << "named in UTF-8: " << finished.err;

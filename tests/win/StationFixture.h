@@ -21,12 +21,11 @@ inline void setEnvironment(const wchar_t* name, const std::optional<std::string>
 
 // Tells the test station, through its environment variables, which scenario to serve and how to declare
 // its operations, for as long as it lives; a process started meanwhile inherits the same.
-class StationSetup {
-public:
+struct StationSetup {
     explicit StationSetup(std::optional<std::string> scenarioJson = std::nullopt,
                           std::optional<std::string> declarations = std::nullopt) {
         if (scenarioJson) {
-            const auto file = dir_.path() / "scenario.json";
+            const auto file = dir.path() / "scenario.json";
             writeFile(file, *scenarioJson);
             setEnvironment(L"Z83_TEST_STATION_SCENARIO", file.string());
         }
@@ -36,13 +35,7 @@ public:
         setEnvironment(L"Z83_TEST_STATION_SCENARIO", std::nullopt);
         setEnvironment(L"Z83_TEST_STATION_TYPES", std::nullopt);
     }
-    StationSetup(const StationSetup&) = delete;
-    StationSetup& operator=(const StationSetup&) = delete;
-
-    const TempDir& dir() const { return dir_; }
-
-private:
-    TempDir dir_;
+    TempDir dir;
 };
 
 // The arguments the station's last operation received, as "Name(VT_I4 0, VT_BYREF|VT_BSTR "1\0\0")":

@@ -42,25 +42,21 @@ std::optional<std::string> environment(const wchar_t* name) {
     return win::toUtf8(value);
 }
 
-std::optional<Operation> operationOf(DISPID member) {
-    const auto index = static_cast<long>(member) - STATION_DISPID_FIRST_OPERATION;
-    if (index < 0 || index >= static_cast<long>(std::size(kOperationNames)))
-        return std::nullopt;
-    return static_cast<Operation>(index);
-}
-
 bool sameName(const wchar_t* a, const std::wstring& b) {
     return ::CompareStringOrdinal(a, -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Text, NULs and all.
+BSTR bstrOf(const std::wstring& text) {
+    return ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 HRESULT raise(EXCEPINFO* exception, std::int32_t number, const std::string& description) {
     if (exception) {
         *exception = EXCEPINFO{};
         exception->bstrSource = ::SysAllocString(L"Z83TestStation.Station");
-        if (!description.empty()) {
-            const std::wstring text = win::toUtf16(description);
-            exception->bstrDescription = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        }
+        if (!description.empty())
+            exception->bstrDescription = bstrOf(win::toUtf16(description));
         exception->scode = number > 0 && number <= 0xFFFF
                                ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number)
                                : static_cast<HRESULT>(number);
@@ -221,19 +217,20 @@ public:
             if (result) {
                 ::VariantInit(result);
                 V_VT(result) = VT_BSTR;
-                V_BSTR(result) = ::SysAllocStringLen(lastCall_.data(), static_cast<UINT>(lastCall_.size()));
+                V_BSTR(result) = bstrOf(lastCall_);
             }
             return S_OK;
         }
-        const auto operation = operationOf(member);
-        if (!operation || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
+        const auto index = static_cast<std::size_t>(member - STATION_DISPID_FIRST_OPERATION);
+        if (index >= std::size(kOperationNames) || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
             return DISP_E_MEMBERNOTFOUND;
+        const auto operation = static_cast<Operation>(index);
         if (parameters->cNamedArgs != 0)
             return DISP_E_NONAMEDARGS;
 
         // What arrived, before anything is checked; arguments arrive last first.
         const UINT count = parameters->cArgs;
-        lastCall_ = win::toUtf16(operationName(*operation)) + L"(";
+        lastCall_ = win::toUtf16(operationName(operation)) + L"(";
         for (UINT p = 0; p < count; ++p) {
             Variant copy;
             ::VariantCopyInd(&copy.v, &parameters->rgvarg[count - 1 - p]);
@@ -241,7 +238,7 @@ public:
         }
         lastCall_ += L")";
 
-        const std::vector<VARTYPE>& expected = expected_[static_cast<std::size_t>(*operation)];
+        const std::vector<VARTYPE>& expected = expected_[static_cast<std::size_t>(operation)];
         if (count != expected.size())
             return DISP_E_BADPARAMCOUNT;
         for (UINT p = 0; p < count; ++p) {
@@ -258,7 +255,7 @@ public:
         if (!unusable_.empty())
             return raise(exception, static_cast<std::int32_t>(E_FAIL), unusable_);
         try {
-            return operate(*operation, *parameters, result, exception);
+            return operate(operation, *parameters, result, exception);
         } catch (const ProviderError& error) {
             return raise(exception, error.number(), error.description());
         } catch (const std::exception& error) {
@@ -336,9 +333,8 @@ private:
                 continue;
             Variant back;
             if (contract[p].passing == Passing::TextRef) {
-                const std::wstring wide = win::toUtf16(texts[p]);
                 V_VT(&back.v) = VT_BSTR;
-                V_BSTR(&back.v) = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+                V_BSTR(&back.v) = bstrOf(win::toUtf16(texts[p]));
             } else {
                 setNumber(back.v, VT_I4,
                           static_cast<std::int32_t>(valueOf(contract[p].passing, slots[p]).number));
