@@ -100,12 +100,15 @@ int checkFit() {
         const bool fits = look.fits(screen, control);
         wchar_t face[LF_FACESIZE] = {};
         ::GetTextFaceW(screen, LF_FACESIZE, face);
+        TEXTMETRICW metrics{};
+        ::GetTextMetricsW(screen, &metrics);
         ::SelectObject(screen, old);
         misfits += fits ? 0 : 1;
         print(std::string(control.name) + ".fits",
               std::string(fits ? "1" : "0") + " (" + std::to_string(needed.cx) + "x" +
                   std::to_string(needed.cy) + " in " + std::to_string(place.right - place.left) + "x" +
-                  std::to_string(place.bottom - place.top) + ", " + z83::win::toUtf8(face) + ")");
+                  std::to_string(place.bottom - place.top) + ", " + z83::win::toUtf8(face) + " " +
+                  std::to_string(metrics.tmAveCharWidth) + " wide)");
     }
     ::ReleaseDC(nullptr, screen);
     return misfits == 0 ? 0 : 1;
