@@ -21,12 +21,11 @@ inline void setEnvironment(const wchar_t* name, const std::optional<std::string>
 
 // Tells the test station, through its environment variables, which scenario to serve and how to declare
 // its operations, for as long as it lives; a process started meanwhile inherits the same.
-class StationSetup {
-public:
+struct StationSetup {
     explicit StationSetup(std::optional<std::string> scenarioJson = std::nullopt,
                           std::optional<std::string> declarations = std::nullopt) {
         if (scenarioJson) {
-            const auto file = dir_.path() / "scenario.json";
+            const auto file = dir.path() / "scenario.json";
             writeFile(file, *scenarioJson);
             setEnvironment(L"Z83_TEST_STATION_SCENARIO", file.string());
         }
@@ -36,40 +35,23 @@ public:
         setEnvironment(L"Z83_TEST_STATION_SCENARIO", std::nullopt);
         setEnvironment(L"Z83_TEST_STATION_TYPES", std::nullopt);
     }
-    StationSetup(const StationSetup&) = delete;
-    StationSetup& operator=(const StationSetup&) = delete;
-
-    const TempDir& dir() const { return dir_; }
-
-private:
-    TempDir dir_;
+    TempDir dir;
 };
 
-// Calls a member of the station that only tests use, behind the contract's back.
-inline win::Variant* callExtra(win::ComProvider& provider, const wchar_t* name, win::Variant& result) {
+// The arguments the station's last operation received, as "Name(VT_I4 0, VT_BYREF|VT_BSTR "1\0\0")":
+// a member only tests use, called behind the contract's back.
+inline std::string lastCall(win::ComProvider& provider) {
     IDispatch* station = provider.instance();
     DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"LastCall")};
     DISPPARAMS none{nullptr, nullptr, 0, 0};
+    win::Variant result;
     if (!station || FAILED(station->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) ||
         FAILED(station->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result.v, nullptr,
-                               nullptr)))
-        return nullptr;
-    return &result;
-}
-
-// The arguments the station's last operation received, as "Name(VT_I4 0, VT_BYREF|VT_BSTR "1\0\0")".
-inline std::string lastCall(win::ComProvider& provider) {
-    win::Variant result;
-    if (!callExtra(provider, L"LastCall", result) || V_VT(&result.v) != VT_BSTR)
+                               nullptr)) ||
+        V_VT(&result.v) != VT_BSTR)
         return "(no instance)";
     return win::toUtf8({V_BSTR(&result.v), ::SysStringLen(V_BSTR(&result.v))});
-}
-
-// How many times the station was asked for the number of an operation's name.
-inline long nameLookups(win::ComProvider& provider) {
-    win::Variant result;
-    return callExtra(provider, L"NameLookups", result) ? V_I4(&result.v) : -1;
 }
 
 } // namespace z83::test

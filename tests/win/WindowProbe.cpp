@@ -56,7 +56,6 @@ BOOL CALLBACK describeChild(HWND child, LPARAM) {
     const auto* design = z83::win::controlOfId(id);
     const std::string name = design ? std::string(design->name) : "id" + std::to_string(id);
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
-    print(name + ".class", classOf(child));
     print(name + ".visible", ::IsWindowVisible(child) ? 1 : 0);
     print(name + ".enabled", ::IsWindowEnabled(child) ? 1 : 0);
     print(name + ".default", classOf(child) == "Button" && (style & 0x0F) == BS_DEFPUSHBUTTON ? 1 : 0);
@@ -135,7 +134,6 @@ int wmain(int argc, wchar_t** argv) {
     print("appwindow", exStyle & WS_EX_APPWINDOW ? 1 : 0);
     const HWND owner = ::GetWindow(shown, GW_OWNER);
     print("owner", !owner ? "none" : ::IsWindowVisible(owner) ? "visible" : "hidden");
-    print("ownertitle", owner ? textOf(owner) : "");
     // Whether keys go to it now: X may have focused it before Wine made it the foreground window.
     print("foreground", ::GetForegroundWindow() == shown ? 1 : 0);
 

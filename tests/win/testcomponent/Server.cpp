@@ -14,8 +14,6 @@ namespace z83::teststation {
 namespace {
 
 HMODULE gModule = nullptr;
-LONG gObjects = 0;
-LONG gLocks = 0;
 
 constexpr const wchar_t* kProgId = L"Z83TestStation.Station";
 
@@ -41,9 +39,9 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        Station* station = nullptr;
+        IDispatch* station = nullptr;
         try {
-            station = new Station(gModule);
+            station = newStation(gModule);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -51,13 +49,8 @@ public:
         station->Release();
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock)
-            ::InterlockedIncrement(&gLocks);
-        else
-            ::InterlockedDecrement(&gLocks);
-        return S_OK;
-    }
+    // The library stays loaded for the life of the process (see DllCanUnloadNow): nothing to count.
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
 Factory gFactory;
@@ -75,14 +68,6 @@ LSTATUS setText(const std::wstring& key, const wchar_t* name, const std::wstring
 }
 
 } // namespace
-
-void objectCreated() {
-    ::InterlockedIncrement(&gObjects);
-}
-
-void objectDestroyed() {
-    ::InterlockedDecrement(&gObjects);
-}
 
 } // namespace z83::teststation
 
@@ -102,8 +87,9 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, LPVOID* object) {
     return gFactory.QueryInterface(interfaceId, object);
 }
 
+// A test library: never unloaded while the process runs, so its objects need no counting.
 STDAPI DllCanUnloadNow() {
-    return gObjects == 0 && gLocks == 0 ? S_OK : S_FALSE;
+    return S_FALSE;
 }
 
 STDAPI DllRegisterServer() {
