@@ -94,14 +94,26 @@ ended() {
     [[ $status -eq $1 ]] || fail "$2: the program ended with status $status, expected $1"
 }
 # Presses Return in the box of that X window and title. The key goes in only once Wine, too, holds the box
-# as its foreground window: a key that X delivers before then is lost, and the box would stay.
+# as its foreground window: a key that X delivers before then is lost, and the box would stay. Under load
+# Wine sometimes never takes the focus that X gave it; a click into the box's empty corner then makes the
+# box foreground, as a user's click would. Return goes again, into the same box only, while it is shown.
+shown() { xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | grep -qx "$1"; }
 press_return() {
-    xdotool windowfocus --sync "$1"
-    for _ in $(seq 300); do
-        [[ $(value "$(probe "$2")" foreground) == 1 ]] && break
-        sleep 0.1
+    local attempt
+    for attempt in 1 2 3; do
+        xdotool windowfocus --sync "$1" 2>/dev/null || return 0
+        [[ $attempt == 1 ]] || xdotool mousemove --window "$1" 4 4 click 1
+        for _ in $(seq 100); do
+            shown "$1" "$2" || return 0
+            [[ $(value "$(probe "$2")" foreground) == 1 ]] && break
+            sleep 0.1
+        done
+        xdotool key Return
+        for _ in $(seq 100); do
+            shown "$1" "$2" || return 0
+            sleep 0.1
+        done
     done
-    xdotool key Return
 }
 # Answers a box (Return takes its default button) once it has shown.
 answer() {
