@@ -65,20 +65,6 @@ TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFail
     EXPECT_EQ(line.text(), recordLine(4));
 }
 
-TEST_F(Run, GoodLogsReachClipboardFileAndShell) {
-    script("3", {recordReply(1), recordReply(2, true), recordReply(3)});
-    session.ExtractLogs();
-    const std::string text = lines({recordLine(1), recordLine(2, true), recordLine(3)});
-    EXPECT_EQ(desktop.clipboard, text);
-    EXPECT_EQ(fileSystem.names("/docs"), std::vector<std::string>{"Log20250307090503.CSV"});
-    EXPECT_EQ(fileSystem.contentOf(kReport), std::string(kReportHeader) + "\r\n" + text + "\r\n");
-    EXPECT_EQ(desktop.opened, std::vector<std::string>{kReport});
-    EXPECT_EQ(indexesWritten(), (std::vector<std::string>{"1", "1"}));
-    EXPECT_EQ(provider->count("ReadCommand", 'U'), 3) << "one record read per log when all goes well";
-    EXPECT_TRUE(desktop.clearEnabled);
-    EXPECT_EQ(desktop.messages.at(0).title, "Remember To Clear Log Data");
-}
-
 // Counts with a fraction or out of range are impossible; text around a number, and tabs and line feeds
 // inside it, are skipped as the module's own firmware does.
 TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {

@@ -41,18 +41,6 @@ TEST(TypedId, ReadsHexWithTheWindowRulesAndRefusesWhatWouldWrap) {
     EXPECT_EQ(idStatusText(-2), "ID: FFFFFFFE");
 }
 
-TEST_F(Identify, OverlongIdIsRefusedBeforeAnythingIsSent) {
-    session.IKnow();
-    EXPECT_EQ(session.moduleId(), 0x1A2B3C);
-    provider->calls.clear();
-    desktop.id = "1A2B3C1A2B3C";
-    session.IKnow();
-    EXPECT_TRUE(provider->calls.empty());
-    EXPECT_EQ(session.moduleId(), 0x1A2B3C);
-    EXPECT_EQ(desktop.messages.back().title, "Invalid ID");
-    EXPECT_FALSE(desktop.clearEnabled);
-}
-
 TEST_F(Identify, ModelCaseIsFoldedButNothingElseAndFailuresLeaveClearDisabled) {
     provider->script('3',
                      {{0, "z83-pm-vx"}, {0, "z83-pm-vx "}, {1, ""}, {0, "\xC3\xA4" + std::string(999, 'x')}});

@@ -63,16 +63,6 @@ TEST(StationCommands, IndexErasingRefusalsPairingAndTheLink) {
         EXPECT_EQ(text, expected);
         EXPECT_EQ(*sim.logIndex(kPm), indexAfter);
     }
-    std::int32_t paired = -1, second = -1;
-    sim.PairModule(Arg::PairFirst, Arg::PairSecond, 0, paired, second); // shorter than the power-cycle
-    EXPECT_EQ(paired, 0);
-
-    Scenario absent = twoModules();
-    absent.basePresent = false;
-    SimulatedBaseStation noBase(absent);
-    ASSERT_EQ(noBase.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), 0);
-    EXPECT_EQ(noBase.DetectBase(Arg::DetectWhich), 0);
-    EXPECT_NE(send(noBase, 'T', text), 0);
 }
 
 // What one "U" read gave, in words: a record by number, how it was spoiled, or the failure.
@@ -119,34 +109,6 @@ TEST(StationFaults, EachKindHitsItsWindowOfReads) {
             seen.push_back(described(sim));
         EXPECT_EQ(seen, expected) << static_cast<int>(fault.kind);
     }
-}
-
-TEST(ScenarioLoader, GoodFileFieldsLandInTheScenario) {
-    const Scenario s = parseScenario(R"({"description": "for people", "latency_ms": 2.5,
-      "base_station": {"present": false, "open_status": -3, "open_error": {"number": 5, "description": "busy"}},
-      "pairing": {"module": "fffffffe", "delay_seconds": 0.25},
-      "modules": [{"id": "FFFFFFFE", "model": "Z83-TX-2", "generated": {"count": 2, "seed": 11}, "logs": [
-          {"start": "2024-02-29T23:59:58", "end": "2255-12-31T00:00:01", "peak_value": 0.3333333, "flags": 254,
-           "spare": 9}, {"number": 700, "start": "2024-01-01T00:00:00", "overload": true, "crc": 4660},
-          {"raw": "0G\u0000x"}]}, {"id": "1"}],
-      "faults": [{"command": "U", "kind": "status", "start": 4, "count": 2, "status": -9}]})",
-                                     "t.json");
-    EXPECT_EQ(std::tuple(s.basePresent, s.openStatus, s.openError.number, s.openError.description,
-                         s.latencySeconds, *s.pairs, s.pairDelaySeconds),
-              std::tuple(false, std::int16_t{-3}, 5, "busy"s, 0.0025, -2, 0.25));
-    EXPECT_EQ(s.modules.at(1).model, "Z83-PM-VX"); // the default
-    const auto& records = s.modules[0].records;
-    ASSERT_EQ(records.size(), 5u);
-    const LogMoment start{58, 59, 23, 29, 2, 24};
-    // Number from the position, peak from the start, end from the peak, CRC right unless given.
-    EXPECT_EQ(records[0],
-              encodeLogReply(recordFrom({1, start, start, {1, 0, 0, 31, 12, 255}, 0.3333333f, 254, 9})));
-    const LogRecord second = decodeLogReply(records[1]);
-    EXPECT_EQ(std::tuple(fieldsOf(second).logNumber, fieldsOf(second).flags, storedCRC(second)),
-              std::tuple(700, 1, 4660));
-    EXPECT_EQ(records[2], "0G\0x"s);
-    EXPECT_EQ(fieldsOf(decodeLogReply(records[4])).logNumber, 5); // generated logs number on
-    EXPECT_EQ(s.faults.at(0).status, -9);
 }
 
 TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {

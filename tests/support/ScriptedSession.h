@@ -25,7 +25,6 @@ struct ScriptedSession {
         desktop.documents = "/docs";
         session.Load();
         provider->calls.clear();
-        desktop.events.clear();
         desktop.messages.clear();
     }
 };
