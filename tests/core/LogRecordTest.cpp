@@ -21,14 +21,6 @@ std::string withByte(std::string reply, int index, const char* pair) {
 
 } // namespace
 
-TEST(LogCRC, IsModbusCrcOverTheGivenRange) {
-    const std::string digits = "123456789";
-    std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size());
-    EXPECT_EQ(LogCRC(bytes, 0, 8), 0x4B37);
-    EXPECT_EQ(LogCRC(bytes, 3, 2), 0xFFFF) << "an empty range leaves the initial value";
-    EXPECT_EQ(LogCRC(bytes, 0, 40), 0x4B37) << "indices past the end are not read";
-}
-
 TEST(LogDecoding, LineAndCrcOfTheExampleAndItsVariants) {
     std::string lower = kExample;
     for (auto& c : lower)
