@@ -1,6 +1,4 @@
-// A recorded session replays to the same run; a recording cut off by a killed program still reads up to
-// its last whole call; a replay refuses the first call that is not the recorded one, naming it; a disk that
-// fills up during a recording changes nothing of the run.
+// Recording and replaying sessions: same run, refusals that name the call, cut-off and full-disk recordings.
 #include "backend/SessionRecording.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"

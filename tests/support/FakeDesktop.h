@@ -14,14 +14,13 @@ class FakeDesktop : public Desktop {
 public:
     struct Message {
         std::string text, title;
-        MessageIcon icon;
         MessageButtons buttons;
         bool busyWhenShown;
     };
 
-    MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,
+    MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon,
                               MessageButtons buttons) override {
-        messages.push_back({text, title, icon, buttons, busy});
+        messages.push_back({text, title, buttons, busy});
         if (asksYesNo(buttons)) {
             if (answers.empty())
                 return MessageAnswer::Yes;
