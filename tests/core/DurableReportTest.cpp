@@ -1,5 +1,4 @@
-// A report writer killed at any moment leaves either no report or a whole one, and never touches an
-// earlier report.
+// A report writer killed at any moment leaves no report or a whole one, and never an earlier one touched.
 #include "extract/CsvReport.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
@@ -39,8 +38,7 @@ struct KillingFileSystem : NativeFileSystem {
     }
 };
 
-// Saves the report as the program does, at the time of kStem, into dir, in a child process that kills
-// itself as killing says. True when the child was killed.
+// Saves the report into dir in a child process that kills itself as killing says; true when it was killed.
 bool saveInChild(const TempDir& dir, const std::string& content, KillingFileSystem& killing) {
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -38,14 +38,10 @@ std::string lines(std::initializer_list<std::string> entries) {
 } // namespace
 
 TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFailure) {
-    const std::string good = recordReply(1);
-    provider->script('U', {{0, good.substr(1)},
-                           {0, good + "0"},
-                           {0, good}, // two wrong lengths, silent
-                           {0, good + "0"},
-                           {0, good + "0"},
-                           {0, good + "0"},
-                           {3, ""}});
+    const std::string good = recordReply(1), longer = good + "0";
+    // Two wrong lengths, silent, then the record; three wrong lengths; a failed read.
+    provider->script(
+        'U', {{0, good.substr(1)}, {0, longer}, {0, good}, {0, longer}, {0, longer}, {0, longer}, {3, ""}});
     CsvLine line;
     EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
     EXPECT_EQ(line.text(), recordLine(1));
@@ -62,8 +58,7 @@ TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFail
     EXPECT_EQ(provider->count("ReadCommand", 'U'), 7) << "a failed read is not retried";
 }
 
-// Counts with a fraction or out of range are impossible; text around a number, and tabs and line feeds
-// inside it, are skipped as the module's own firmware does.
+// Fractional or out-of-range counts are impossible; text around a number, tabs and line feeds are skipped.
 TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
     const std::pair<std::string, int> cases[] = {{"0", 0},
                                                  {"", 0},
@@ -127,8 +122,7 @@ TEST_F(Run, LogNumberChecksRepairWithAnIndexWriteAndFlag) {
     }
 }
 
-// No record for two logs in a row ends the run (the fault matrix loses the link at every point); one
-// unread log alone, or replies of a wrong length, do not end it.
+// No record for two logs in a row ends the run; one unread log alone, or wrong lengths, do not.
 TEST_F(Run, OneUnreadLogIsFlaggedAndTheRunGoesOnTwoInARowEndIt) {
     script("3", {recordReply(1)});
     provider->script('U', {{4, ""}, {4, ""}, {4, ""}, {0, recordReply(3)}});

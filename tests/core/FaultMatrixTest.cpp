@@ -28,8 +28,7 @@ const std::string kLinkLostStart = "The link to the handheld was lost at log ";
 // The most failure boxes the user may have to click through in a row, whatever the link does.
 constexpr int kMostFailureBoxesInARow = 10;
 
-// The simulated station whose link dies after so many commands: from then on every command fails with a
-// status, as a module gone out of range does.
+// The simulated station whose link dies after so many commands, as a module gone out of range does.
 struct DyingStation : sim::SimulatedBaseStation {
     using SimulatedBaseStation::SimulatedBaseStation;
     int left = std::numeric_limits<int>::max();
@@ -41,8 +40,7 @@ struct DyingStation : sim::SimulatedBaseStation {
     }
 };
 
-// One program with its window stand-in, simulated station and in-memory disk: the documents folder is
-// /docs, the journal is in /data.
+// A program with its window stand-in, simulated station and in-memory disk (documents /docs, journal /data).
 struct World {
     FakeDesktop desktop;
     std::unique_ptr<DyingStation> station;
@@ -87,8 +85,7 @@ struct World {
     std::vector<JournalEntry> journal() const {
         return readJournal(fileSystem.contentOf("/data/" + std::string(kJournalFileName))).entries;
     }
-    // The one entry an action that read the log count appended (none for one that did not get that far),
-    // whose outcome is what the user was shown; its outcome (and a refusal's kind) goes into outcomes.
+    // An action that read the log count appends one entry, whose outcome is what the user was shown.
     void expectJournalled(bool clearing, std::size_t entriesBefore, std::size_t callsBefore,
                           std::size_t logsBefore, std::set<std::string>& outcomes) const {
         const auto entries = journal();
@@ -134,8 +131,7 @@ struct World {
             }
         }
     }
-    // After a lost link: one box, last; the lines read before it saved whole and opened; no Clear Log, no
-    // reminder. The lines must be the first lines of the clean run's report.
+    // After a lost link: one box, last; the clean run's first lines saved whole and opened; no Clear Log.
     void expectPartialReportOf(const std::string& cleanReport) const {
         ASSERT_EQ(std::count_if(desktop.messages.begin(), desktop.messages.end(),
                                 [](const auto& m) { return m.title == "Link Lost"; }),
@@ -278,8 +274,7 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     ::testing::Test::RecordProperty("fault_matrix_cases", cases);
 }
 
-// The link dies for good at every point of an extraction: the user clicks through at most ten failure
-// boxes, then learns in one box that the link was lost, and every log read before is in the saved report.
+// The link dies for good at every point of an extraction: a few failure boxes, then one telling of the loss.
 TEST(FaultMatrix, LinkLostForGoodAtEveryPointOfTheRun) {
     World clean;
     load(clean);

@@ -1,5 +1,4 @@
-// What only the POSIX file system and user folders can show: permission bits, FIFOs and devices, names
-// claimed exclusively, and the home folder without HOME.
+// What only the POSIX file system and user folders can show.
 #include "desktop/UserFolders.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
@@ -66,8 +65,7 @@ TEST(PosixFileSystem, ReplacedFilesKeepTheirBitsStreamsAreWrittenIntoNamesAreCla
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
 }
 
-// Reports never go to the file-system root: without HOME the home folder comes from the user database,
-// and the desktop's documents setting counts only as that format allows.
+// Reports never go to the file-system root: without HOME, home comes from the user database.
 TEST(UserFolders, HomeFromTheUserDatabaseAndDocumentsAsTheDesktopNamesThem) {
     const std::pair<std::string, std::string> settings[] = {
         {"XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Logs\\\" \\\\ here\"", "/home/u/My \"Logs\" \\ here"},

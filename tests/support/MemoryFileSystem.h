@@ -7,8 +7,7 @@
 
 namespace z83::test {
 
-// Files, folders, links and streams in memory, with '/' paths: report saving behaves alike on every
-// platform, so its cases run here once, fast, and the same under Wine as on Linux.
+// Files, folders, links and streams in memory, with '/' paths: the same on Linux and under Wine.
 class InMemoryFileSystem : public FileSystem {
 public:
     struct Node {

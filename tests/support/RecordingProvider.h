@@ -34,8 +34,7 @@ private:
     std::vector<Call>& calls_;
 };
 
-// The program's recorder around a provider the test keeps, recording into the test's list; the provider's
-// state stays readable after a session released the wrapper.
+// The program's recorder around a provider the test keeps, so it outlives the session's wrapper.
 class RecordingProvider : public ProviderRecorder {
 public:
     RecordingProvider(DataProvider& inner, std::vector<Call>& calls)

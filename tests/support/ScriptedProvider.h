@@ -10,8 +10,7 @@
 
 namespace z83::test {
 
-// A provider whose replies a test scripts per command code, recording every command. Scripted replies are
-// used in order; when a command's script runs out, its fallback answers.
+// Replies scripted per command code, used in order, then the fallback; every command is recorded.
 class ScriptedProvider : public DataProvider {
 public:
     struct Reply {
