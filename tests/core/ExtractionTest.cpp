@@ -38,15 +38,10 @@ std::string lines(std::initializer_list<std::string> entries) {
 } // namespace
 
 TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFailure) {
-    const std::string good = recordReply(1);
-    provider->script('U', {{0, good.substr(1)},
-                           {0, good + "0"},
-                           {0, good}, // two wrong lengths, silent
-                           {0, good + "0"},
-                           {0, good + "0"},
-                           {0, good + "0"},
-                           {3, ""},
-                           {0, badCrcReply(4)}});
+    const std::string good = recordReply(1), longer = good + "0";
+    // Two wrong lengths, silent, then the record; three wrong lengths; a failed read.
+    provider->script(
+        'U', {{0, good.substr(1)}, {0, longer}, {0, good}, {0, longer}, {0, longer}, {0, longer}, {3, ""}});
     CsvLine line;
     EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
     EXPECT_EQ(line.text(), recordLine(1));
@@ -61,39 +56,19 @@ TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFail
 
     EXPECT_EQ(session.cvLogToCSV(line), LogStatus::Good);
     EXPECT_EQ(provider->count("ReadCommand", 'U'), 7) << "a failed read is not retried";
-    EXPECT_EQ(session.cvLogToCSV(line), LogStatus::BadCrc);
-    EXPECT_EQ(line.text(), recordLine(4));
 }
 
-TEST_F(Run, GoodLogsReachClipboardFileAndShell) {
-    script("3", {recordReply(1), recordReply(2, true), recordReply(3)});
-    session.ExtractLogs();
-    const std::string text = lines({recordLine(1), recordLine(2, true), recordLine(3)});
-    EXPECT_EQ(desktop.clipboard, text);
-    EXPECT_EQ(fileSystem.names("/docs"), std::vector<std::string>{"Log20250307090503.CSV"});
-    EXPECT_EQ(fileSystem.contentOf(kReport), std::string(kReportHeader) + "\r\n" + text + "\r\n");
-    EXPECT_EQ(desktop.opened, std::vector<std::string>{kReport});
-    EXPECT_EQ(indexesWritten(), (std::vector<std::string>{"1", "1"}));
-    EXPECT_EQ(provider->count("ReadCommand", 'U'), 3) << "one record read per log when all goes well";
-    EXPECT_TRUE(desktop.clearEnabled);
-    EXPECT_EQ(desktop.messages.at(0).title, "Remember To Clear Log Data");
-}
-
-// Counts with a fraction or out of range are impossible; text around a number, and tabs and line feeds
-// inside it, are skipped as the module's own firmware does.
+// Fractional or out-of-range counts are impossible; text around a number, tabs and line feeds are skipped.
 TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
     const std::pair<std::string, int> cases[] = {{"0", 0},
                                                  {"", 0},
                                                  {"word", 0},
                                                  {"-2", -1},
-                                                 {"0.4", -1},
                                                  {"2.5", -1},
                                                  {"3.0", 3},
                                                  {" 2 logs", 2},
                                                  {"\t1\n2", 12},
                                                  {"65536", -1},
-                                                 {"65535.5", -1},
-                                                 {"4294967296", -1},
                                                  {"-4294967296", -1},
                                                  {std::string(400, '9'), -1}};
     for (const auto& [count, reads] : cases) {
@@ -147,8 +122,7 @@ TEST_F(Run, LogNumberChecksRepairWithAnIndexWriteAndFlag) {
     }
 }
 
-// No record for two logs in a row ends the run (the fault matrix loses the link at every point); one
-// unread log alone, or replies of a wrong length, do not end it.
+// No record for two logs in a row ends the run; one unread log alone, or wrong lengths, do not.
 TEST_F(Run, OneUnreadLogIsFlaggedAndTheRunGoesOnTwoInARowEndIt) {
     script("3", {recordReply(1)});
     provider->script('U', {{4, ""}, {4, ""}, {4, ""}, {0, recordReply(3)}});

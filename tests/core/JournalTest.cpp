@@ -1,5 +1,4 @@
-// The journal on the platform's own file system (under Wine, the Windows one): appending after damage,
-// writers at once, and checking the reports it names.
+// The journal: on the platform's own file system (under Wine, the Windows one), then its report checks.
 #include "extract/Journal.h"
 #include "desktop/Sha256.h"
 #include "extract/NativeFileSystem.h"
@@ -28,8 +27,7 @@ JournalEntry extraction(const std::string& module, const std::string& reason = {
 
 } // namespace
 
-// A line cut short (a writer killed mid-line, a full disk) or edited costs that line alone: the reader names
-// it and reads on, and the next entry starts on a line of its own. Text that is not UTF-8 is written anyway.
+// A line cut short or edited costs that line alone; the next entry starts on a line of its own.
 TEST(Journal, ALineCutShortCostsOnlyItself) {
     TempDir data;
     NativeFileSystem fs;

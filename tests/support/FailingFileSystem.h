@@ -6,7 +6,7 @@
 
 namespace z83::test {
 
-enum class FailingStep { None, Write, Sync, Move, SyncFolder, ReadBack, Append };
+enum class FailingStep { None, Write, Sync, Move, SyncFolder, ReadBack };
 
 // A file system with one chosen step made to fail, or a file that reads back other than written.
 template <class Base> struct Failing : Base {
@@ -35,9 +35,6 @@ template <class Base> struct Failing : Base {
     }
     std::error_code syncFolder(const std::string& folder) override {
         return failing == Step::SyncFolder ? error(EIO) : Base::syncFolder(folder);
-    }
-    std::error_code appendLine(const std::string& path, std::string_view line) override {
-        return failing == Step::Append ? error(EROFS) : Base::appendLine(path, line);
     }
     // As a disk that lost the last byte: each block is handed on once the next has come.
     std::error_code readBlocks(const std::string& path,

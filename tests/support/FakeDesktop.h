@@ -9,20 +9,18 @@
 
 namespace z83::test {
 
-// A Desktop that records every effect in order and answers message boxes from a script.
+// A Desktop that records its effects and answers message boxes from a script.
 class FakeDesktop : public Desktop {
 public:
     struct Message {
         std::string text, title;
-        MessageIcon icon;
         MessageButtons buttons;
         bool busyWhenShown;
     };
 
-    MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon icon,
+    MessageAnswer showMessage(const std::string& text, const std::string& title, MessageIcon,
                               MessageButtons buttons) override {
-        messages.push_back({text, title, icon, buttons, busy});
-        events.push_back("message:" + title);
+        messages.push_back({text, title, buttons, busy});
         if (asksYesNo(buttons)) {
             if (answers.empty())
                 return MessageAnswer::Yes;
@@ -32,18 +30,9 @@ public:
         }
         return MessageAnswer::Ok;
     }
-    void setBusyPointer(bool on) override {
-        busy = on;
-        events.push_back(on ? "busy" : "default-pointer");
-    }
-    void setStatus(const std::string& text, bool redrawNow) override {
-        status = text;
-        events.push_back("status:" + text + (redrawNow ? "+redraw" : ""));
-    }
-    void setClearLogEnabled(bool on) override {
-        clearEnabled = on;
-        events.push_back(on ? "clear-enabled" : "clear-disabled");
-    }
+    void setBusyPointer(bool on) override { busy = on; }
+    void setStatus(const std::string&, bool) override {}
+    void setClearLogEnabled(bool on) override { clearEnabled = on; }
     std::string idText() override { return id; }
     void setIdText(const std::string& text) override { id = text; }
     std::string readSetting(const std::string& section, const std::string& key,
@@ -53,11 +42,9 @@ public:
     }
     void writeSetting(const std::string& section, const std::string& key, const std::string& value) override {
         settings[section + "/" + key] = value;
-        events.push_back("setting:" + section + "/" + key);
     }
     std::string applicationName() override { return "z83-test"; }
     bool setClipboardText(const std::string& text) override {
-        events.push_back("clipboard");
         if (!clipboardWorks)
             return false;
         clipboard = text;
@@ -66,19 +53,14 @@ public:
     std::string GetSpecialFolder(SpecialFolder folder) override {
         return folder == SpecialFolder::Documents ? documents : home;
     }
-    void openFile(const std::string& path) override {
-        opened.push_back(path);
-        events.push_back("open");
-    }
+    void openFile(const std::string& path) override { opened.push_back(path); }
     LocalDateTime localNow() override { return now; }
-    void pause(double) override { events.push_back("pause"); }
+    void pause(double) override {}
 
     std::deque<MessageAnswer> answers;
     std::vector<Message> messages;
-    std::vector<std::string> events;
     std::vector<std::string> opened;
     std::map<std::string, std::string> settings;
-    std::string status = "Ready";
     std::string id;
     std::string clipboard;
     bool clipboardWorks = true;

@@ -7,20 +7,18 @@
 
 namespace z83::test {
 
-// Files, folders, links and streams in memory, with '/' paths: report saving behaves alike on every
-// platform, so its cases run here once, fast, and the same under Wine as on Linux.
+// Files, folders, links and streams in memory, with '/' paths: the same on Linux and under Wine.
 class InMemoryFileSystem : public FileSystem {
 public:
     struct Node {
         PathKind kind = PathKind::File;
         std::string content; // a file's bytes, what a stream received, a link's target
-        unsigned mode = 0644;
     };
-    std::map<std::string, Node> nodes{{"/", {PathKind::Folder, {}, 0755}}};
+    std::map<std::string, Node> nodes{{"/", {PathKind::Folder, {}}}};
 
     void put(const std::string& path, PathKind kind, const std::string& content = {}) {
         makeFolders(folderOf(path));
-        nodes[path] = {kind, content, 0644};
+        nodes[path] = {kind, content};
     }
     std::string contentOf(const std::string& path) const {
         const auto it = nodes.find(path);
@@ -50,10 +48,7 @@ public:
     }
     std::error_code syncFile(Handle) override { return {}; }
     std::error_code closeFile(Handle) override { return {}; }
-    std::error_code keepPermissionsOf(const std::string& existing, Handle file) override {
-        nodes[open_.at(static_cast<std::size_t>(file))].mode = nodes.at(existing).mode;
-        return {};
-    }
+    std::error_code keepPermissionsOf(const std::string&, Handle) override { return {}; }
     std::error_code moveNoReplace(const std::string& from, const std::string& to) override {
         return nodes.count(to) ? error(std::errc::file_exists) : moveReplace(from, to);
     }
@@ -72,7 +67,7 @@ public:
         if (kindOf(folder) == PathKind::Missing && folder != folderOf(folder)) {
             if (auto e = makeFolders(folderOf(folder)))
                 return e;
-            nodes[folder] = {PathKind::Folder, {}, 0755};
+            nodes[folder] = {PathKind::Folder, {}};
         }
         return folderError(folder);
     }

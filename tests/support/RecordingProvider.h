@@ -17,21 +17,16 @@ struct Call {
     std::string text; // the text written, as it arrived (with its NULs)
 };
 
-// Keeps the recorder's calls in memory, in the shape tests count.
+// Keeps the recorder's calls in memory, by operation and command code, as tests count them.
 class CallList final : public CallSink {
 public:
     explicit CallList(std::vector<Call>& calls) : calls_(calls) {}
     void record(const RecordedCall& recorded) noexcept override {
         Call call{std::string(operationName(recorded.operation)), 0, 0, {}};
         const auto facts = contractOf(recorded.operation).arguments();
-        for (std::size_t i = 0; i < facts.size(); ++i) {
-            if (facts[i].passing == Passing::IdRef)
-                call.id = static_cast<std::int32_t>(recorded.in[i].number);
-            else if (facts[i].passing == Passing::CommandRef)
+        for (std::size_t i = 0; i < facts.size(); ++i)
+            if (facts[i].passing == Passing::CommandRef)
                 call.command = static_cast<char>(recorded.in[i].number);
-            else if (facts[i].passing == Passing::TextRef)
-                call.text = recorded.in[i].text;
-        }
         calls_.push_back(std::move(call));
     }
 
@@ -39,8 +34,7 @@ private:
     std::vector<Call>& calls_;
 };
 
-// The program's recorder around a provider the test keeps, recording into the test's list; the provider's
-// state stays readable after a session released the wrapper.
+// The program's recorder around a provider the test keeps, so it outlives the session's wrapper.
 class RecordingProvider : public ProviderRecorder {
 public:
     RecordingProvider(DataProvider& inner, std::vector<Call>& calls)

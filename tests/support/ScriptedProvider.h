@@ -10,8 +10,7 @@
 
 namespace z83::test {
 
-// A provider whose replies a test scripts per command code, recording every call. Scripted replies are
-// used in order; when a command's script runs out, its fallback answers.
+// Replies scripted per command code, used in order, then the fallback; every command is recorded.
 class ScriptedProvider : public DataProvider {
 public:
     struct Reply {
@@ -24,17 +23,16 @@ public:
             scripts[command].push_back(std::move(r));
     }
 
-    std::int16_t OpenUSB(std::int32_t, std::int32_t) override { return record("OpenUSB"), 0; }
-    void CloseUSB() override { record("CloseUSB"); }
-    std::int32_t ProbeProvider() override { return record("ProbeProvider"), 0; }
-    std::uint8_t ReadBaseByte(std::int32_t) override { return record("ReadBaseByte"), 0; }
+    std::int16_t OpenUSB(std::int32_t, std::int32_t) override { return 0; }
+    void CloseUSB() override {}
+    std::int32_t ProbeProvider() override { return 0; }
+    std::uint8_t ReadBaseByte(std::int32_t) override { return 0; }
     std::int32_t PairModule(std::int32_t, std::int32_t, std::int32_t, std::int32_t& id,
                             std::int32_t&) override {
-        record("PairModule");
         id = pairedId;
         return 0;
     }
-    std::int32_t DetectBase(std::int32_t) override { return record("DetectBase"), 1; }
+    std::int32_t DetectBase(std::int32_t) override { return 1; }
     std::int16_t WriteCommand(std::uint8_t&, std::int32_t& id, std::uint8_t& command,
                               std::string& text) override {
         calls.push_back({"WriteCommand", id, static_cast<char>(command), text});
@@ -58,7 +56,6 @@ public:
     std::int32_t pairedId = 0;
 
 private:
-    void record(const char* operation) { calls.push_back({operation, 0, 0, {}}); }
     Reply next(char command) {
         auto& queue = scripts[command];
         if (queue.empty())

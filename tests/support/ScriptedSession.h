@@ -7,8 +7,7 @@
 
 namespace z83::test {
 
-// A session loaded on a scripted provider, with the recording desktop and an in-memory disk whose
-// documents folder is /docs; what loading did is forgotten, so a test sees only its own action.
+// A session loaded on a scripted provider and an in-memory disk (documents /docs), loading forgotten.
 struct ScriptedSession {
     FakeDesktop desktop;
     MemoryFileSystem fileSystem;
@@ -25,7 +24,6 @@ struct ScriptedSession {
         desktop.documents = "/docs";
         session.Load();
         provider->calls.clear();
-        desktop.events.clear();
         desktop.messages.clear();
     }
 };

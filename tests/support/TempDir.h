@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,9 +43,7 @@ private:
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void writeFile(const std::filesystem::path& path, const std::string& content) {
