@@ -68,11 +68,23 @@ expect() {
     got=$(value "$1" "$2")
     [[ $got == "$3" ]] || fail "$4: $2 is '$got', expected '$3'"
 }
-find_window() { timeout "$2" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-# Waits are generous: a loaded machine can take many seconds to close a box or end a program.
+# The X window of the visible window with that title, within that many seconds: the one Wine reports
+# showing it in, as X's search by title has missed a box that was on the screen (seen under load).
+find_window() {
+    local found
+    for _ in $(seq $(($2 * 2))); do
+        found=$(value "$(probe "$1")" xwindow)
+        [[ -n $found && $found != 0 ]] || found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        [[ -n $found ]] && echo "$found" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+# Waits are generous: a loaded machine can take many seconds to close a box or end a program. What
+# Windows shows decides, as X's search can miss a window.
 gone() {
     for _ in $(seq 300); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        probe "$1" >/dev/null || return 0
         sleep 0.1
     done
     fail "the box '$1' did not go away"
@@ -97,7 +109,12 @@ ended() {
 # as its foreground window: a key that X delivers before then is lost, and the box would stay. Under load
 # Wine sometimes never takes the focus that X gave it; a click into the box's empty corner then makes the
 # box foreground, as a user's click would. Return goes again, into the same box only, while it is shown.
-shown() { xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | grep -qx "$1"; }
+shown() {
+    local state
+    state=$(probe "$2") || return 1
+    state=$(value "$state" xwindow)
+    [[ $state == 0 || $state == "$1" ]]
+}
 press_return() {
     local attempt
     for attempt in 1 2 3; do

@@ -14,6 +14,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -136,6 +137,9 @@ int wmain(int argc, wchar_t** argv) {
     print("owner", !owner ? "none" : ::IsWindowVisible(owner) ? "visible" : "hidden");
     // Whether keys go to it now: X may have focused it before Wine made it the foreground window.
     print("foreground", ::GetForegroundWindow() == shown ? 1 : 0);
+    // The X window Wine shows it in, for xdotool: X's own search by title has missed a box that was shown.
+    print("xwindow", static_cast<long long>(
+                         reinterpret_cast<std::uintptr_t>(::GetPropW(shown, L"__wine_x11_whole_window"))));
 
     RECT client{}, frame{}, work{};
     ::GetClientRect(shown, &client);
