@@ -9,7 +9,15 @@ root=$(pwd)
 
 tools/deps.sh test
 fuzz_seconds=${Z83_FUZZ_SECONDS:-30}
-step() { printf '\n== %s\n' "$*"; }
+# Each stage says how long the one before it took, so a slow stage shows in the log.
+stage_start=$SECONDS
+stage_name=""
+step() {
+  [ -z "$stage_name" ] || printf '== %s: %d s\n' "$stage_name" $((SECONDS - stage_start))
+  stage_name=$*
+  stage_start=$SECONDS
+  printf '\n== %s\n' "$*"
+}
 
 step "Build (warnings are errors) and test"
 [ -f build/ci/build.ninja ] || cmake --preset ci >/dev/null
@@ -38,3 +46,4 @@ step "Static analysis"
 tools/static-analysis.sh
 
 step "All tests passed"
+printf '== %d s in all\n' "$SECONDS"
