@@ -64,10 +64,10 @@ std::string uncleanCountReason(const std::string& countText) {
 std::string uncleanCountText(const Collection& collection) {
     const auto logs = collection.entries.size();
     return "The handheld answered the log count with " + quoted(collection.countText) +
-           ", which is more than a number, so the report of its " + std::to_string(logs) +
-           (logs == 1 ? " log" : " logs") +
-           " may not hold every log the module has.\r\nIts logs cannot be cleared after this report: "
-           "extract them again when the count is a plain number.";
+           ", which is more than a number: the report holds the " +
+           (logs == 1 ? std::string("log") : std::to_string(logs) + " logs") +
+           " that its number gave, but may not hold every log on the module.\r\nThe module's logs cannot be "
+           "cleared after this report: extract them again when the count is a plain number.";
 }
 
 std::string flaggedLossText(std::size_t flagged, std::size_t entries) {
