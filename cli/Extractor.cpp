@@ -107,14 +107,14 @@ private:
         if (!collection.hasReport())
             return collection.outcome == Collection::Outcome::CountUnreadable ? ExitCode::Link
                                                                               : ExitCode::NoLogs;
-        const bool linkLost = collection.outcome == Collection::Outcome::LinkLost;
+        const bool partial = collection.partial();
         const std::size_t logs = collection.entries.size();
         const std::size_t flagged = collection.flaggedCount();
         result.logs = logs;
         result.flagged = flagged;
         desktop_.note("Read " + std::to_string(logs) +
-                      (linkLost ? " of " + std::to_string(collection.total) : std::string()) +
-                      (logs == 1 && !linkLost ? " log" : " logs") + " of module " +
+                      (partial ? " of " + std::to_string(collection.total) : std::string()) +
+                      (logs == 1 && !partial ? " log" : " logs") + " of module " +
                       idHex(session_.moduleId()) + ".");
 
         const std::string content = options_.format == Options::Format::Json
@@ -124,21 +124,26 @@ private:
         session_.journalExtraction(collection, saved);
         if (saved.saved())
             result.report = saved.path;
-        if (linkLost) {
-            // Saved first, as the window does: the logs read before the link was lost are safe by now.
-            desktop_.showMessage(linkLostText(collection), kLinkLostTitle, MessageIcon::Error);
+        if (partial) {
+            // Saved first, as the window does: the logs read before the run was cut short are safe by now.
+            desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
+                                 MessageIcon::Error);
             if (options_.clear) {
+                const bool lost = collection.outcome == Collection::Outcome::LinkLost;
                 desktop_.error(
-                    "Clear refused: the link was lost during the run. The module's logs were kept.");
-                session_.journalClear({}, ClearOutcome::Refused, "link lost");
+                    std::string("Clear refused: ") +
+                    (lost ? "the link was lost during the run." : "the base station raised an error.") +
+                    " The module's logs were kept.");
+                session_.journalClear({}, ClearOutcome::Refused, lost ? "link lost" : "error raised");
             }
+            collection.rethrowRaised(); // ends the run as any raised error does
         }
         if (!saved.saved()) {
-            if (options_.clear && !linkLost)
+            if (options_.clear && !partial)
                 session_.journalClear({}, ClearOutcome::Refused, "report not saved");
             return ExitCode::NotSaved;
         }
-        if (linkLost)
+        if (partial)
             return ExitCode::LinkLost;
 
         if (flagged > 0)
@@ -149,6 +154,10 @@ private:
         if (!options_.clear) {
             if (!saved.safeToClear())
                 return success;
+            if (!collection.countClean) {
+                desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
+                return success;
+            }
             if (flagged > 0)
                 desktop_.note("Extract the " + std::to_string(flagged) +
                               (flagged == 1 ? " flagged log" : " flagged logs") +
@@ -158,7 +167,7 @@ private:
                               "log data from the handheld with --clear.");
             return success;
         }
-        const int cleared = clear(saved, flagged, logs);
+        const int cleared = clear(collection, saved, flagged, logs);
         if (cleared != ExitCode::Success)
             return cleared;
         result.cleared = true;
@@ -234,7 +243,13 @@ private:
         return ExitCode::ClearRefused;
     }
 
-    int clear(const SavedReport& saved, std::size_t flagged, std::size_t logs) {
+    int clear(const Collection& collection, const SavedReport& saved, std::size_t flagged, std::size_t logs) {
+        // Not even --force: what the module holds beyond the report is unknown, so nothing says it may go.
+        if (!collection.countClean)
+            return refuse("the module answered the log count with \"" +
+                              shownDeviceText(collection.countText, 40) +
+                              "\", which is more than a number, so the report may not hold every log.",
+                          uncleanCountReason(collection.countText));
         if (!saved.safeToClear())
             return refuse("the report went to " +
                               (saved.path == "-" ? std::string("standard output") : saved.path) +
@@ -247,6 +262,7 @@ private:
                 "flagged logs without --force");
         if (!options_.yes) {
             const std::string question =
+                (flagged > 0 ? flaggedLossText(flagged, logs) + "\n" : std::string()) +
                 "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ";
             if (!console_.in || !console_.stdinIsTerminal || !console_.stderrIsTerminal)
                 return refuse("there is no terminal to confirm on; add --yes to clear without asking.",
@@ -256,7 +272,7 @@ private:
         }
         // Read again just before the clear: a count that lost a digit, or logs recorded since the report,
         // would otherwise clear logs that no report holds.
-        const LogCount count = session_.readLogCount();
+        const LogCount count = session_.readLogCountBeforeClear();
         if (const auto refused = clearRefusal(count, logs)) {
             const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
             switch (count.kind) {
@@ -272,15 +288,17 @@ private:
                                   holds,
                               *refused, count.text);
             case LogCount::Kind::Logs:
+                if (!count.clean)
+                    return refuse("the module now answers the log count with \"" +
+                                      shownDeviceText(count.text, 40) + "\", which is more than a number" +
+                                      holds,
+                                  *refused, count.text);
                 return refuse("the module now reports " + std::to_string(count.logs) + " logs" + holds,
                               *refused, count.text);
             }
         }
-        if (!session_.writeClearLog()) {
-            session_.journalClear(count.text, ClearOutcome::WriteFailed);
+        if (!session_.clearAndJournal(count.text))
             return ExitCode::ClearFailed; // the write's own message has been shown
-        }
-        session_.journalClear(count.text, ClearOutcome::Cleared);
         desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
         return ExitCode::Success;
     }

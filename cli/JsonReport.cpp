@@ -42,6 +42,8 @@ std::string jsonReport(const Collection& collection, std::int32_t moduleId, cons
     // A partial report must never pass for a whole one.
     if (collection.outcome == Collection::Outcome::LinkLost)
         out += "  \"link_lost_at\": " + std::to_string(collection.lostAt) + ",\n";
+    if (collection.outcome == Collection::Outcome::Raised)
+        out += "  \"error_raised_at\": " + std::to_string(collection.lostAt) + ",\n";
     out += "  \"logs\": [";
     const char* separator = "\n";
     for (const auto& entry : collection.entries) {

@@ -39,6 +39,7 @@ LogCount Session::readLogCount() {
     } else if (value >= 1 && value <= kMaxLogs && value == std::floor(value)) {
         count.kind = LogCount::Kind::Logs;
         count.logs = static_cast<int>(value);
+        count.clean = isCleanCount(count.text);
     } else {
         // Reading "2.5" as two logs or "-2" as none would leave logs out of a report that looks whole.
         count.kind = LogCount::Kind::Impossible;
@@ -46,14 +47,61 @@ LogCount Session::readLogCount() {
     return count;
 }
 
-std::string linkLostText(const Collection& collection) {
+bool isCleanCount(std::string_view text) {
+    const auto isWhite = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && isWhite(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isWhite(text.back()))
+        text.remove_suffix(1);
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string uncleanCountReason(const std::string& countText) {
+    return "count not a plain number: the module replied " + quoted(countText);
+}
+
+std::string uncleanCountText(const Collection& collection) {
+    const auto logs = collection.entries.size();
+    return "The handheld answered the log count with " + quoted(collection.countText) +
+           ", which is more than a number: the report holds the " +
+           (logs == 1 ? std::string("log") : std::to_string(logs) + " logs") +
+           " that its number gave, but may not hold every log on the module.\r\nThe module's logs cannot be "
+           "cleared after this report: extract them again when the count is a plain number.";
+}
+
+std::string flaggedLossText(std::size_t flagged, std::size_t entries) {
+    return std::to_string(flagged) + " of the report's " + std::to_string(entries) + " logs " +
+           (flagged == 1 ? "was" : "were") +
+           " not read correctly (\"Bad CRC\" or \"Incorrect Log Number!\"). Clearing erases " +
+           (flagged == 1 ? "it" : "them") + " for good.";
+}
+
+void Collection::rethrowRaised() const {
+    if (raised)
+        std::rethrow_exception(raised->error);
+}
+
+std::string partialReportTitle(const Collection& collection) {
+    return collection.outcome == Collection::Outcome::Raised ? kRaisedTitle : kLinkLostTitle;
+}
+
+std::string partialReportText(const Collection& collection, const SavedReport& saved) {
     const auto read = collection.entries.size();
-    const std::string holds = read == 0 ? "No log was read before it, so the report is empty."
-                              : read == 1
-                                  ? "The report holds the log read before it."
-                                  : "The report holds the " + std::to_string(read) + " logs read before it.";
-    return "The link to the handheld was lost at log " + std::to_string(collection.lostAt) + " of " +
-           std::to_string(collection.total) + ". " + holds +
+    const std::string where = !saved.saved()      ? std::string()
+                              : saved.path == "-" ? std::string(" (on standard output)")
+                                                  : " (" + saved.path + ")";
+    const std::string holds =
+        !saved.saved() ? "The report of the logs read before it could not be saved."
+        : read == 0    ? "No log was read before it, so the report" + where + " is empty."
+        : read == 1    ? "The report" + where + " holds the log read before it."
+                    : "The report" + where + " holds the " + std::to_string(read) + " logs read before it.";
+    const std::string at =
+        std::to_string(collection.lostAt) + " of " + std::to_string(collection.total) + ". ";
+    if (collection.outcome == Collection::Outcome::Raised)
+        return "The base station raised an error at log " + at + holds +
+               "\r\nExtract the logs again, and do not clear the module's logs.";
+    return "The link to the handheld was lost at log " + at + holds +
            "\r\nExtract the logs again when the link is back, and do not clear the module's logs.";
 }
 
@@ -86,6 +134,7 @@ Collection Session::collectLogs() {
 
     const LogCount count = readLogCount();
     result.countText = count.text;
+    result.countClean = count.clean;
     // A run without a report is journalled here; one with a report once its report is saved, or not.
     const auto endWithoutReport = [&](Collection::Outcome outcome, ExtractionOutcome journalled) {
         result.outcome = outcome;
@@ -123,34 +172,43 @@ Collection Session::collectLogs() {
     // log's line, whose number then does not match.
     CsvLine line;
     int unreadInARow = 0;
-    for (int d = 1; d <= total; ++d) {
-        bool arrived = false;
-        const auto read = [&] {
-            const auto status = readLogRecord(line);
-            arrived = arrived || status.has_value();
-            return status.value_or(LogStatus::Good);
-        };
-        LogStatus status = read();
-        if (status == LogStatus::Good && line.logNumber() != d) {
-            for (int repair = 0; repair < 2; ++repair) {
-                MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                status = read();
-                if (line.logNumber() == d)
-                    break;
-                if (repair == 1)
-                    status = LogStatus::IncorrectLogNumber;
+    int d = 1;
+    try {
+        for (; d <= total; ++d) {
+            bool arrived = false;
+            const auto read = [&] {
+                const auto status = readLogRecord(line);
+                arrived = arrived || status.has_value();
+                return status.value_or(LogStatus::Good);
+            };
+            LogStatus status = read();
+            if (status == LogStatus::Good && line.logNumber() != d) {
+                for (int repair = 0; repair < 2; ++repair) {
+                    MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
+                    status = read();
+                    if (line.logNumber() == d)
+                        break;
+                    if (repair == 1)
+                        status = LogStatus::IncorrectLogNumber;
+                }
             }
+            unreadInARow = arrived ? 0 : unreadInARow + 1;
+            if (unreadInARow == kUnreadLogsMeaningLinkLost) {
+                // The unread logs' entries would only repeat the last line read; the report ends before them.
+                result.entries.resize(result.entries.size() - (kUnreadLogsMeaningLinkLost - 1));
+                result.outcome = Collection::Outcome::LinkLost;
+                result.lostAt = d - (kUnreadLogsMeaningLinkLost - 1);
+                return result;
+            }
+            result.entries.push_back({line, status});
+            desktop_.collectProgress(d, total);
         }
-        unreadInARow = arrived ? 0 : unreadInARow + 1;
-        if (unreadInARow == kUnreadLogsMeaningLinkLost) {
-            // The unread logs' entries would only repeat the last line read; the report ends before them.
-            result.entries.resize(result.entries.size() - (kUnreadLogsMeaningLinkLost - 1));
-            result.outcome = Collection::Outcome::LinkLost;
-            result.lostAt = d - (kUnreadLogsMeaningLinkLost - 1);
-            return result;
-        }
-        result.entries.push_back({line, status});
-        desktop_.collectProgress(d, total);
+    } catch (const ProviderError& error) {
+        // The error still ends the program, but only once the logs read before it are saved.
+        result.outcome = Collection::Outcome::Raised;
+        result.lostAt = d;
+        result.raised =
+            Collection::RaisedError{std::current_exception(), error.number(), error.description()};
     }
     return result;
 }
@@ -173,13 +231,19 @@ SavedReport Session::deliverReport(const Collection& collection) {
     } else {
         desktop_.openFile(saved.path);
     }
-    // Saved first, so that the logs read before the link was lost are safe whatever the user does next.
-    if (collection.outcome == Collection::Outcome::LinkLost) {
-        desktop_.showMessage(linkLostText(collection), kLinkLostTitle, MessageIcon::Error);
+    // Saved first, so that the logs read before the run was cut short are safe whatever the user does next.
+    if (collection.partial()) {
+        desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
+                             MessageIcon::Error);
         return saved;
     }
     if (!saved.safeToClear())
         return saved;
+    if (!collection.countClean) {
+        disableClearLog();
+        desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
+        return saved;
+    }
 
     reported_ = ReportedLogs{collection.entries.size(), collection.flaggedCount()};
     desktop_.setClearLogEnabled(true);
@@ -196,6 +260,7 @@ void Session::ExtractLogs() {
         return;
     desktop_.setBusyPointer(false);
     deliverReport(collection);
+    collection.rethrowRaised();
 }
 
 } // namespace z83

@@ -81,10 +81,7 @@ void Session::clearAfterConfirmation() {
     auto buttons = MessageButtons::YesNo;
     // The module's own copy of a flagged log may be intact (the radio spoiled it): say what goes for good.
     if (const std::size_t flagged = reported_->flagged; flagged > 0) {
-        question += "\r\n\r\n" + std::to_string(flagged) + " of the report's " +
-                    std::to_string(reported_->entries) + " logs " + (flagged == 1 ? "was" : "were") +
-                    " not read correctly (\"Bad CRC\" or \"Incorrect Log Number!\"). Clearing erases " +
-                    (flagged == 1 ? "it" : "them") + " for good.";
+        question += "\r\n\r\n" + flaggedLossText(flagged, reported_->entries);
         buttons = MessageButtons::YesNoDefaultNo;
     }
     auto answer = desktop_.showMessage(question, "Clear All Logs", MessageIcon::Question, buttons);
@@ -92,7 +89,7 @@ void Session::clearAfterConfirmation() {
         journalClear(count.text, ClearOutcome::Refused, "not confirmed");
         return;
     }
-    journalClear(count.text, writeClearLog() ? ClearOutcome::Cleared : ClearOutcome::WriteFailed);
+    clearAndJournal(count.text);
 }
 
 std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries) {
@@ -107,6 +104,9 @@ std::optional<std::string> clearRefusal(const LogCount& count, std::size_t repor
     case LogCount::Kind::Logs:
         break;
     }
+    // "3abc" reads as 3, but a module holding 5 might have sent it.
+    if (!count.clean)
+        return uncleanCountReason(count.text);
     if (static_cast<std::size_t>(count.logs) == reportEntries)
         return std::nullopt;
     return "count differs: the module reports " + std::to_string(count.logs) + " logs" + holds;
@@ -116,7 +116,7 @@ std::optional<std::string> Session::whyNotClear(LogCount& count) {
     // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
     const std::string reported = reported_ ? std::to_string(reported_->entries) : std::string("no");
     const std::string again = ".\r\nExtract the logs again before clearing them. Nothing was cleared.";
-    count = readLogCount();
+    count = readLogCountBeforeClear();
     auto refused =
         reported_ ? clearRefusal(count, reported_->entries) : std::optional<std::string>("no saved report");
     if (!refused)
@@ -135,7 +135,7 @@ std::optional<std::string> Session::whyNotClear(LogCount& count) {
     case LogCount::Kind::Impossible:
     case LogCount::Kind::Logs:
         desktop_.showMessage("The handheld reports " +
-                                 (count.kind == LogCount::Kind::Logs
+                                 (count.kind == LogCount::Kind::Logs && count.clean
                                       ? std::to_string(count.logs)
                                       : "\"" + shownDeviceText(count.text, 40) + "\"") +
                                  " logs, but the last report holds " + reported + again,
@@ -143,6 +143,39 @@ std::optional<std::string> Session::whyNotClear(LogCount& count) {
         break;
     }
     return refused;
+}
+
+namespace {
+
+// A raised error as the journal names it.
+std::string raisedReason(const ProviderError& error) {
+    return "error " + std::to_string(error.number()) +
+           " raised: " + shownDeviceText(error.description(), 160);
+}
+
+} // namespace
+
+LogCount Session::readLogCountBeforeClear() {
+    try {
+        return readLogCount();
+    } catch (const ProviderError& error) {
+        journalClear({}, ClearOutcome::Refused, "count unreadable: " + raisedReason(error));
+        throw;
+    }
+}
+
+bool Session::clearAndJournal(const std::string& countText) {
+    std::uint8_t command = Cmd::ClearLog;
+    bool cleared = false;
+    try {
+        cleared = MWrite(ModuleID, command, std::string(kClearLogCode), "ClearLog");
+    } catch (const ProviderError& error) {
+        // Whether the module took it is unknown; the entry says the write did not complete.
+        journalClear(countText, ClearOutcome::WriteFailed, raisedReason(error));
+        throw;
+    }
+    journalClear(countText, cleared ? ClearOutcome::Cleared : ClearOutcome::WriteFailed);
+    return cleared;
 }
 
 void Session::keepJournal(JournalSettings settings) {
@@ -179,13 +212,19 @@ void Session::journalExtraction(const Collection& collection, const SavedReport&
     entry.count = collection.countText;
     entry.logs = collection.entries.size();
     entry.flagged = collection.flaggedCount();
-    const bool lost = collection.outcome == Collection::Outcome::LinkLost;
+    const bool partial = collection.partial();
     entry.outcome = outcomeText(!saved.saved() ? ExtractionOutcome::NotSaved
-                                : lost         ? ExtractionOutcome::Partial
+                                : partial      ? ExtractionOutcome::Partial
                                                : ExtractionOutcome::Saved);
-    if (lost)
-        entry.reason = "link lost at log " + std::to_string(collection.lostAt) + " of " +
-                       std::to_string(collection.total);
+    const std::string at =
+        " at log " + std::to_string(collection.lostAt) + " of " + std::to_string(collection.total);
+    if (collection.raised)
+        entry.reason = "error " + std::to_string(collection.raised->number) + " raised" + at + ": " +
+                       shownDeviceText(collection.raised->description, 160);
+    else if (partial)
+        entry.reason = "link lost" + at;
+    else if (!collection.countClean)
+        entry.reason = uncleanCountReason(collection.countText);
     if (!saved.saved())
         entry.reason += (entry.reason.empty() ? "" : "; ") + saved.error;
     JournalReport report{saved.path, {}, saved.sha256, saved.outcome == SavedReport::Outcome::Stream};
@@ -212,11 +251,6 @@ void Session::warnOfJournalAfterAction() {
         return;
     journalWarned_ = true;
     desktop_.showMessage(std::exchange(journalWarning_, {}), kJournalWarningTitle, MessageIcon::Warning);
-}
-
-bool Session::writeClearLog() {
-    std::uint8_t command = Cmd::ClearLog;
-    return MWrite(ModuleID, command, std::string(kClearLogCode), "ClearLog");
 }
 
 } // namespace z83

@@ -9,10 +9,12 @@
 #include "link/Hex.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace z83 {
@@ -22,26 +24,55 @@ struct Collection {
     enum class Outcome {
         Collected,       // entries hold one entry per log number
         LinkLost,        // no record arrived for two logs in a row; entries hold those before them
+        Raised,          // the component raised an error; entries hold the logs before it
         CountUnreadable, // the count read failed; its message has been shown
         NoLogs,          // the count was 0 or no number; "No Logs" has been shown
         ImpossibleCount, // not a whole number of logs a module can hold; an error box has been shown
     };
     Outcome outcome = Outcome::CountUnreadable;
     std::string countText;
+    // Whether the count reply was a plain number; if not, the report may not hold every log and allows
+    // no clear.
+    bool countClean = false;
     std::vector<LogEntry> entries;
     int total = 0;  // the logs the module reported
-    int lostAt = 0; // LinkLost: the first log of those that did not arrive
+    int lostAt = 0; // LinkLost, Raised: the first log of those that were not read
 
-    // Whether there is a report to deliver: every log, or those read before the link was lost.
-    bool hasReport() const { return outcome == Outcome::Collected || outcome == Outcome::LinkLost; }
+    // Raised: the error, delivered to the guard once the logs read before it are saved.
+    struct RaisedError {
+        std::exception_ptr error;
+        std::int32_t number = 0;
+        std::string description;
+    };
+    std::optional<RaisedError> raised;
+
+    // Whether there is a report to deliver: every log, or those read before the run was cut short.
+    bool hasReport() const { return outcome == Outcome::Collected || partial(); }
+    // Whether the report holds only the logs before the run was cut short.
+    bool partial() const { return outcome == Outcome::LinkLost || outcome == Outcome::Raised; }
     // How many entries carry a status text.
     std::size_t flaggedCount() const;
+    // Raised: throws the error again, so that it ends the program as any raised error does.
+    void rethrowRaised() const;
 };
 
-// What the user is told when the link was lost during a run: where, what the report holds, and not to
-// clear. One text for the window's box and the extractor's line.
-std::string linkLostText(const Collection& collection);
+// What the user is told when a run was cut short (the link lost, or an error raised): where, what the
+// report holds and where it went, and not to clear. One text and title for the window's box and the
+// extractor's line.
+std::string partialReportText(const Collection& collection, const SavedReport& saved);
+std::string partialReportTitle(const Collection& collection);
 inline constexpr const char* kLinkLostTitle = "Link Lost";
+inline constexpr const char* kRaisedTitle = "Extraction Interrupted";
+
+// Why a report whose count reply was not a plain number allows no clear, the reply quoted: the window's
+// box and the extractor's line.
+std::string uncleanCountText(const Collection& collection);
+inline constexpr const char* kUncleanCountTitle = "Report May Be Incomplete";
+// The same reason in the journal's words.
+std::string uncleanCountReason(const std::string& countText);
+
+// What a clear over flagged logs erases for good, for every clear question.
+std::string flaggedLossText(std::size_t flagged, std::size_t entries);
 
 // The module's log count as it answered the count read.
 struct LogCount {
@@ -54,10 +85,15 @@ struct LogCount {
     Kind kind = Kind::Unreadable;
     int logs = 0;
     std::string text; // as the module sent it
+    // Logs: the reply is that number and nothing else, white space aside. "3abc" or "1e1" read as 3 and 1
+    // logs, but whether the module holds more cannot be known.
+    bool clean = false;
 };
+// Whether a count reply is a whole decimal number and nothing else, blanks, tabs, CR and LF around it aside.
+bool isCleanCount(std::string_view text);
 
 // Why a log count read again before a clear forbids clearing a report of reportEntries logs, in the
-// journal's words; nothing when the module still holds exactly those logs.
+// journal's words; nothing when the module still plainly holds exactly those logs.
 std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries);
 
 // Where the journal goes and how a failure to write it is told.
@@ -107,8 +143,11 @@ public:
     SavedReport deliverReport(const Collection& collection);
     // Reads the module's log count; shows nothing beyond MRead's own message.
     LogCount readLogCount();
-    // The clearing write to ModuleID, without asking; true when the module took it.
-    bool writeClearLog();
+    // The count read again just before a clear; an error raised by it is journalled as the clear's end.
+    LogCount readLogCountBeforeClear();
+    // The clearing write to ModuleID, without asking, journalled with the count read before it; true when
+    // the module took it. An error raised by the write is journalled before it ends the program.
+    bool clearAndJournal(const std::string& countText);
 
     // Reads the current log record of ModuleID into CSV (left as it was when none could be read).
     LogStatus cvLogToCSV(CsvLine& CSV);

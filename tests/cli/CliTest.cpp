@@ -126,6 +126,20 @@ protected:
         return withFaults(name, faults);
     }
 
+    // The demo module (25 logs) answering the count read with countText, and raising 77 on a clear.
+    std::string countReply(const std::string& countText) {
+        const std::string path = clearRaises("demo");
+        Json document = Json::parse(readFile(path));
+        document["modules"][0]["count_text"] = countText;
+        writeFile(path, document.dump());
+        return path;
+    }
+
+    std::vector<JournalEntry> journal() const {
+        return readJournal(readFile(home.path() / ".local/share/z83-log-extraction" / kJournalFileName))
+            .entries;
+    }
+
     TempDir home;
     std::vector<std::string> extraEnv;
     int files_ = 0;
@@ -169,7 +183,12 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         {demo, {"--id", "123456789"}, 2, "at most 8 hexadecimal digits", ""},
         {home.str() + "/bad.json", {"--id", "1"}, 2, "bad.json: /modules/0/id: ", ""},
         {scenario("no-base-station"), {}, 3, "Warning: Base station not detected!", ""},
-        {withFaults("demo", {garbled}), {}, 3, "z83-extract: Error 42: Radio gone now?[31m\n", ""},
+        {withFaults("demo", {garbled}), clear, 3, "z83-extract: Error 42: Radio gone now?[31m\n", saved},
+        {withFaults("demo", {fault("U", "raise", 3, 1)}),
+         {},
+         3,
+         "at log 3 of 25. The report (" + saved,
+         saved},
         {withFaults("demo", {fault("T", "status")}), {}, 3, "Error: Cannot read LogData!! Try again.", ""},
         {badCrc, {"--clear", "--yes", "--force"}, 3, "Error 77: clear was sent", saved},
         {demo, {"--id", "999999"}, 4, "Error: Cannot read Model! Try again.\n", ""},
@@ -183,6 +202,21 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         {clearSent, {"--clear", "--yes", "-o", "-"}, 8, "the report went to standard output", "Log Number,"},
         {clearRaises("demo", {cutOnce}), clear, 8, "reports 25 logs, but the report holds 2;", saved},
         {clearRaises("demo", {newLog}), clear, 8, "reports 26 logs, but the report holds 25;", saved},
+        {countReply("25abc"),
+         {"--clear", "--yes", "--force"},
+         8,
+         "count with \"25abc\", which is more",
+         saved},
+        {countReply(" 25 logs"),
+         {},
+         0,
+         "Report May Be Incomplete: The handheld answered the log count",
+         saved},
+        {countReply("3\r\n"),
+         {"--clear", "--yes", "-o", "-"},
+         8,
+         "the report went to standard output",
+         "Log Number,"},
         {scenario("bad-crc"), {"--pair", "-q"}, 9, "Warning: 3 of 6 logs are flagged", saved},
         {scenario("bad-crc"), {}, 9, "Extract the 3 flagged logs again before", saved},
         {clearRaises("demo", linkLost), clear, 11, "Clear refused: the link was lost", saved},
@@ -202,6 +236,22 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         EXPECT_TRUE(contains(c.message, "Error 77") || !contains(ran.err, "Error 77")) << "a clear was sent";
         EXPECT_FALSE(contains(ran.err, "\r")) << "progress belongs on a terminal only";
     }
+    // The logs before a raised error are saved and journalled, as is a clear whose write raised one.
+    std::vector<std::string> endings;
+    for (const JournalEntry& e : journal())
+        if (e.reason.find(" raised") != std::string::npos || e.reason.starts_with("count not a plain"))
+            endings.push_back(e.outcome + ": " + e.reason +
+                              (e.logs ? " (" + std::to_string(*e.logs) + ")" : ""));
+    EXPECT_EQ(endings,
+              (std::vector<std::string>{
+                  "partial: error 42 raised at log 4 of 25: Radio\r\ngone\rnow\x1b[31m (3)",
+                  "refused: error raised",
+                  "partial: error -2147221164 raised at log 3 of 25: Simulated component failure (2)",
+                  "write failed: error 77 raised: clear was sent",
+                  "saved: count not a plain number: the module replied \"25abc\" (25)",
+                  "refused: count not a plain number: the module replied \"25abc\"",
+                  "saved: count not a plain number: the module replied \" 25 logs\" (25)",
+              }));
     if (haveDevice) {
         const auto ran = run({"--id", "1A2B3C", "--scenario", clearSent, "--clear", "--yes", "-o", device});
         EXPECT_EQ(ran.exitCode, 8) << ran.err;
@@ -215,13 +265,18 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
 // peak value in the shortest text that reads back as the same single-precision value (a longer one would
 // read back as another double).
 TEST_F(Extractor, JsonReportCarriesTheDecodedFields) {
-    writeFile(home.path() / "two.json", R"({"modules": [{"id": "1A2B3C", "logs": [
+    writeFile(home.path() / "two.json", R"({"modules": [{"id": "8A2B3C4D", "logs": [
         {"start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07", "peak_value": 0.3333333, "flags": 2},
         {"number": 7, "start": "2255-12-31T23:59:59", "peak_value": -1e23, "flags": 255}]}]})");
     const auto ran =
-        run({"--id", "1a2b3c", "--scenario", home.str() + "/two.json", "-o", "-", "--format", "json"});
+        run({"--id", "8a2b3c4d", "--scenario", home.str() + "/two.json", "-o", "-", "--format", "json"});
     EXPECT_EQ(ran.exitCode, 9) << ran.err; // the second log is flagged
-    EXPECT_EQ(Json::parse(ran.out), Json::parse(R"({"module_id": "1A2B3C", "model": "Z83-PM-VX", "count": "2",
+    // An ID above 7FFFFFFF is a negative 32-bit number, yet shows as its eight digits everywhere.
+    EXPECT_TRUE(contains(ran.err, "Read 2 logs of module 8A2B3C4D.")) << ran.err;
+    ASSERT_FALSE(journal().empty());
+    EXPECT_EQ(journal().back().module, "8A2B3C4D");
+    EXPECT_EQ(Json::parse(ran.out),
+              Json::parse(R"({"module_id": "8A2B3C4D", "model": "Z83-PM-VX", "count": "2",
       "logs": [{"log_number": 1, "start": "2024-06-21T14:30:05", "peak": "2024-06-21T14:30:07",
                 "end": "2024-06-21T14:30:07", "peak_value": 0.3333333, "overload": false, "status": ""},
                {"log_number": 7, "start": "2255-12-31T23:59:59", "peak": "2255-12-31T23:59:59",
@@ -236,6 +291,15 @@ TEST_F(Extractor, OnATerminalItAsksAndShowsProgress) {
     EXPECT_TRUE(contains(declined.err, question) && contains(declined.err, "Clear refused: not confirmed."))
         << declined.err;
     EXPECT_FALSE(contains(declined.err, "Error 77"));
+
+    // Over flagged logs the question says how many go for good, as the window's does.
+    const auto flagged =
+        run({"--id", "1A2B3C", "--scenario", clearRaises("bad-crc"), "--clear", "--force"}, "n\n", true);
+    EXPECT_EQ(flagged.exitCode, 8) << flagged.err;
+    EXPECT_TRUE(contains(flagged.err, "3 of the report's 6 logs were not read correctly (\"Bad CRC\" or "
+                                      "\"Incorrect Log Number!\"). Clearing erases them for good.\r\n" +
+                                          question))
+        << flagged.err;
 
     const auto confirmed = run({"--id", "1A2B3C", "--clear"}, "y\n", true);
     EXPECT_EQ(confirmed.exitCode, 0) << confirmed.err;

@@ -59,19 +59,31 @@ TEST_F(Run, RecordReadRetriesOnlyWrongLengthsUpToThreeReadsAndKeepsTheLineOnFail
 }
 
 // Fractional or out-of-range counts are impossible; text around a number, tabs and line feeds are skipped.
-TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
-    const std::pair<std::string, int> cases[] = {{"0", 0},
-                                                 {"", 0},
-                                                 {"word", 0},
-                                                 {"-2", -1},
-                                                 {"2.5", -1},
-                                                 {"3.0", 3},
-                                                 {" 2 logs", 2},
-                                                 {"\t1\n2", 12},
-                                                 {"65536", -1},
-                                                 {"-4294967296", -1},
-                                                 {std::string(400, '9'), -1}};
-    for (const auto& [count, reads] : cases) {
+// Only a reply that is the number alone (white space around it aside) lets Clear Log follow: "3abc" from a
+// module holding five logs would otherwise clear two unread ones.
+TEST_F(Run, CountTextDecidesHowManyLogsAreReadAndWhetherClearMayFollow) {
+    const struct {
+        std::string count;
+        int reads;
+        bool clean = false;
+    } cases[] = {{"0", 0},
+                 {"", 0},
+                 {"word", 0},
+                 {"-2", -1},
+                 {"2.5", -1},
+                 {"65536", -1},
+                 {"-4294967296", -1},
+                 {std::string(400, '9'), -1},
+                 {"3", 3, true},
+                 {" \t07\r\n", 7, true},
+                 {"3.0", 3},
+                 {" 2 logs", 2},
+                 {"\t1\n2", 12},
+                 {"3abc", 3},
+                 {"1e1", 1},
+                 {"+3", 3},
+                 {"3\r4", 3}};
+    for (const auto& [count, reads, clean] : cases) {
         SCOPED_TRACE("count " + count.substr(0, 12));
         ScriptedSession fresh;
         fresh.desktop.clearEnabled = true;
@@ -89,7 +101,13 @@ TEST_F(Run, CountTextDecidesHowManyLogsAreRead) {
         else
             EXPECT_EQ(std::count(fresh.desktop.clipboard.begin(), fresh.desktop.clipboard.end(), '\n'),
                       reads);
-        EXPECT_TRUE(fresh.desktop.clearEnabled) << "the button keeps or regains its state";
+        if (reads > 0 && !clean) {
+            EXPECT_EQ(fresh.desktop.messages[0].title, kUncleanCountTitle);
+            EXPECT_NE(text.find("with \"" + count + "\""), std::string::npos) << text;
+            EXPECT_EQ(fresh.desktop.opened.size(), 1u) << "the logs read are saved all the same";
+        }
+        EXPECT_EQ(fresh.desktop.clearEnabled, reads <= 0 || clean)
+            << "the button keeps its state, or is enabled only after a plain count";
     }
 }
 

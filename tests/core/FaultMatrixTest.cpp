@@ -25,6 +25,7 @@ namespace {
 constexpr std::int32_t kModule = 0x1A2B3C;
 const std::string kReminderStart = "When you have confirmed that the data has been extracted correctly";
 const std::string kLinkLostStart = "The link to the handheld was lost at log ";
+const std::string kRaisedStart = "The base station raised an error at log ";
 // The most failure boxes the user may have to click through in a row, whatever the link does.
 constexpr int kMostFailureBoxesInARow = 10;
 
@@ -93,8 +94,30 @@ struct World {
         const bool countRead = std::any_of(calls.begin() + std::ptrdiff_t(callsBefore), calls.end(),
                                            [](const Call& c) { return c.command == 'T'; });
         const std::size_t added = entries.size() - entriesBefore;
-        if (ended) { // a raised error ends the action wherever it is
-            EXPECT_LE(added, 1u);
+        if (ended) {
+            // A raised error ends the action wherever it is, but only once the clear it cut short, or the run
+            // that had read the count, is journalled. The raising call is the last one made.
+            const bool countBefore = std::any_of(calls.begin() + std::ptrdiff_t(callsBefore), calls.end() - 1,
+                                                 [](const Call& c) { return c.command == 'T'; });
+            ASSERT_EQ(added, clearing || countBefore ? 1u : 0u);
+            if (added == 0)
+                return;
+            const JournalEntry& entry = entries.back();
+            const std::string expected = clearing ? (calls.back().command == 'W' ? "write failed" : "refused")
+                                         : fileSystem.failing != FailingStep::None ? "not saved"
+                                                                                   : "partial";
+            EXPECT_EQ(entry.outcome, expected);
+            EXPECT_NE(entry.reason.find("error 5 raised"), std::string::npos) << entry.reason;
+            outcomes.insert(entry.outcome +
+                            (entry.outcome == "refused"
+                                 ? ": " + entry.reason.substr(0, entry.reason.find(':'))
+                                 : std::string()) +
+                            " (raised)");
+            if (entry.outcome == "partial") {
+                ASSERT_TRUE(entry.report && !desktop.opened.empty());
+                EXPECT_EQ(entry.report->path, desktop.opened.back());
+                EXPECT_EQ(entry.report->sha256, sha256Hex(fileSystem.contentOf(entry.report->path)));
+            }
             return;
         }
         ASSERT_EQ(added, countRead ? 1u : 0u);
@@ -131,21 +154,25 @@ struct World {
             }
         }
     }
-    // After a lost link: one box, last; the clean run's first lines saved whole and opened; no Clear Log.
-    void expectPartialReportOf(const std::string& cleanReport) const {
+    // After a lost link or a raised error: one box telling of it, last but for the error's own; the clean
+    // run's first lines saved whole and opened, and the box naming the file; no Clear Log.
+    void expectPartialReportOf(const std::string& cleanReport,
+                               const std::string& start = kLinkLostStart) const {
+        const auto told = std::find_if(desktop.messages.rbegin(), desktop.messages.rend(),
+                                       [&](const auto& m) { return m.text.rfind(start, 0) == 0; });
         ASSERT_EQ(std::count_if(desktop.messages.begin(), desktop.messages.end(),
-                                [](const auto& m) { return m.title == "Link Lost"; }),
+                                [&](const auto& m) { return m.title == told->title; }),
                   1);
-        EXPECT_EQ(desktop.messages.back().title, "Link Lost") << "the run stops at it";
+        EXPECT_EQ(told - desktop.messages.rbegin(), ended ? 1 : 0) << "the run stops at it";
         EXPECT_FALSE(shown(kReminderStart));
-        EXPECT_FALSE(desktop.clearEnabled) << "Clear Log offered after a lost link";
+        EXPECT_FALSE(desktop.clearEnabled) << "Clear Log offered after a partial run";
         ASSERT_EQ(desktop.opened.size(), 1u);
         EXPECT_TRUE(wholeReportAt(desktop.opened.back())) << "the logs read before the loss are saved";
+        EXPECT_NE(told->text.find("(" + desktop.opened.back() + ")"), std::string::npos) << told->text;
         EXPECT_EQ(cleanReport.substr(0, desktop.clipboard.size()), desktop.clipboard);
         const auto lines = std::count(desktop.clipboard.begin(), desktop.clipboard.end(), '\n');
-        EXPECT_EQ(desktop.messages.back().text.rfind(kLinkLostStart + std::to_string(lines + 1) + " of ", 0),
-                  0u)
-            << "lost where the report ends: " << desktop.messages.back().text;
+        EXPECT_EQ(told->text.rfind(start + std::to_string(lines + 1) + " of ", 0), 0u)
+            << "cut short where the report ends: " << told->text;
     }
 };
 
@@ -237,6 +264,8 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
                         << "only a raised error ends the program";
                     if (kind == sim::FaultKind::Raise) {
                         EXPECT_EQ(w.desktop.messages.back().text, "Error 5:\r\n" + fault.errorDescription);
+                        if (w.shown(kRaisedStart) && w.fileSystem.failing == FailingStep::None)
+                            w.expectPartialReportOf(cleanReport, kRaisedStart);
                     } else if (kind == sim::FaultKind::Status) {
                         EXPECT_FALSE(w.desktop.messages.empty()) << "a failed call is told";
                     }
@@ -269,7 +298,9 @@ TEST(FaultMatrix, EveryCallOfEveryActionUnderEveryFaultOnceAndForGood) {
     EXPECT_EQ(journalled,
               (std::set<std::string>{"saved", "partial", "not saved", "no logs", "impossible count",
                                      "count unreadable", "cleared", "write failed", "refused: not confirmed",
-                                     "refused: count differs", "refused: count unreadable"}));
+                                     "refused: count differs", "refused: count unreadable",
+                                     "partial (raised)", "not saved (raised)", "write failed (raised)",
+                                     "refused: count unreadable (raised)"}));
     std::cout << "fault matrix: " << cases << " cases\n";
     ::testing::Test::RecordProperty("fault_matrix_cases", cases);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace z83;
 using namespace z83::test;
 
@@ -30,13 +32,17 @@ struct Identify : ::testing::Test, OneLogModule {};
 } // namespace
 
 TEST(TypedId, ReadsHexWithTheWindowRulesAndRefusesWhatWouldWrap) {
-    for (auto [text, id] : {std::pair{"", 0},
-                            {"12G4", 0x12},
-                            {"01a2b3", 0x1A2B3},
-                            {"FFFFFFFF", -1},
-                            {"000000001A2B3C", 0x1A2B3C},
-                            {" 1A\t2B\n3C", 0x1A2B3C}})
+    // IDs from 80000000 up are negative 32-bit numbers; the status line still shows their eight digits.
+    for (auto [text, id, status] : {std::tuple{"", 0, "ID: 0"},
+                                    {"12G4", 0x12, "ID: 12"},
+                                    {"01a2b3", 0x1A2B3, "ID: 1A2B3"},
+                                    {"FFFFFFFF", -1, "ID: FFFFFFFF"},
+                                    {"80000000", INT32_MIN, "ID: 80000000"},
+                                    {"000000001A2B3C", 0x1A2B3C, "ID: 1A2B3C"},
+                                    {" 1A\t2B\n3C", 0x1A2B3C, "ID: 1A2B3C"}}) {
         EXPECT_EQ(parseTypedId(text), id) << text;
+        EXPECT_EQ(idStatusText(id), status);
+    }
     EXPECT_EQ(parseTypedId("123456789"), std::nullopt);
 }
 
@@ -84,6 +90,8 @@ TEST_F(Identify, ClearLogAsksOnlyWhileTheModuleHoldsExactlyTheReportedLogs) {
         {{0, "1"}, "", badCrcReply(1)},
         {{0, "2"}, "The handheld reports 2 logs, but the last report holds 1."},
         {{0, "1.5"}, "The handheld reports \"1.5\" logs, but the last report holds 1."},
+        {{0, "1abc"}, "The handheld reports \"1abc\" logs, but the last report holds 1."},
+        {{0, " 1\r\n"}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count.text);
