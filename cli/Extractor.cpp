@@ -241,10 +241,9 @@ private:
                               ", not to a saved file that reads back as written.",
                           "report not in a file");
         if (flagged > 0 && !options_.force)
-            return refuse(
-                std::to_string(flagged) +
-                    " logs are flagged in the report; check them, then clear with --force if they may go.",
-                "flagged logs without --force");
+            return refuse(std::to_string(flagged) + (flagged == 1 ? " log is" : " logs are") +
+                              " flagged in the report; check them, then clear with --force if they may go.",
+                          "flagged logs without --force");
         if (!options_.yes) {
             const std::string question =
                 "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ";

@@ -57,7 +57,7 @@ inline constexpr const char* kProgramName = "z83-extract";
 // The arguments after the program name.
 Options parseOptions(const std::vector<std::string>& arguments);
 
-// The exit-code table, as the help text ends with it.
-std::string exitCodeTable();
+// The forms a command line takes, as --help shows them.
+extern const char* const kUsageForms;
 
 } // namespace z83::cli
