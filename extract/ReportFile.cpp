@@ -175,21 +175,6 @@ bool readsBackAs(FileSystem& fs, const std::string& path, std::string_view conte
     return !e && same && at == content.size();
 }
 
-// Whether path lies below folder, by their texts; either separator counts.
-bool insideFolder(const std::string& path, const std::string& folder) {
-    const auto separator = [](char c) { return c == '/' || c == '\\'; };
-    if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0)
-        return false;
-    if (!separator(path[folder.size()]) && !separator(folder.back()))
-        return false;
-    // No step back out of it.
-    for (std::size_t at = folder.size(); at + 1 < path.size(); ++at)
-        if (path[at] == '.' && path[at + 1] == '.' && separator(path[at - 1]) &&
-            (at + 2 == path.size() || separator(path[at + 2])))
-            return false;
-    return true;
-}
-
 bool isFolder(FileSystem& fs, const std::string& path) {
     std::string target;
     return !path.empty() && !fs.resolveLinks(path, target) && fs.kindOf(target) == PathKind::Folder;
@@ -200,21 +185,18 @@ bool isFolder(FileSystem& fs, const std::string& path) {
 std::string reportFolder(Desktop& desktop, FileSystem& fs, std::string& error) {
     error.clear();
     std::string documents = desktop.GetSpecialFolder(SpecialFolder::Documents);
-    std::string home = desktop.GetSpecialFolder(SpecialFolder::Profile);
     if (!documents.empty()) {
         if (fs.kindOf(documents) != PathKind::Missing) {
             if (isFolder(fs, documents))
                 return documents;
             error = "the documents folder " + documents + " is not a folder";
-        } else if (!insideFolder(documents, home)) {
-            // A missing documents folder is made only in the home folder: a setting that names some other
-            // place (a removed drive, a typing error) must not leave folders all over the file system.
         } else if (auto e = fs.makeFolders(documents)) {
             error = failed("the documents folder " + documents + " could not be created", e);
         } else if (isFolder(fs, documents)) {
             return documents;
         }
     }
+    std::string home = desktop.GetSpecialFolder(SpecialFolder::Profile);
     if (isFolder(fs, home))
         return home;
     if (error.empty())

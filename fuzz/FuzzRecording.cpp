@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         recording->replayTimes = false;
         auto shared = std::make_shared<const sim::Recording>(*recording);
+        const std::vector<RecordedCall> calls = sim::recordedCalls(*shared);
         sim::ReplayedStation station(shared, "fuzz.json");
-        for (const RecordedCall& call : shared->calls) {
+        for (const RecordedCall& call : calls) {
             // The recorded call, made again with the arguments it went in with.
             std::vector<ArgumentValue> values = call.in;
             std::uint8_t bytes[kMostArguments]{};
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 // recorded as raised
             }
         }
-        if (station.answered() != shared->calls.size())
+        if (station.answered() != calls.size())
             std::abort();
     } catch (const sim::ScenarioError& e) {
         if (std::string_view(e.what()).substr(0, 10) != "fuzz.json:")

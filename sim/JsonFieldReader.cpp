@@ -34,13 +34,13 @@ public:
         switch (event) {
         case Json::parse_event_t::object_start:
         case Json::parse_event_t::array_start:
-            frames_.push_back({event == Json::parse_event_t::array_start, childPath(), {}, {}, 0});
+            frames_.push_back({event == Json::parse_event_t::array_start, {}, {}, 0});
             break;
         case Json::parse_event_t::key: {
             Frame& frame = frames_.back();
             frame.key = parsed.get<std::string>();
             if (!frame.keys.insert(frame.key).second)
-                reader_.fail(frame.path + "/" + JsonFieldReader::pathStep(frame.key), "field given twice");
+                reader_.fail(path(), "field given twice");
             break;
         }
         case Json::parse_event_t::object_end:
@@ -56,20 +56,20 @@ public:
     }
 
 private:
+    // Each open object or array keeps only its own step; the path is put together when it is needed, so
+    // that it costs no more than the text it stands for.
     struct Frame {
         bool array;
-        std::string path;
         std::set<std::string> keys;
         std::string key;
         std::size_t index;
     };
 
-    std::string childPath() const {
-        if (frames_.empty())
-            return "";
-        const Frame& parent = frames_.back();
-        return parent.path + "/" +
-               (parent.array ? std::to_string(parent.index) : JsonFieldReader::pathStep(parent.key));
+    std::string path() const {
+        std::string path;
+        for (const Frame& frame : frames_)
+            path += "/" + (frame.array ? std::to_string(frame.index) : JsonFieldReader::pathStep(frame.key));
+        return path;
     }
     void elementDone() {
         if (!frames_.empty() && frames_.back().array)
@@ -82,25 +82,33 @@ private:
 
 } // namespace
 
-Json JsonFieldReader::parse(std::string_view text) const {
+void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t firstLine,
+                             const std::string& what) const {
+    std::size_t line = firstLine, column = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
+                        ": " + what);
+}
+
+Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine) const {
+    // Before parsing: each level costs the parser memory and time, and no file of ours nests deeply.
+    if (const std::size_t at = jsonTooDeepAt(text, kDeepestJson); at != std::string_view::npos)
+        failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
     try {
         return Json::parse(text.begin(), text.end(), DuplicateFieldCheck(*this));
     } catch (const Json::parse_error& e) {
         // The parser gives the count of bytes it read; the last of them is where it gave up.
         const std::size_t at = std::min<std::size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-        std::size_t line = 1, column = 1;
-        for (std::size_t i = 0; i < at; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        const std::string what = at < text.size() ? "unexpected " + inQuotes(text.substr(at, 1))
-                                                  : std::string("the text ends too early");
-        throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " +
-                            std::to_string(column) + ": not valid JSON: " + what);
+        failAt(text, at, firstLine,
+               "not valid JSON: " + (at < text.size() ? "unexpected " + inQuotes(text.substr(at, 1))
+                                                      : std::string("the text ends too early")));
     } catch (const Json::out_of_range&) {
         // The one range error of parsing: a number beyond a double, such as 1e999.
         throw JsonFileError(fileName_ + ": not valid JSON: a number is too large");
