@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <vector>
 
 namespace z83::sim {
@@ -25,34 +24,43 @@ std::string listed(std::initializer_list<const char*> names) {
     return text;
 }
 
-// Refuses a field named twice in one object, where a plain parse would let the last one win silently.
+// Builds the document and refuses a field named twice in one object, where a plain parse would let the last
+// one win silently. Driven by the parser's events directly: a call-back per event would cost a value per key.
 class DuplicateFieldCheck {
 public:
-    explicit DuplicateFieldCheck(const JsonFieldReader& reader) : reader_(reader) {}
+    DuplicateFieldCheck(const JsonFieldReader& reader, Json& root) : reader_(reader), dom_(root) {}
 
-    bool operator()(int, Json::parse_event_t event, Json& parsed) {
-        switch (event) {
-        case Json::parse_event_t::object_start:
-        case Json::parse_event_t::array_start:
-            frames_.push_back({event == Json::parse_event_t::array_start, {}, {}, 0});
-            break;
-        case Json::parse_event_t::key: {
-            Frame& frame = frames_.back();
-            frame.key = parsed.get<std::string>();
-            if (!frame.keys.insert(frame.key).second)
-                reader_.fail(path(), "field given twice");
-            break;
-        }
-        case Json::parse_event_t::object_end:
-        case Json::parse_event_t::array_end:
-            frames_.pop_back();
-            elementDone();
-            break;
-        case Json::parse_event_t::value:
-            elementDone();
-            break;
-        }
-        return true;
+    bool null() { return value(dom_.null()); }
+    bool boolean(bool v) { return value(dom_.boolean(v)); }
+    bool number_integer(Json::number_integer_t v) { return value(dom_.number_integer(v)); }
+    bool number_unsigned(Json::number_unsigned_t v) { return value(dom_.number_unsigned(v)); }
+    bool number_float(Json::number_float_t v, const Json::string_t& text) {
+        return value(dom_.number_float(v, text));
+    }
+    bool string(Json::string_t& v) { return value(dom_.string(v)); }
+    bool binary(Json::binary_t& v) { return value(dom_.binary(v)); }
+    bool start_object(std::size_t n) {
+        frames_.push_back({false, {}, {}, 0});
+        return dom_.start_object(n);
+    }
+    bool start_array(std::size_t n) {
+        frames_.push_back({true, {}, {}, 0});
+        return dom_.start_array(n);
+    }
+    bool key(Json::string_t& key) {
+        Frame& frame = frames_.back();
+        frame.key = key;
+        // Objects of ours have a dozen fields at most: a list is quicker than a tree.
+        if (std::find(frame.keys.begin(), frame.keys.end(), key) != frame.keys.end())
+            reader_.fail(path(), "field given twice");
+        frame.keys.push_back(key);
+        return dom_.key(key);
+    }
+    bool end_object() { return close(dom_.end_object()); }
+    bool end_array() { return close(dom_.end_array()); }
+    template <typename Exception>
+    bool parse_error(std::size_t at, const std::string& token, const Exception& e) {
+        return dom_.parse_error(at, token, e);
     }
 
 private:
@@ -60,7 +68,7 @@ private:
     // that it costs no more than the text it stands for.
     struct Frame {
         bool array;
-        std::set<std::string> keys;
+        std::vector<std::string> keys;
         std::string key;
         std::size_t index;
     };
@@ -71,12 +79,18 @@ private:
             path += "/" + (frame.array ? std::to_string(frame.index) : JsonFieldReader::pathStep(frame.key));
         return path;
     }
-    void elementDone() {
+    bool value(bool going) {
         if (!frames_.empty() && frames_.back().array)
             ++frames_.back().index;
+        return going;
+    }
+    bool close(bool going) {
+        frames_.pop_back();
+        return value(going);
     }
 
     const JsonFieldReader& reader_;
+    nlohmann::detail::json_sax_dom_parser<Json> dom_;
     std::vector<Frame> frames_;
 };
 
@@ -102,7 +116,10 @@ Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine) const 
     if (const std::size_t at = jsonTooDeepAt(text, kDeepestJson); at != std::string_view::npos)
         failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
     try {
-        return Json::parse(text.begin(), text.end(), DuplicateFieldCheck(*this));
+        Json root;
+        DuplicateFieldCheck check(*this, root);
+        Json::sax_parse(text.begin(), text.end(), &check);
+        return root;
     } catch (const Json::parse_error& e) {
         // The parser gives the count of bytes it read; the last of them is where it gave up.
         const std::size_t at = std::min<std::size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());

@@ -132,7 +132,7 @@ public:
         RecordedCall c;
         if (const Json* v = find(value, "call"))
             integer(*v, path + "/call", 1, INT64_MAX); // for people; calls count by their place
-        std::vector<std::string> names(std::begin(kOperationNames), std::end(kOperationNames));
+        static const std::vector<std::string> names(std::begin(kOperationNames), std::end(kOperationNames));
         const std::string name =
             choice(require(value, path, "operation"), path + "/operation", names, "operation");
         c.operation = static_cast<Operation>(std::find(names.begin(), names.end(), name) - names.begin());
@@ -188,18 +188,19 @@ public:
                                          std::vector<ArgumentValue> values = {}) const {
         if (!value.is_object())
             fail(path, "expected an object, got " + shown(value));
-        std::string expected;
-        for (const ArgumentFact& fact : facts)
-            if (!out || byReference(fact.passing))
-                expected += (expected.empty() ? "" : ", ") + std::string(fact.name);
         for (const auto& item : value.items()) {
             const auto fact = std::find_if(facts.begin(), facts.end(),
                                            [&](const ArgumentFact& f) { return f.name == item.key(); });
-            if (fact == facts.end() || (out && !byReference(fact->passing)))
+            if (fact == facts.end() || (out && !byReference(fact->passing))) {
+                std::string expected;
+                for (const ArgumentFact& f : facts)
+                    if (!out || byReference(f.passing))
+                        expected += (expected.empty() ? "" : ", ") + std::string(f.name);
                 fail(path + "/" + pathStep(item.key()),
                      expected.empty()
                          ? "no argument of this operation goes " + std::string(out ? "out" : "in")
                          : "unknown argument (expected " + expected + ")");
+            }
         }
         values.resize(facts.size());
         for (std::size_t i = 0; i < facts.size(); ++i) {
