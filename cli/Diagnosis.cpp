@@ -196,7 +196,10 @@ int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, F
     out << text;
     out.flush();
 
-    if (options.output && !options.toStdout()) {
+    if (options.outputStream == Options::Stream::Err) {
+        err << text;
+        err.flush();
+    } else if (options.output && options.outputStream == Options::Stream::None) {
         ConsoleDesktop desktop(err, {options.quiet, false, false});
         const SavedReport saved = saveReport(text, {options.output, ".txt"}, desktop, fileSystem);
         if (!saved.saved()) {

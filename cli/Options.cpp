@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/Console.h"
 #include "cli/ExitCode.h"
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
@@ -259,6 +260,12 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
         if (options.severalModules())
             return "-o names one report; for several modules use --name to name their reports";
         options.output = typed.output;
+        const auto descriptor = typed.output == "-" ? std::optional<int>(1) : descriptorNamed(typed.output);
+        if (descriptor == 1 || descriptor == 2)
+            options.outputStream = *descriptor == 1 ? Options::Stream::Out : Options::Stream::Err;
+        else if (descriptor)
+            return "-o " + shortened(typed.output) +
+                   ": of the program's own streams only standard output and standard error take a report";
     }
     if (typed.nameOption->count() > 0) {
         if (options.output)

@@ -111,10 +111,14 @@ void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t 
                         ": " + what);
 }
 
+void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) const {
+    if (const std::size_t at = jsonTooDeepAt(text); at != std::string_view::npos)
+        failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
+}
+
 Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine) const {
     // Before parsing: each level costs the parser memory and time, and no file of ours nests deeply.
-    if (const std::size_t at = jsonTooDeepAt(text, kDeepestJson); at != std::string_view::npos)
-        failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
+    checkDepth(text, firstLine);
     try {
         Json root;
         DuplicateFieldCheck check(*this, root);

@@ -31,6 +31,8 @@ public:
     // The document; refuses malformed JSON (naming line and column, counted from firstLine), fields given
     // twice and nesting deeper than kDeepestJson.
     Json parse(std::string_view text, std::size_t firstLine = 1) const;
+    // Refuses a text nested deeper than kDeepestJson before it is parsed: each level costs the parser memory.
+    void checkDepth(std::string_view text, std::size_t firstLine = 1) const;
 
     [[noreturn]] void fail(const std::string& path, const std::string& what) const;
     // A fault of the text itself, named by its line and column.
