@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace z83;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     try {
-        auto file = sim::parseStationFile(text, "fuzz.json");
+        auto file = sim::parseStationFile(std::string(text), "fuzz.json");
         auto* recording = std::get_if<sim::Recording>(&file);
         if (!recording)
             return 0;
