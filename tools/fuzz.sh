@@ -22,7 +22,7 @@ for target in fuzz_record_decoding fuzz_number_readers fuzz_scenario fuzz_record
   seeds=(fuzz/corpus/${corpus[$target]})
   [ -d fuzz/regressions/${corpus[$target]} ] && seeds+=(fuzz/regressions/${corpus[$target]})
   log=build/fuzz/$target.log
-  if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=256 -print_final_stats=1 \
+  if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -print_final_stats=1 \
        -artifact_prefix=build/fuzz/findings/$target- "$work" "${seeds[@]}" >"$log" 2>&1; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
     echo "$target: ${runs} executions in ${seconds} s, no findings"
