@@ -2,8 +2,8 @@
 # Runs every fuzz target of build/fuzz for the given seconds (default 30), starting from the seed corpus
 # and the kept findings in fuzz/. New interesting inputs stay in build/fuzz/corpus, not in the repository.
 # Longer runs: tools/fuzz.sh 3600, or one target: tools/fuzz.sh 600 fuzz_scenario
-# -rss_limit_mb holds every input, deep-nesting seeds among them, to a small multiple of its size in memory
-# (the sanitizers' own share included).
+# -rss_limit_mb fails an input that makes the target's memory explode: the deep-nesting seeds took gigabytes
+# before nesting was bounded; the sanitizers and the fuzzer's corpus take some 350 MB of the 512 in a run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
