@@ -40,20 +40,20 @@ public:
     bool string(Json::string_t& v) { return value(dom_.string(v)); }
     bool binary(Json::binary_t& v) { return value(dom_.binary(v)); }
     bool start_object(std::size_t n) {
-        frames_.push_back({false, {}, {}, 0});
+        frames_.push_back({false, {}, 0});
         return dom_.start_object(n);
     }
     bool start_array(std::size_t n) {
-        frames_.push_back({true, {}, {}, 0});
+        frames_.push_back({true, {}, 0});
         return dom_.start_array(n);
     }
     bool key(Json::string_t& key) {
         Frame& frame = frames_.back();
-        frame.key = key;
         // Objects of ours have a dozen fields at most: a list is quicker than a tree.
-        if (std::find(frame.keys.begin(), frame.keys.end(), key) != frame.keys.end())
-            reader_.fail(path(), "field given twice");
+        const bool twice = std::find(frame.keys.begin(), frame.keys.end(), key) != frame.keys.end();
         frame.keys.push_back(key);
+        if (twice)
+            reader_.fail(path(), "field given twice");
         return dom_.key(key);
     }
     bool end_object() { return close(dom_.end_object()); }
@@ -68,15 +68,15 @@ private:
     // that it costs no more than the text it stands for.
     struct Frame {
         bool array;
-        std::vector<std::string> keys;
-        std::string key;
+        std::vector<std::string> keys; // the last one is the current field's
         std::size_t index;
     };
 
     std::string path() const {
         std::string path;
         for (const Frame& frame : frames_)
-            path += "/" + (frame.array ? std::to_string(frame.index) : JsonFieldReader::pathStep(frame.key));
+            path += "/" + (frame.array ? std::to_string(frame.index)
+                                       : JsonFieldReader::pathStep(frame.keys.back()));
         return path;
     }
     bool value(bool going) {
@@ -116,9 +116,10 @@ void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) c
         failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
 }
 
-Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine) const {
+Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine, bool depthChecked) const {
     // Before parsing: each level costs the parser memory and time, and no file of ours nests deeply.
-    checkDepth(text, firstLine);
+    if (!depthChecked)
+        checkDepth(text, firstLine);
     try {
         Json root;
         DuplicateFieldCheck check(*this, root);

@@ -380,7 +380,7 @@ std::optional<RecordedCall> RecordedCalls::next() {
         }
         Json value;
         try {
-            value = reader.parse(line, lineNumber);
+            value = reader.parse(line, lineNumber, recording_->depthChecked);
         } catch (const JsonFileError&) {
             // A last line cut through is where a killed program stopped; anywhere else it is a fault.
             if (text.find_first_not_of(" \t\r\n", at_) != std::string::npos)

@@ -31,6 +31,7 @@ struct Recording {
     std::string fileName;                    // for messages
     std::shared_ptr<const std::string> text; // the calls, one a line, from callsAt on
     std::size_t callsAt = 0;
+    bool depthChecked = false; // the whole text was checked for deep nesting: its lines need not be again
 };
 
 // Reads a recording's calls one after the other.

@@ -11,8 +11,10 @@ StationFile parseStationFile(std::string text, const std::string& fileName) {
     // replays.
     reader.checkDepth(*shared);
     // A recording as the program writes it is read call by call as it replays; only its header now.
-    if (auto recording = recordingOfLines(shared, fileName))
+    if (auto recording = recordingOfLines(shared, fileName)) {
+        recording->depthChecked = true;
         return std::move(*recording);
+    }
     const JsonFieldReader::Json root = reader.parse(*shared);
     if (!isRecording(root))
         return scenarioFrom(root, fileName);
