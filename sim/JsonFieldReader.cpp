@@ -26,9 +26,13 @@ std::string listed(std::initializer_list<const char*> names) {
 
 // Builds the document and refuses a field named twice in one object, where a plain parse would let the last
 // one win silently. Driven by the parser's events directly: a call-back per event would cost a value per key.
+//
+// It also keeps the document's memory within kMemoryPerByte times the text's size: text such as "{},{},..."
+// would otherwise take some 30 times its size, far beyond what any file of ours needs (5 to 7 times).
 class DuplicateFieldCheck {
 public:
-    DuplicateFieldCheck(const JsonFieldReader& reader, Json& root) : reader_(reader), dom_(root) {}
+    DuplicateFieldCheck(const JsonFieldReader& reader, Json& root, std::size_t textSize)
+        : reader_(reader), dom_(root), size_(textSize), budget_(kMemoryPerByte * textSize + (1u << 20)) {}
 
     bool null() { return value(dom_.null()); }
     bool boolean(bool v) { return value(dom_.boolean(v)); }
@@ -37,17 +41,23 @@ public:
     bool number_float(Json::number_float_t v, const Json::string_t& text) {
         return value(dom_.number_float(v, text));
     }
-    bool string(Json::string_t& v) { return value(dom_.string(v)); }
+    bool string(Json::string_t& v) {
+        spend(v.size() > 15 ? v.size() + 16 : 0);
+        return value(dom_.string(v));
+    }
     bool binary(Json::binary_t& v) { return value(dom_.binary(v)); }
     bool start_object(std::size_t n) {
+        spend(kContainerBytes);
         frames_.push_back({false, {}, 0});
         return dom_.start_object(n);
     }
     bool start_array(std::size_t n) {
+        spend(kContainerBytes);
         frames_.push_back({true, {}, 0});
         return dom_.start_array(n);
     }
     bool key(Json::string_t& key) {
+        spend(kFieldBytes + (key.size() > 15 ? key.size() + 16 : 0));
         Frame& frame = frames_.back();
         // Objects of ours have a dozen fields at most: a list is quicker than a tree.
         const bool twice = std::find(frame.keys.begin(), frame.keys.end(), key) != frame.keys.end();
@@ -80,9 +90,21 @@ private:
         return path;
     }
     bool value(bool going) {
-        if (!frames_.empty() && frames_.back().array)
+        if (!frames_.empty() && frames_.back().array) {
             ++frames_.back().index;
+            spend(kElementBytes);
+        }
         return going;
+    }
+    // What the document's parts cost, roughly: an object or array with its allocation, a field's tree node
+    // with its name and value, an array element with the array's room to grow; long texts besides.
+    static constexpr std::size_t kMemoryPerByte = 16, kContainerBytes = 64, kFieldBytes = 96,
+                                 kElementBytes = 32;
+    void spend(std::size_t bytes) {
+        spent_ += bytes;
+        if (spent_ > budget_)
+            reader_.fail(path(), "too many values for a file of " + std::to_string(size_) +
+                                     " bytes: no scenario or recording holds so many");
     }
     bool close(bool going) {
         frames_.pop_back();
@@ -92,6 +114,7 @@ private:
     const JsonFieldReader& reader_;
     nlohmann::detail::json_sax_dom_parser<Json> dom_;
     std::vector<Frame> frames_;
+    std::size_t size_, budget_, spent_ = 0;
 };
 
 } // namespace
@@ -122,7 +145,7 @@ Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine, bool d
         checkDepth(text, firstLine);
     try {
         Json root;
-        DuplicateFieldCheck check(*this, root);
+        DuplicateFieldCheck check(*this, root, text.size());
         Json::sax_parse(text.begin(), text.end(), &check);
         return root;
     } catch (const Json::parse_error& e) {

@@ -139,6 +139,19 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
         }
         EXPECT_EQ(message.substr(0, path.size() + 2 + expected.size()), path + ": " + expected);
     }
+    // A file of empty objects would take some 30 times its size as a document: refused on the way.
+    std::string wide = "[";
+    for (int i = 0; i < 100000; ++i)
+        wide += "{},";
+    test::writeFile(dir.path() / "wide.json", wide + "{}]");
+    EXPECT_THROW(
+        try { loadStationFile(dir.str() + "/wide.json"); } catch (const ScenarioError& e) {
+            EXPECT_NE(std::string(e.what()).find(": too many values for a file of 300002 bytes"),
+                      std::string::npos)
+                << e.what();
+            throw;
+        },
+        ScenarioError);
 }
 
 // Generated logs repeat per seed and are sound; the example files load.
