@@ -131,7 +131,7 @@ public:
                {"call", "operation", "in", "out", "result", "current_error", "raised", "at_ms", "ms"});
         RecordedCall c;
         if (const Json* v = find(value, "call"))
-            integer(*v, path + "/call", 1, INT64_MAX); // for people; calls count by their place
+            integer(*v, path + "/call", 1, INT64_MAX); // what a mismatch names it by; calls count by place
         static const std::vector<std::string> names(std::begin(kOperationNames), std::end(kOperationNames));
         const std::string name =
             choice(require(value, path, "operation"), path + "/operation", names, "operation");
