@@ -310,6 +310,14 @@ TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
     EXPECT_TRUE(contains(noBase.out, "Verdict: does not work: Warning: Base station not detected!"))
         << noBase.out;
     EXPECT_FALSE(contains(noBase.out, "ReadCommand")) << "no module without --id";
+
+    // A verdict that is the program's own message keeps its one last mark; an unusable file is a usage error.
+    EXPECT_TRUE(contains(run({"--diagnose", "--id", "999999"}).out,
+                         "Verdict: does not work: Error: Cannot read Model! Try again.\n"));
+    const auto missing = run({"--diagnose", "--scenario", home.str() + "/nonexistent.json"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(contains(missing.err, "nonexistent.json: cannot open: ")) << missing.err;
+    EXPECT_TRUE(missing.out.empty()) << missing.out;
 }
 
 // The sessions recorded through COM against our test component, replayed with the options they were recorded
