@@ -47,8 +47,22 @@ echo
 echo "== The same, recording every call (--record): median wall s, peak RSS KB; the recording's bytes"
 run5 --id 1A2B3C --scenario scenarios/full-module.json --record "$work/session.json"
 stat -c %s "$work/session.json"
-echo "== And that recording replayed (--scenario): median wall s, peak RSS KB"
+echo "== And that recording replayed (--scenario), read call by call: median wall s, peak RSS KB"
 run5 --id 1A2B3C --scenario "$work/session.json"
+
+# Hostile files are refused before they are parsed: a scenario nested 100,000 deep, and a recording whose
+# first call is; each ends with exit code 2.
+deep=$(head -c 100000 /dev/zero | tr '\0' '[')$(head -c 100000 /dev/zero | tr '\0' ']')
+echo "$deep" >"$work/deep.json"
+printf '{"format":"z83-recording","version":1,\n"calls":[\n{"call":1,"operation":"ProbeProvider","in":%s}\n]}\n' \
+  "$deep" >"$work/deep-recording.json"
+echo
+echo "== Refusing a scenario and a recording nested 100,000 deep: wall s and peak RSS KB of each"
+for file in deep deep-recording; do
+  /usr/bin/time -f '%e %M' build/dev/cli/z83-extract --id 1A2B3C --scenario "$work/$file.json" -q 2>&1 >/dev/null |
+    tail -1 | tr '\n' ' '
+done
+echo
 
 # A 500-log module behind a 2 ms radio. The extractor makes 10 link calls besides one record read per
 # log: probe, open, detect, two base-byte reads, the model, two index writes, the count and the close.

@@ -17,4 +17,21 @@ bool waitServicingMessages(double) {
     return false;
 }
 
+std::optional<int> descriptorNamed(const std::string& path) {
+    if (path == "/dev/stdin" || path == "/dev/stdout" || path == "/dev/stderr")
+        return path == "/dev/stdin" ? 0 : path == "/dev/stdout" ? 1 : 2;
+    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (!path.starts_with(prefix) || path.size() == prefix.size() || path.size() > prefix.size() + 6)
+            continue;
+        int fd = 0;
+        for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+            if (path[i] < '0' || path[i] > '9')
+                return std::nullopt;
+            fd = fd * 10 + (path[i] - '0');
+        }
+        return fd;
+    }
+    return std::nullopt;
+}
+
 } // namespace z83::cli

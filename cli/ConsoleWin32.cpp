@@ -26,4 +26,18 @@ bool waitServicingMessages(double seconds) {
     return true;
 }
 
+std::optional<int> descriptorNamed(const std::string& path) {
+    // The console, as Windows names it in any case and in any folder ("CON", "con:", ".\\CON"); standard
+    // output is where it shows.
+    const auto slash = path.find_last_of("\\/");
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.ends_with(':'))
+        name.pop_back();
+    for (char& c : name)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (name == "CON" || name == "CONOUT$")
+        return 1;
+    return std::nullopt;
+}
+
 } // namespace z83::cli

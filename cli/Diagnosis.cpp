@@ -13,6 +13,7 @@
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 namespace z83::cli {
 
@@ -76,7 +77,7 @@ Probe probe(const Options& options, FileSystem& fileSystem) {
         create = makeProviderFactory(options.backend);
     } catch (const BackendError& error) {
         result.section.notApplicable = std::string("not run, ") + error.what();
-        result.code = ExitCode::Link;
+        result.code = ExitCode::Usage; // an unusable scenario file, as the extractor says
         result.verdict = error.what();
         return result;
     }
@@ -161,7 +162,10 @@ std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const s
             text.append("  ").append(name).append(width - name.size() + 2, ' ').append(value).append("\n");
         text += "\n";
     }
-    return text + "Verdict: " + verdict + ".\n";
+    // A verdict that is a message of the program's keeps its own last mark.
+    const bool ended =
+        !verdict.empty() && std::string_view(".!?").find(verdict.back()) != std::string_view::npos;
+    return text + "Verdict: " + verdict + (ended ? "\n" : ".\n");
 }
 
 int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, FileSystem& fileSystem) {
@@ -174,6 +178,11 @@ int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, F
     ComponentFindings findings = componentFindings(options.backend);
     sections.insert(sections.end(), findings.sections.begin(), findings.sections.end());
     Probe probed = probe(options, fileSystem);
+    if (probed.code == ExitCode::Usage) {
+        err << probed.verdict << '\n';
+        err.flush();
+        return ExitCode::Usage;
+    }
     sections.push_back(probed.section);
 
     int code = probed.code;
@@ -187,7 +196,10 @@ int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, F
     out << text;
     out.flush();
 
-    if (options.output && !options.toStdout()) {
+    if (options.outputStream == Options::Stream::Err) {
+        err << text;
+        err.flush();
+    } else if (options.output && options.outputStream == Options::Stream::None) {
         ConsoleDesktop desktop(err, {options.quiet, false, false});
         const SavedReport saved = saveReport(text, {options.output, ".txt"}, desktop, fileSystem);
         if (!saved.saved()) {

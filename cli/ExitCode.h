@@ -19,6 +19,30 @@ inline constexpr int LinkLost = 11;    // the link was lost during the run: the 
 inline constexpr int ReportsChanged =
     12; // --journal: a listed report is missing or changed, or no journal read
 
+// What each code means, as --help lists it; docs/cli.md says the same at more length, which a test holds it
+// to.
+struct Meaning {
+    int code;
+    const char* text;
+};
+inline constexpr Meaning kMeanings[] = {
+    {Success, "success: report written (and the module cleared, when asked)"},
+    {Internal, "unexpected internal failure"},
+    {Usage, "usage error: bad options, bad ID text, bad --name or bad scenario or recording file"},
+    {Link, "link or start-up failure: provider, USB interface, base station, log count,\n"
+           "or an error raised by the base station"},
+    {Module, "no module paired, model unreadable or model not supported"},
+    {NoLogs, "no logs on the module, or an impossible log count"},
+    {NotSaved, "report not saved (not written, or did not read back as written)"},
+    {ClearFailed, "clearing failed: the module did not take the clear command"},
+    {ClearRefused, "clearing refused: report not in a file that reads back, flagged logs without\n"
+                   "--force, a log count that no longer matches the report, or no confirmation"},
+    {Flagged, "report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!"},
+    {CloseFailed, "all done as asked, but closing the link to the base station failed afterwards"},
+    {LinkLost, "link lost during the run: partial report saved, nothing cleared"},
+    {ReportsChanged, "--journal: a report it lists is missing or changed, or the journal is unreadable"},
+};
+
 // The exit code of a run over several modules is the worst of theirs. Worst first: logs read but not saved,
 // modules not extracted, clears that did not happen, nothing to extract, logs to extract again, and last
 // what went wrong after everything was done.
@@ -42,5 +66,19 @@ inline std::string worstFirstText() {
         if (code != ExitCode::Internal && code != ExitCode::Usage && code != ExitCode::ReportsChanged)
             text += (text.empty() ? "" : ", ") + std::to_string(code);
     return text;
+}
+
+// The exit-code table, as the help text ends with it.
+inline std::string exitCodeTable() {
+    std::string table = "Exit codes:\n";
+    for (const ExitCode::Meaning& meaning : ExitCode::kMeanings) {
+        const std::string code = std::to_string(meaning.code);
+        std::string text = meaning.text;
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+            text.insert(at + 1, 5, ' ');
+        table += std::string(3 - code.size(), ' ') + code + "  " + text + "\n";
+    }
+    return table + "With several modules, the worst of theirs, from worst to best: " + worstFirstText() +
+           "\n";
 }
 } // namespace z83::cli

@@ -11,10 +11,12 @@
 #include "desktop/ShownText.h"
 #include "desktop/UserFolders.h"
 #include "desktop/Version.h"
+#include "extract/Journal.h"
 #include "extract/ReportFile.h"
 #include "extract/Session.h"
 #include "link/ActionGuard.h"
 
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -34,9 +36,9 @@ struct ModuleResult {
 
 class Run {
 public:
-    Run(const Options& options, std::ostream& out, const Console& console, ConsoleDesktop& desktop,
-        Session& session, FileSystem& fileSystem)
-        : options_(options), out_(out), console_(console), desktop_(desktop), session_(session),
+    Run(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
+        ConsoleDesktop& desktop, Session& session, FileSystem& fileSystem)
+        : options_(options), out_(out), err_(err), console_(console), desktop_(desktop), session_(session),
           fileSystem_(fileSystem) {}
 
     // Start-up and the extractions; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
@@ -199,16 +201,19 @@ private:
 
     SavedReport save(const std::string& content) {
         SavedReport saved;
-        if (options_.toStdout()) {
-            out_.write(content.data(), static_cast<std::streamsize>(content.size()));
-            out_.flush();
-            if (out_) {
+        if (options_.outputStream != Options::Stream::None) {
+            // Into the stream as it is: a file behind it opened for appending keeps what it held.
+            std::ostream& stream = options_.outputStream == Options::Stream::Out ? out_ : err_;
+            desktop_.endProgressLine();
+            stream.write(content.data(), static_cast<std::streamsize>(content.size()));
+            stream.flush();
+            if (stream) {
                 saved.outcome = SavedReport::Outcome::Stream;
-                saved.path = "-";
+                saved.path = *options_.output;
                 saved.size = content.size();
                 saved.sha256 = sha256Hex(content);
             } else {
-                desktop_.error("Report Not Saved: The report could not be written to standard output.");
+                desktop_.error("Report Not Saved: The report could not be written to " + streamName() + ".");
             }
             return saved;
         }
@@ -236,6 +241,10 @@ private:
         return saved;
     }
 
+    std::string streamName() const {
+        return options_.outputStream == Options::Stream::Out ? "standard output" : "standard error";
+    }
+
     // Says why, journals it with the count read for it (if any) and keeps the logs.
     int refuse(const std::string& why, const std::string& journalled, const std::string& countText = {}) {
         desktop_.error("Clear refused: " + why + " The module's logs were kept.");
@@ -252,14 +261,13 @@ private:
                           uncleanCountReason(collection.countText));
         if (!saved.safeToClear())
             return refuse("the report went to " +
-                              (saved.path == "-" ? std::string("standard output") : saved.path) +
+                              (options_.outputStream != Options::Stream::None ? streamName() : saved.path) +
                               ", not to a saved file that reads back as written.",
                           "report not in a file");
         if (flagged > 0 && !options_.force)
-            return refuse(
-                std::to_string(flagged) +
-                    " logs are flagged in the report; check them, then clear with --force if they may go.",
-                "flagged logs without --force");
+            return refuse(std::to_string(flagged) + (flagged == 1 ? " log is" : " logs are") +
+                              " flagged in the report; check them, then clear with --force if they may go.",
+                          "flagged logs without --force");
         if (!options_.yes) {
             const std::string question =
                 (flagged > 0 ? flaggedLossText(flagged, logs) + "\n" : std::string()) +
@@ -305,6 +313,7 @@ private:
 
     const Options& options_;
     std::ostream& out_;
+    std::ostream& err_;
     const Console& console_;
     ConsoleDesktop& desktop_;
     Session& session_;
@@ -312,6 +321,39 @@ private:
     bool unloadAfterwards_ = false;
     std::vector<ModuleResult> results_;
 };
+
+std::filesystem::path pathOf(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// Whether two paths name one file: by the file itself where both exist (links, other spellings), else by
+// their normalised absolute paths.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code e;
+    if (std::filesystem::equivalent(pathOf(a), pathOf(b), e))
+        return true;
+    const auto normalised = [](const std::string& text) {
+        std::error_code ignored;
+        auto path =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(pathOf(text), ignored), ignored);
+        return path.lexically_normal();
+    };
+    return normalised(a) == normalised(b);
+}
+
+// Why the report may not go where -o says: it would overwrite the journal or this run's recording. Checked
+// before the base station is asked anything.
+std::optional<std::string> ownFileProblem(const Options& options, FileSystem& fileSystem) {
+    if (!options.output || options.outputStream != Options::Stream::None)
+        return std::nullopt;
+    const std::string folder = dataFolder();
+    if (!folder.empty() && sameFile(*options.output, fileSystem.join(folder, kJournalFileName)))
+        return "-o " + *options.output +
+               ": that is the journal of extractions and clears, which a report must not replace";
+    if (!options.backend.recordFile.empty() && sameFile(*options.output, options.backend.recordFile))
+        return "-o " + *options.output + ": --record writes this run's recording there; give them two files";
+    return std::nullopt;
+}
 
 // Start-up, the run and the unloading under the one guard: an error the base station raises ends the run at
 // once, as it ends the window.
@@ -348,6 +390,11 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     case Options::Request::Run:
         break;
     }
+    if (const auto problem = ownFileProblem(options, fileSystem)) {
+        err << kProgramName << ": " << printableLine(*problem) << "\nRun with --help for more information.\n";
+        err.flush();
+        return ExitCode::Usage;
+    }
     if (options.diagnose)
         return runDiagnosis(options, out, err, fileSystem);
 
@@ -370,7 +417,7 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
 
     Session session(desktop, std::move(setup.createProvider), fileSystem);
     session.keepJournal({dataFolder(), "extractor", true});
-    Run run(options, out, console, desktop, session, fileSystem);
+    Run run(options, out, err, console, desktop, session, fileSystem);
     const int code = runGuarded(run, session, desktop);
     warnOfRecording();
     return code;

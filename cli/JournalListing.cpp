@@ -136,9 +136,10 @@ std::string checkLine(const ReportCheck& check) {
     return line;
 }
 
-// Every saved report of the kept entries read again; a line for each, then the totals.
-int verify(const std::vector<JournalEntry>& entries, const Options& options, std::ostream& out,
-           FileSystem& fileSystem) {
+// Every saved report of the kept entries read again; a line for each, then the totals. A damaged line may
+// have listed a report that is gone since, so it counts as a failure too.
+int verify(const JournalReading& reading, const Options& options, std::ostream& out, FileSystem& fileSystem) {
+    const std::vector<JournalEntry>& entries = reading.entries;
     using State = ReportCheck::State;
     std::map<State, std::size_t> counts;
     bool anyFailed = false;
@@ -155,9 +156,13 @@ int verify(const std::vector<JournalEntry>& entries, const Options& options, std
     for (const State state : {State::Unreadable, State::Replaced})
         if (counts[state] > 0)
             out << ", " << counts[state] << " " << stateText(state);
+    const std::size_t damaged = reading.damaged.size();
+    if (damaged > 0)
+        out << "; " << damaged << (damaged == 1 ? " damaged journal line" : " damaged journal lines")
+            << " not checked";
     out << ".\n";
     out.flush();
-    return anyFailed ? ExitCode::ReportsChanged : ExitCode::Success;
+    return anyFailed || damaged > 0 ? ExitCode::ReportsChanged : ExitCode::Success;
 }
 
 } // namespace
@@ -184,7 +189,7 @@ int showJournal(const Options& options, std::ostream& out, std::ostream& err, Fi
             << '\n';
     err.flush();
     if (options.verify)
-        return verify(reading.entries, options, out, fileSystem);
+        return verify(reading, options, out, fileSystem);
 
     std::vector<const JournalEntry*> entries;
     for (const JournalEntry& entry : reading.entries)

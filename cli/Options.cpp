@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/Console.h"
 #include "cli/ExitCode.h"
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 
 namespace z83::cli {
@@ -31,32 +33,27 @@ std::string shortened(const std::string& text) {
     return shownDeviceText(text, 40);
 }
 
+// Usage: the forms a command line takes, in place of the option library's "[OPTIONS]".
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override { return kUsageForms; }
+};
+
 } // namespace
+
+const char* const kUsageForms =
+    "Usage:\n"
+    "z83-extract (--id HEX [--id HEX ...] | --pair [--repeat]) [--scenario FILE]\n"
+    "            [-o PATH | -o - | --name TEMPLATE] [--format csv|json] [--clear [--force] [--yes]] "
+    "[--quiet]\n"
+    "            [--record FILE]\n"
+    "z83-extract --journal [--module HEX] [--since YYYY-MM-DD] [--format csv|json | --verify]\n"
+    "z83-extract --diagnose [--id HEX] [--scenario FILE] [-o FILE]\n"
+    "z83-extract --help | --version\n";
 
 std::string Options::reportNameTemplate() const {
     return nameTemplate.value_or(
         std::string(severalModules() ? kSeveralModulesReportName : kDefaultReportName));
-}
-
-std::string exitCodeTable() {
-    return "Exit codes:\n"
-           "  0  success: report written (and the module cleared, when asked)\n"
-           "  1  unexpected internal failure\n"
-           "  2  usage error: bad options, bad ID text, bad --name or bad scenario file\n"
-           "  3  link or start-up failure: provider, USB interface, base station, log count,\n"
-           "     or an error raised by the base station\n"
-           "  4  no module paired, model unreadable or model not supported\n"
-           "  5  no logs on the module, or an impossible log count\n"
-           "  6  report not saved (not written, or did not read back as written)\n"
-           "  7  clearing failed: the module did not take the clear command\n"
-           "  8  clearing refused: report not in a file that reads back, flagged logs without\n"
-           "     --force, a log count that no longer matches the report, or no confirmation\n"
-           "  9  report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!\n"
-           " 10  all done as asked, but closing the link to the base station failed afterwards\n"
-           " 11  link lost during the run: partial report saved, nothing cleared\n"
-           " 12  --journal: a report it lists is missing or changed, or the journal is unreadable\n"
-           "With several modules, the worst of theirs, from worst to best: " +
-           worstFirstText() + "\n";
 }
 
 namespace {
@@ -78,6 +75,7 @@ struct Typed {
 
 // Every option with its help text and where its value goes.
 void declareOptions(CLI::App& app, Options& options, Typed& typed) {
+    app.formatter(std::make_shared<UsageFormatter>());
     app.get_formatter()->column_width(24);
     app.add_option("--id", options.idTexts,
                    "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
@@ -162,6 +160,12 @@ std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::stri
     } catch (const CLI::CallForVersion& version) {
         answer.request = Options::Request::Version;
         answer.message = version.what();
+    } catch (const CLI::ArgumentMismatch& error) {
+        // The library says "NAME: At Most 1 required but received 2"; an option given twice is what it means.
+        const std::string what = error.what();
+        if (what.find(": At Most 1 required") != std::string::npos)
+            return invalid(what.substr(0, what.find(':')) + " is given more than once; give it once");
+        return invalid(what);
     } catch (const CLI::ParseError& error) {
         return invalid(error.what());
     } catch (const std::exception& error) {
@@ -173,6 +177,15 @@ std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::stri
 // A module's ID as typed: refused before anything is sent when it has no digits (the window would ask module
 // 0) or more than fit (it would wrap to some other module's ID).
 std::optional<std::int32_t> checkedId(const std::string& option, const std::string& text, std::string& why) {
+    // The ID box reads "0x1A2B3C" as 0, up to the x; refused rather than read otherwise than the window reads
+    // it, so that the same text never names two modules.
+    const auto start = text.find_first_not_of(" \t");
+    if (start != std::string::npos && text.size() > start + 1 && text[start] == '0' &&
+        (text[start + 1] == 'x' || text[start + 1] == 'X')) {
+        why = option + ": \"" + shortened(text) + "\": give the ID's hexadecimal digits without 0x, e.g. " +
+              option + " " + shortened(text.substr(start + 2));
+        return std::nullopt;
+    }
     if (readLeadingHex(text).digits == 0) {
         why = option + ": \"" + shortened(text) + "\" is no module ID: give its hexadecimal digits, e.g. " +
               option + " 1A2B3C";
@@ -247,6 +260,12 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
         if (options.severalModules())
             return "-o names one report; for several modules use --name to name their reports";
         options.output = typed.output;
+        const auto descriptor = typed.output == "-" ? std::optional<int>(1) : descriptorNamed(typed.output);
+        if (descriptor == 1 || descriptor == 2)
+            options.outputStream = *descriptor == 1 ? Options::Stream::Out : Options::Stream::Err;
+        else if (descriptor)
+            return "-o " + shortened(typed.output) +
+                   ": of the program's own streams only standard output and standard error take a report";
     }
     if (typed.nameOption->count() > 0) {
         if (options.output)
@@ -266,12 +285,16 @@ std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
     return std::nullopt;
 }
 
+// A date of the calendar: 2026-02-30 is none.
 bool validDate(const std::string& text) {
     int year = 0, month = 0, day = 0;
-    return text.size() == 10 && text[4] == '-' && text[7] == '-' &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
-           std::sscanf(text.c_str(), "%4d-%2d-%2d", &year, &month, &day) == 3 && month >= 1 && month <= 12 &&
-           day >= 1 && day <= 31;
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-' ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2d", &year, &month, &day) != 3 || month < 1 || month > 12)
+        return false;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return day >= 1 && day <= kDays[month - 1] + (month == 2 && leap);
 }
 
 // --journal and what goes with it alone; why not when something else was given.

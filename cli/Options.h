@@ -30,7 +30,11 @@ struct Options {
     bool repeat = false;                      // --repeat: pair module after module
     BackendChoice backend = defaultBackend(); // --scenario FILE, --progid PROGID, --record FILE
     std::optional<std::string> output;        // -o PATH; "-" is standard output
-    std::optional<std::string> nameTemplate;  // --name TEMPLATE
+    // Which of the program's own streams -o names ("-", /dev/stdout, /dev/stderr, CON, ...): written into as
+    // a stream, never as a file.
+    enum class Stream { None, Out, Err };
+    Stream outputStream = Stream::None;
+    std::optional<std::string> nameTemplate; // --name TEMPLATE
     Format format = Format::Csv;
     bool clear = false;
     bool force = false;
@@ -45,7 +49,7 @@ struct Options {
     std::optional<std::string> module; // --module: the ID as the journal writes it
     std::string since;                 // --since: YYYY-MM-DD, "" for all
 
-    bool toStdout() const { return output && *output == "-"; }
+    bool toStdout() const { return outputStream == Stream::Out; }
     // Whether the run may extract more than one module.
     bool severalModules() const { return idTexts.size() > 1 || repeat; }
     // How new reports are named.
@@ -57,7 +61,7 @@ inline constexpr const char* kProgramName = "z83-extract";
 // The arguments after the program name.
 Options parseOptions(const std::vector<std::string>& arguments);
 
-// The exit-code table, as the help text ends with it.
-std::string exitCodeTable();
+// The forms a command line takes, as --help shows them.
+extern const char* const kUsageForms;
 
 } // namespace z83::cli

@@ -5,6 +5,7 @@
 #include <optional>
 #include <pwd.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -92,7 +93,14 @@ std::string documentsFolder() {
     std::ostringstream text;
     text << file.rdbuf();
     const std::string fromSettings = documentsFolderFromUserDirs(text.str(), home);
-    return fromSettings.empty() ? home + "/Documents" : fromSettings;
+    if (fromSettings.empty())
+        return home + "/Documents";
+    // A setting that names a missing folder outside the home folder (a removed disk, a typing error) means
+    // the home folder, as the desktop reads it: reports never make folders elsewhere.
+    struct stat st;
+    if (!fromSettings.starts_with(home + "/") && ::stat(fromSettings.c_str(), &st) != 0)
+        return home;
+    return fromSettings;
 }
 
 std::string dataFolder() {

@@ -45,7 +45,8 @@ public:
     // Writes into an existing stream (a device, a FIFO) without creating or replacing anything.
     virtual std::error_code writeInto(const std::string& path, std::string_view data) = 0;
     // Reads the file from its start in blocks, handing each to onBlock until the end or until onBlock
-    // gives false; so that a large file is checked or hashed without a second copy of it in memory.
+    // gives false; so that a large file is checked or hashed without a second copy of it in memory. Only a
+    // regular file is read (anything else gives invalid_argument), and opening it never waits for a writer.
     virtual std::error_code readBlocks(const std::string& path,
                                        const std::function<bool(std::string_view block)>& onBlock) = 0;
     // The whole file, for the small ones.

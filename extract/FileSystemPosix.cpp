@@ -127,9 +127,16 @@ std::error_code NativeFileSystem::writeInto(const std::string& path, std::string
 
 std::error_code NativeFileSystem::readBlocks(const std::string& path,
                                              const std::function<bool(std::string_view block)>& onBlock) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO put where a file was cannot hold the program; refused once open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return lastError();
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const std::error_code e = S_ISREG(st.st_mode) ? lastError() : errorOf(EINVAL);
+        ::close(fd);
+        return e;
+    }
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);

@@ -183,6 +183,11 @@ std::error_code NativeFileSystem::readBlocks(const std::string& path,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return lastError();
+    // Only a file on a disk: a pipe or the console could hold the program.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        return std::make_error_code(std::errc::invalid_argument);
+    }
     char buffer[65536];
     std::error_code e;
     for (;;) {

@@ -1,5 +1,6 @@
 #include "extract/Journal.h"
 
+#include "desktop/JsonDepth.h"
 #include "desktop/Sha256.h"
 
 #include <nlohmann/json.hpp>
@@ -73,6 +74,10 @@ private:
 };
 
 std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) {
+    if (jsonTooDeepAt(line) != std::string_view::npos) {
+        why = "nested deeper than " + std::to_string(kDeepestJson) + " levels";
+        return std::nullopt;
+    }
     Json document = Json::parse(line.begin(), line.end(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         why = document.is_discarded() ? "not JSON (an entry cut short, or edited)" : "not a JSON object";
@@ -255,8 +260,13 @@ std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, 
         if (const JournalEntry* later = newest[path]; later != &entry) {
             check.state = ReportCheck::State::Replaced;
             check.detail = later->time;
-        } else if (fs.kindOf(path) == PathKind::Missing) {
+        } else if (std::string target;
+                   fs.resolveLinks(path, target) || fs.kindOf(target) == PathKind::Missing) {
             check.state = ReportCheck::State::Missing;
+        } else if (fs.kindOf(target) != PathKind::File) {
+            // Never opened: a FIFO there would wait for a writer that never comes.
+            check.state = ReportCheck::State::Unreadable;
+            check.detail = "not a regular file";
         } else if (auto e = fs.readBlocks(path, read)) {
             check.state = ReportCheck::State::Unreadable;
             check.detail = e.message();

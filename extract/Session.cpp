@@ -197,9 +197,9 @@ void Session::journal(JournalEntry entry, const std::optional<JournalReport>& re
         return;
     const std::string path = journal_->folder.empty() ? std::string("(unknown)")
                                                       : fileSystem_.join(journal_->folder, kJournalFileName);
-    const std::string text = "The journal of extractions and clears could not be written: " + why +
-                             ".\r\nJournal: " + path +
-                             "\r\nReports and the module are not affected; only the journal lacks the entry.";
+    const std::string text =
+        "The journal of extractions and clears could not be written: " + why + ".\r\nJournal: " + path +
+        ".\r\nReports and the module are not affected; only the journal lacks the entry.";
     if (journal_->warnEachTime)
         desktop_.showMessage(text, kJournalWarningTitle, MessageIcon::Warning);
     else if (!journalWarned_ && journalWarning_.empty())

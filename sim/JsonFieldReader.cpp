@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <vector>
 
 namespace z83::sim {
@@ -25,82 +24,136 @@ std::string listed(std::initializer_list<const char*> names) {
     return text;
 }
 
-// Refuses a field named twice in one object, where a plain parse would let the last one win silently.
+// Builds the document and refuses a field named twice in one object, where a plain parse would let the last
+// one win silently. Driven by the parser's events directly: a call-back per event would cost a value per key.
+//
+// It also keeps the document's memory within kMemoryPerByte times the text's size: text such as "{},{},..."
+// would otherwise take some 30 times its size, far beyond what any file of ours needs (5 to 7 times).
 class DuplicateFieldCheck {
 public:
-    explicit DuplicateFieldCheck(const JsonFieldReader& reader) : reader_(reader) {}
+    DuplicateFieldCheck(const JsonFieldReader& reader, Json& root, std::size_t textSize)
+        : reader_(reader), dom_(root), size_(textSize), budget_(kMemoryPerByte * textSize + (1u << 20)) {}
 
-    bool operator()(int, Json::parse_event_t event, Json& parsed) {
-        switch (event) {
-        case Json::parse_event_t::object_start:
-        case Json::parse_event_t::array_start:
-            frames_.push_back({event == Json::parse_event_t::array_start, childPath(), {}, {}, 0});
-            break;
-        case Json::parse_event_t::key: {
-            Frame& frame = frames_.back();
-            frame.key = parsed.get<std::string>();
-            if (!frame.keys.insert(frame.key).second)
-                reader_.fail(frame.path + "/" + JsonFieldReader::pathStep(frame.key), "field given twice");
-            break;
-        }
-        case Json::parse_event_t::object_end:
-        case Json::parse_event_t::array_end:
-            frames_.pop_back();
-            elementDone();
-            break;
-        case Json::parse_event_t::value:
-            elementDone();
-            break;
-        }
-        return true;
+    bool null() { return value(dom_.null()); }
+    bool boolean(bool v) { return value(dom_.boolean(v)); }
+    bool number_integer(Json::number_integer_t v) { return value(dom_.number_integer(v)); }
+    bool number_unsigned(Json::number_unsigned_t v) { return value(dom_.number_unsigned(v)); }
+    bool number_float(Json::number_float_t v, const Json::string_t& text) {
+        return value(dom_.number_float(v, text));
+    }
+    bool string(Json::string_t& v) {
+        spend(v.size() > 15 ? v.size() + 16 : 0);
+        return value(dom_.string(v));
+    }
+    bool binary(Json::binary_t& v) { return value(dom_.binary(v)); }
+    bool start_object(std::size_t n) {
+        spend(kContainerBytes);
+        frames_.push_back({false, {}, 0});
+        return dom_.start_object(n);
+    }
+    bool start_array(std::size_t n) {
+        spend(kContainerBytes);
+        frames_.push_back({true, {}, 0});
+        return dom_.start_array(n);
+    }
+    bool key(Json::string_t& key) {
+        spend(kFieldBytes + (key.size() > 15 ? key.size() + 16 : 0));
+        Frame& frame = frames_.back();
+        // Objects of ours have a dozen fields at most: a list is quicker than a tree.
+        const bool twice = std::find(frame.keys.begin(), frame.keys.end(), key) != frame.keys.end();
+        frame.keys.push_back(key);
+        if (twice)
+            reader_.fail(path(), "field given twice");
+        return dom_.key(key);
+    }
+    bool end_object() { return close(dom_.end_object()); }
+    bool end_array() { return close(dom_.end_array()); }
+    template <typename Exception>
+    bool parse_error(std::size_t at, const std::string& token, const Exception& e) {
+        return dom_.parse_error(at, token, e);
     }
 
 private:
+    // Each open object or array keeps only its own step; the path is put together when it is needed, so
+    // that it costs no more than the text it stands for.
     struct Frame {
         bool array;
-        std::string path;
-        std::set<std::string> keys;
-        std::string key;
+        std::vector<std::string> keys; // the last one is the current field's
         std::size_t index;
     };
 
-    std::string childPath() const {
-        if (frames_.empty())
-            return "";
-        const Frame& parent = frames_.back();
-        return parent.path + "/" +
-               (parent.array ? std::to_string(parent.index) : JsonFieldReader::pathStep(parent.key));
+    std::string path() const {
+        std::string path;
+        for (const Frame& frame : frames_)
+            path += "/" + (frame.array ? std::to_string(frame.index)
+                                       : JsonFieldReader::pathStep(frame.keys.back()));
+        return path;
     }
-    void elementDone() {
-        if (!frames_.empty() && frames_.back().array)
+    bool value(bool going) {
+        if (!frames_.empty() && frames_.back().array) {
             ++frames_.back().index;
+            spend(kElementBytes);
+        }
+        return going;
+    }
+    // What the document's parts cost, roughly: an object or array with its allocation, a field's tree node
+    // with its name and value, an array element with the array's room to grow; long texts besides.
+    static constexpr std::size_t kMemoryPerByte = 16, kContainerBytes = 64, kFieldBytes = 96,
+                                 kElementBytes = 32;
+    void spend(std::size_t bytes) {
+        spent_ += bytes;
+        if (spent_ > budget_)
+            reader_.fail(path(), "too many values for a file of " + std::to_string(size_) +
+                                     " bytes: no scenario or recording holds so many");
+    }
+    bool close(bool going) {
+        frames_.pop_back();
+        return value(going);
     }
 
     const JsonFieldReader& reader_;
+    nlohmann::detail::json_sax_dom_parser<Json> dom_;
     std::vector<Frame> frames_;
+    std::size_t size_, budget_, spent_ = 0;
 };
 
 } // namespace
 
-Json JsonFieldReader::parse(std::string_view text) const {
+void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t firstLine,
+                             const std::string& what) const {
+    std::size_t line = firstLine, column = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
+                        ": " + what);
+}
+
+void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) const {
+    if (const std::size_t at = jsonTooDeepAt(text); at != std::string_view::npos)
+        failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
+}
+
+Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine, bool depthChecked) const {
+    // Before parsing: each level costs the parser memory and time, and no file of ours nests deeply.
+    if (!depthChecked)
+        checkDepth(text, firstLine);
     try {
-        return Json::parse(text.begin(), text.end(), DuplicateFieldCheck(*this));
+        Json root;
+        DuplicateFieldCheck check(*this, root, text.size());
+        Json::sax_parse(text.begin(), text.end(), &check);
+        return root;
     } catch (const Json::parse_error& e) {
         // The parser gives the count of bytes it read; the last of them is where it gave up.
         const std::size_t at = std::min<std::size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-        std::size_t line = 1, column = 1;
-        for (std::size_t i = 0; i < at; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        const std::string what = at < text.size() ? "unexpected " + inQuotes(text.substr(at, 1))
-                                                  : std::string("the text ends too early");
-        throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " +
-                            std::to_string(column) + ": not valid JSON: " + what);
+        failAt(text, at, firstLine,
+               "not valid JSON: " + (at < text.size() ? "unexpected " + inQuotes(text.substr(at, 1))
+                                                      : std::string("the text ends too early")));
     } catch (const Json::out_of_range&) {
         // The one range error of parsing: a number beyond a double, such as 1e999.
         throw JsonFileError(fileName_ + ": not valid JSON: a number is too large");

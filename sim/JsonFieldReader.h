@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/JsonDepth.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -26,10 +28,16 @@ public:
 
     explicit JsonFieldReader(std::string fileName) : fileName_(std::move(fileName)) {}
 
-    // The document; refuses malformed JSON (naming line and column) and fields given twice.
-    Json parse(std::string_view text) const;
+    // The document; refuses malformed JSON (naming line and column, counted from firstLine), fields given
+    // twice and nesting deeper than kDeepestJson (unless the text it is part of was checked for it).
+    Json parse(std::string_view text, std::size_t firstLine = 1, bool depthChecked = false) const;
+    // Refuses a text nested deeper than kDeepestJson before it is parsed: each level costs the parser memory.
+    void checkDepth(std::string_view text, std::size_t firstLine = 1) const;
 
     [[noreturn]] void fail(const std::string& path, const std::string& what) const;
+    // A fault of the text itself, named by its line and column.
+    [[noreturn]] void failAt(std::string_view text, std::size_t at, std::size_t firstLine,
+                             const std::string& what) const;
 
     // Checks that value is an object whose fields are all among fields.
     void object(const Json& value, const std::string& path, std::initializer_list<const char*> fields) const;

@@ -92,6 +92,8 @@ class RecordingReader : public JsonFieldReader {
 public:
     using JsonFieldReader::JsonFieldReader;
 
+    // The header; the calls of a document laid out otherwise than one a line are checked here and written
+    // out so, to be read as the program's own.
     Recording recording(const Json& root) const {
         object(root, "",
                {"format", "version", "program", "platform", "provider", "arguments", "started",
@@ -115,20 +117,22 @@ public:
         if (const Json* v = find(root, "replay_times"))
             r.replayTimes = boolean(*v, "/replay_times");
         const Json& calls = array(require(root, "", "calls"), "/calls", kMostCalls);
-        r.calls.reserve(calls.size());
-        for (std::size_t i = 0; i < calls.size(); ++i)
-            r.calls.push_back(call(calls[i], "/calls/" + std::to_string(i)));
+        std::string lines;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            call(calls[i], "/calls/" + std::to_string(i));
+            lines += calls[i].dump() + "\n";
+        }
+        r.text = std::make_shared<const std::string>(lines + recordingClosing());
         return r;
     }
 
-private:
     RecordedCall call(const Json& value, const std::string& path) const {
         object(value, path,
                {"call", "operation", "in", "out", "result", "current_error", "raised", "at_ms", "ms"});
         RecordedCall c;
         if (const Json* v = find(value, "call"))
-            integer(*v, path + "/call", 1, INT64_MAX); // for people; calls count by their place
-        std::vector<std::string> names(std::begin(kOperationNames), std::end(kOperationNames));
+            integer(*v, path + "/call", 1, INT64_MAX); // what a mismatch names it by; calls count by place
+        static const std::vector<std::string> names(std::begin(kOperationNames), std::end(kOperationNames));
         const std::string name =
             choice(require(value, path, "operation"), path + "/operation", names, "operation");
         c.operation = static_cast<Operation>(std::find(names.begin(), names.end(), name) - names.begin());
@@ -184,18 +188,19 @@ private:
                                          std::vector<ArgumentValue> values = {}) const {
         if (!value.is_object())
             fail(path, "expected an object, got " + shown(value));
-        std::string expected;
-        for (const ArgumentFact& fact : facts)
-            if (!out || byReference(fact.passing))
-                expected += (expected.empty() ? "" : ", ") + std::string(fact.name);
         for (const auto& item : value.items()) {
             const auto fact = std::find_if(facts.begin(), facts.end(),
                                            [&](const ArgumentFact& f) { return f.name == item.key(); });
-            if (fact == facts.end() || (out && !byReference(fact->passing)))
+            if (fact == facts.end() || (out && !byReference(fact->passing))) {
+                std::string expected;
+                for (const ArgumentFact& f : facts)
+                    if (!out || byReference(f.passing))
+                        expected += (expected.empty() ? "" : ", ") + std::string(f.name);
                 fail(path + "/" + pathStep(item.key()),
                      expected.empty()
                          ? "no argument of this operation goes " + std::string(out ? "out" : "in")
                          : "unknown argument (expected " + expected + ")");
+            }
         }
         values.resize(facts.size());
         for (std::size_t i = 0; i < facts.size(); ++i) {
@@ -319,24 +324,96 @@ bool isRecording(const Json& root) {
 }
 
 Recording recordingFrom(const Json& root, const std::string& fileName) {
-    return RecordingReader(fileName).recording(root);
+    Recording recording = RecordingReader(fileName).recording(root);
+    recording.fileName = fileName;
+    return recording;
 }
 
-std::string closedRecordingText(std::string_view text) {
-    if (text.find(kCallsStart) == std::string_view::npos)
-        return {};
-    // Cut after a whole call (its separator may have been written already), or in the middle of one.
-    const auto close = [](std::string_view kept) {
-        while (!kept.empty() && (kept.back() == ',' || std::isspace(static_cast<unsigned char>(kept.back()))))
-            kept.remove_suffix(1);
-        std::string closed(kept);
-        closed += recordingClosing();
-        return Json::accept(closed) ? closed : std::string();
-    };
-    if (std::string closed = close(text); !closed.empty())
-        return closed;
-    const auto lastLine = text.rfind('\n');
-    return lastLine == std::string_view::npos ? std::string() : close(text.substr(0, lastLine));
+std::optional<Recording> recordingOfLines(std::shared_ptr<const std::string> text,
+                                          const std::string& fileName) {
+    const std::size_t calls = text->find(kCallsStart);
+    if (calls == std::string::npos || !looksLikeRecording(*text))
+        return std::nullopt;
+    // The header as a document of its own: what comes before the calls, and none of them.
+    std::string header = text->substr(0, calls);
+    while (!header.empty() && std::isspace(static_cast<unsigned char>(header.back())))
+        header.pop_back();
+    if (!header.ends_with(','))
+        return std::nullopt;
+    const RecordingReader reader(fileName);
+    Recording recording = reader.recording(reader.parse(header + "\"calls\":[]}"));
+    recording.fileName = fileName;
+    recording.text = std::move(text);
+    recording.callsAt = calls + kCallsStart.size();
+    return recording;
+}
+
+RecordedCalls::RecordedCalls(std::shared_ptr<const Recording> recording)
+    : recording_(std::move(recording)), at_(recording_->callsAt),
+      line_(static_cast<std::size_t>(std::count(
+                recording_->text->begin(),
+                recording_->text->begin() + static_cast<std::ptrdiff_t>(recording_->callsAt), '\n')) +
+            1) {}
+
+std::optional<RecordedCall> RecordedCalls::next() {
+    const std::string& text = *recording_->text;
+    while (at_ < text.size()) {
+        const std::size_t start = at_, lineNumber = line_;
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        at_ = end == text.size() ? end : end + 1;
+        ++line_;
+        std::string_view line(text.data() + start, end - start);
+        // Each call's line ends with the comma before the next one, or begins with it.
+        const auto blank = [](char c) { return c == ',' || std::isspace(static_cast<unsigned char>(c)); };
+        while (!line.empty() && blank(line.front()))
+            line.remove_prefix(1);
+        while (!line.empty() && blank(line.back()))
+            line.remove_suffix(1);
+        if (line.empty())
+            continue;
+        const RecordingReader reader(recording_->fileName);
+        if (line == "]}") {
+            complete_ = true;
+            at_ = text.size();
+            return std::nullopt;
+        }
+        Json value;
+        try {
+            value = reader.parse(line, lineNumber, recording_->depthChecked);
+        } catch (const JsonFileError&) {
+            // A last line cut through is where a killed program stopped; anywhere else it is a fault.
+            if (text.find_first_not_of(" \t\r\n", at_) != std::string::npos)
+                throw;
+            at_ = text.size();
+            return std::nullopt;
+        }
+        if (read_ >= kMostCalls)
+            reader.fail("/calls", "at most " + std::to_string(kMostCalls) + " calls");
+        // Fields are named within the line, the line in the file: short paths cost nothing to make.
+        RecordedCall call;
+        try {
+            call = reader.call(value, "");
+        } catch (const JsonFileError& error) {
+            const std::string what = error.what();
+            const std::string name = recording_->fileName + ": ";
+            throw JsonFileError(name + "line " + std::to_string(lineNumber) + ": " +
+                                what.substr(name.size()));
+        }
+        ++read_;
+        const auto number = value.find("call");
+        number_ =
+            number != value.end() && number->is_number_unsigned() ? number->get<std::uint64_t>() : read_;
+        return call;
+    }
+    return std::nullopt;
+}
+
+std::vector<RecordedCall> recordedCalls(const Recording& recording) {
+    RecordedCalls calls(std::shared_ptr<const Recording>(&recording, [](const Recording*) {}));
+    std::vector<RecordedCall> all;
+    while (auto call = calls.next())
+        all.push_back(std::move(*call));
+    return all;
 }
 
 } // namespace z83::sim

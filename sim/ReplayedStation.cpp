@@ -6,7 +6,7 @@
 namespace z83::sim {
 
 ReplayedStation::ReplayedStation(std::shared_ptr<const Recording> recording, std::string name)
-    : recording_(std::move(recording)), name_(std::move(name)) {}
+    : calls_(recording), replayTimes_(recording->replayTimes), name_(std::move(name)) {}
 
 std::int32_t ReplayedStation::invoke(Operation operation, std::span<const ArgumentSlot> arguments) {
     const auto facts = contractOf(operation).arguments();
@@ -14,22 +14,29 @@ std::int32_t ReplayedStation::invoke(Operation operation, std::span<const Argume
     for (std::size_t i = 0; i < arguments.size(); ++i)
         came.push_back(valueOf(facts[i].passing, arguments[i]));
     const std::string number = "Call " + std::to_string(next_ + 1);
-    if (next_ >= recording_->calls.size())
+    std::optional<RecordedCall> next;
+    try {
+        next = calls_.next();
+    } catch (const JsonFileError& error) {
+        throw ProviderError(kReplayMismatch, number + " cannot be answered: " + error.what(), name_);
+    }
+    if (!next)
         throw ProviderError(kReplayMismatch,
                             number + " is not in the recording, which " +
-                                (recording_->complete ? "ends" : "was cut off") + " after " +
-                                std::to_string(recording_->calls.size()) + " calls: came " +
-                                callText(operation, came),
+                                (calls_.complete() ? "ends" : "was cut off") + " after " +
+                                std::to_string(calls_.read()) + " calls: came " + callText(operation, came),
                             name_);
-    const RecordedCall& recorded = recording_->calls[next_];
+    const RecordedCall& recorded = *next;
+    // Named by the number the recording gives it, so that it is found in the file whatever was edited there.
     if (recorded.operation != operation || recorded.in != came)
         throw ProviderError(kReplayMismatch,
-                            number + " differs from the recording: recorded " +
+                            number + " differs from recorded call " +
+                                std::to_string(calls_.recordedNumber()) + ": recorded " +
                                 callText(recorded.operation, recorded.in) + ", came " +
                                 callText(operation, came),
                             name_);
     ++next_;
-    if (recording_->replayTimes && recorded.seconds > 0)
+    if (replayTimes_ && recorded.seconds > 0)
         std::this_thread::sleep_for(std::chrono::duration<double>(recorded.seconds));
     setCurrentError(recorded.currentError);
     if (recorded.raised)

@@ -15,7 +15,8 @@ inline constexpr std::int32_t kReplayMismatch = -2147418113; // E_UNEXPECTED
 // Answers each call exactly as the recording says the component answered it, in order: the result, the
 // by-reference outputs, the current error, a raised error, and (when the recording asks for it) the time
 // the call took. A call that is not the next recorded one raises kReplayMismatch naming the call's
-// number, what was recorded and what came, as the component would raise an error.
+// number, the recorded call's number, what was recorded and what came, as the component would raise an
+// error; so does a recorded call that cannot be read.
 class ReplayedStation final : public UniformProvider {
 public:
     ReplayedStation(std::shared_ptr<const Recording> recording, std::string name);
@@ -26,7 +27,8 @@ public:
 private:
     std::int32_t invoke(Operation operation, std::span<const ArgumentSlot> arguments) override;
 
-    std::shared_ptr<const Recording> recording_;
+    RecordedCalls calls_;
+    bool replayTimes_;
     std::string name_;
     std::size_t next_ = 0;
 };

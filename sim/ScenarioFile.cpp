@@ -336,9 +336,13 @@ std::string readStationText(const std::string& path) {
         throw ScenarioError(path + ": cannot open: " + systemReason());
     // Refuse a large regular file before reading it; the read below still bounds pipes and the like.
     std::error_code sizeError;
-    if (const auto size = std::filesystem::file_size(path, sizeError); !sizeError && size > kMaxFileBytes)
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError && size > kMaxFileBytes)
         throw ScenarioError(path + ": larger than 64 MiB, too large for a scenario or recording");
     std::string text;
+    // A recording is kept as read while it replays: no room to spare in it.
+    if (!sizeError)
+        text.reserve(static_cast<std::size_t>(size) + 1);
     char buffer[65536];
     while (true) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());

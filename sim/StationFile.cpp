@@ -1,26 +1,24 @@
 #include "sim/StationFile.h"
 
+#include <memory>
+
 namespace z83::sim {
 
-StationFile parseStationFile(std::string_view text, const std::string& fileName) {
+StationFile parseStationFile(std::string text, const std::string& fileName) {
+    auto shared = std::make_shared<const std::string>(std::move(text));
     const JsonFieldReader reader(fileName);
-    JsonFieldReader::Json root;
-    bool complete = true;
-    try {
-        root = reader.parse(text);
-    } catch (const JsonFileError&) {
-        // A recording whose program was killed lacks its end; it holds every call made till then.
-        const std::string closed = closedRecordingText(text);
-        if (closed.empty())
-            throw;
-        root = reader.parse(closed);
-        complete = false;
+    // Refused before anything is read, as every file here is: a recording's calls are read only as it
+    // replays.
+    reader.checkDepth(*shared);
+    // A recording as the program writes it is read call by call as it replays; only its header now.
+    if (auto recording = recordingOfLines(shared, fileName)) {
+        recording->depthChecked = true;
+        return std::move(*recording);
     }
+    const JsonFieldReader::Json root = reader.parse(*shared);
     if (!isRecording(root))
         return scenarioFrom(root, fileName);
-    Recording recording = recordingFrom(root, fileName);
-    recording.complete = complete;
-    return recording;
+    return recordingFrom(root, fileName);
 }
 
 StationFile loadStationFile(const std::string& path) {

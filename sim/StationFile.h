@@ -14,7 +14,7 @@ namespace z83::sim {
 using StationFile = std::variant<Scenario, Recording>;
 
 // Throws JsonFileError naming the file, the field and the fault.
-StationFile parseStationFile(std::string_view text, const std::string& fileName);
+StationFile parseStationFile(std::string text, const std::string& fileName);
 StationFile loadStationFile(const std::string& path);
 
 } // namespace z83::sim

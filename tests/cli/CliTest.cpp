@@ -1,5 +1,6 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
+#include "cli/ExitCode.h"
 #include "cli/Options.h"
 #include "extract/Journal.h"
 #include "tests/support/TempDir.h"
@@ -171,6 +172,8 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     const std::string demo = scenario("demo"), clearSent = clearRaises("demo"),
                       badCrc = clearRaises("bad-crc");
     const std::string saved = home.str() + "/Documents/Log"; // the start of stdout: the saved report's path
+    const std::string journal = home.str() + "/.local/share/z83-log-extraction/" + kJournalFileName;
+    const std::string recording = home.str() + "/session.json";
     const struct {
         std::string scenario;
         std::vector<std::string> args; // after --id 1A2B3C, unless they name the module
@@ -200,6 +203,16 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         {clearSent, {"--clear"}, 8, "Clear refused: there is no terminal to confirm on", saved},
         {badCrc, clear, 8, "Clear refused: 3 logs are flagged", saved},
         {clearSent, {"--clear", "--yes", "-o", "-"}, 8, "the report went to standard output", "Log Number,"},
+        // The program's own streams by their names are streams too; its own files are never a report's.
+        {clearSent,
+         {"--clear", "--yes", "-o", "/dev/stdout"},
+         8,
+         "the report went to standard output",
+         "Log Number,"},
+        {demo, {"-o", "/proc/self/fd/2", "-q"}, 0, "Log Number,", ""},
+        {clearSent, {"-o", "/dev/fd/5"}, 2, "only standard output and standard error take a report", ""},
+        {clearSent, {"-o", journal, "--clear", "--yes"}, 2, "that is the journal of extractions", ""},
+        {clearSent, {"-o", recording, "--record", home.str() + "/./session.json"}, 2, "--record writes", ""},
         {clearRaises("demo", {cutOnce}), clear, 8, "reports 25 logs, but the report holds 2;", saved},
         {clearRaises("demo", {newLog}), clear, 8, "reports 26 logs, but the report holds 25;", saved},
         {countReply("25abc"),
@@ -234,7 +247,9 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
         EXPECT_TRUE(c.message.empty() ? ran.err.empty() : contains(ran.err, c.message)) << ran.err;
         EXPECT_TRUE(c.out.empty() ? ran.out.empty() : ran.out.starts_with(c.out)) << ran.out;
         EXPECT_TRUE(contains(c.message, "Error 77") || !contains(ran.err, "Error 77")) << "a clear was sent";
-        EXPECT_FALSE(contains(ran.err, "\r")) << "progress belongs on a terminal only";
+        // (A report in standard error brings its CR LF line ends.)
+        EXPECT_FALSE(contains(ran.err, "\r") && !contains(ran.err, "Log Number,"))
+            << "progress belongs on a terminal only";
     }
     // The logs before a raised error are saved and journalled, as is a clear whose write raised one.
     std::vector<std::string> endings;
@@ -252,6 +267,23 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
                   "refused: count not a plain number: the module replied \"25abc\"",
                   "saved: count not a plain number: the module replied \" 25 logs\" (25)",
               }));
+
+    // Into a file opened for appending, the report follows what the file held.
+    writeFile(home.path() / "app.csv", "OLD\n");
+    const std::string command = "HOME=" + home.str() + " XDG_CONFIG_HOME=" + home.str() + "/.config " +
+                                Z83_EXTRACTOR + " --id 1A2B3C -q -o /dev/stdout >> " + home.str() +
+                                "/app.csv 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(readFile(home.path() / "app.csv").starts_with("OLD\nLog Number,"));
+    EXPECT_FALSE(std::filesystem::exists(recording)) << "nothing was recorded over";
+
+    // A documents folder set to a missing place outside the home folder means the home folder.
+    std::filesystem::create_directories(home.path() / ".config");
+    writeFile(home.path() / ".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/nonexistent-z83/ro\"\n");
+    const auto elsewhere = run({"--id", "1A2B3C", "-q"});
+    EXPECT_TRUE(std::regex_match(elsewhere.out, std::regex(home.str() + "/Log\\d{14}\\.CSV\n")))
+        << elsewhere.out;
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent-z83"));
     if (haveDevice) {
         const auto ran = run({"--id", "1A2B3C", "--scenario", clearSent, "--clear", "--yes", "-o", device});
         EXPECT_EQ(ran.exitCode, 8) << ran.err;
@@ -343,6 +375,14 @@ TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
     EXPECT_TRUE(contains(noBase.out, "Verdict: does not work: Warning: Base station not detected!"))
         << noBase.out;
     EXPECT_FALSE(contains(noBase.out, "ReadCommand")) << "no module without --id";
+
+    // A verdict that is the program's own message keeps its one last mark; an unusable file is a usage error.
+    EXPECT_TRUE(contains(run({"--diagnose", "--id", "999999"}).out,
+                         "Verdict: does not work: Error: Cannot read Model! Try again.\n"));
+    const auto missing = run({"--diagnose", "--scenario", home.str() + "/nonexistent.json"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(contains(missing.err, "nonexistent.json: cannot open: ")) << missing.err;
+    EXPECT_TRUE(missing.out.empty()) << missing.out;
 }
 
 // The sessions recorded through COM against our test component, replayed with the options they were recorded
@@ -416,12 +456,15 @@ TEST_F(Extractor, SeveralModulesAndTwoExtractorsAtOnceThenTheJournalVerifiesThei
     auto verify = run({"--journal", "--verify"});
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
     EXPECT_TRUE(contains(verify.out, "Reports: 5 intact, 0 changed, 0 missing.\n")) << verify.out;
+    // A FIFO in a report's place is never opened: it would wait for a writer.
     writeFile(paths[0], readFile(paths[0]) + "edited");
     std::filesystem::remove(paths[1]);
+    ASSERT_EQ(::mkfifo(paths[1].c_str(), 0600), 0);
     verify = run({"--journal", "--verify"});
     EXPECT_EQ(verify.exitCode, 12) << verify.err;
-    EXPECT_TRUE(contains(verify.out, "missing    " + paths[1] + "  (module 3C4D5E, saved ")) << verify.out;
-    EXPECT_TRUE(contains(verify.out, "Reports: 3 intact, 1 changed, 1 missing.\n")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "unreadable " + paths[1] + "  (module 3C4D5E, saved ")) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "Reports: 3 intact, 1 changed, 0 missing, 1 unreadable.\n"))
+        << verify.out;
 
     // A damaged line is named and skipped; the filters and the formats.
     writeFile(journalFile, readFile(journalFile) + "{\"kind\":");
@@ -431,6 +474,11 @@ TEST_F(Extractor, SeveralModulesAndTwoExtractorsAtOnceThenTheJournalVerifiesThei
     EXPECT_EQ(linesOf(table.out).size(), 2u) << table.out;
     EXPECT_EQ(linesOf(run({"--journal", "--since", "2999-01-01"}).out).size(), 1u);
     EXPECT_EQ(Json::parse(run({"--journal", "--format", "json"}).out).size(), 7u);
+    // The entry a damaged line held may have named a report that is gone: verifying cannot pass over it.
+    verify = run({"--journal", "--verify", "--module", "2B3C4D"});
+    EXPECT_EQ(verify.exitCode, 12) << verify.out;
+    EXPECT_TRUE(contains(verify.out, "1 intact, 0 changed, 0 missing; 1 damaged journal line not checked.\n"))
+        << verify.out;
 }
 
 // --pair --repeat takes its answers from a script's standard input; a journal that cannot be written is said
@@ -473,6 +521,11 @@ TEST(Options, RefuseWhatCannotWork) {
         {{"--id", "1", "--verify"}, "--verify, --module and --since go with --journal only"},
         {{"--journal", "--id", "1"}, "--journal goes with --verify, --module, --since, --format and"},
         {{"--journal", "--since", "7 March"}, "--since: \"7 March\" is no date: give it as YYYY-MM-DD"},
+        {{"--journal", "--since", "2026-02-30"}, "--since: \"2026-02-30\" is no date"},
+        {{"--journal", "--since", "2023-02-29"}, "--since: \"2023-02-29\" is no date"},
+        {{"--id", "0x1A2B3C"},
+         "--id: \"0x1A2B3C\": give the ID's hexadecimal digits without 0x, e.g. --id 1A2B3C"},
+        {{"--id", "1", "-o", "a.csv", "-o", "b.csv"}, "--output is given more than once; give it once"},
         {{"--journal", "--module", "xyz"}, ""},
     };
     for (const auto& [args, reason] : refused) {
@@ -480,6 +533,39 @@ TEST(Options, RefuseWhatCannotWork) {
         EXPECT_EQ(options.request, cli::Options::Request::Invalid) << reason;
         EXPECT_TRUE(options.message.starts_with(reason)) << options.message;
     }
+    EXPECT_EQ(cli::parseOptions({"--journal", "--since", "2024-02-29"}).request,
+              cli::Options::Request::Journal);
+}
+
+// --help shows the usage forms and every exit code's meaning; docs/cli.md gives the same forms and, for each
+// code and no other, a row that starts with the same meaning.
+TEST(Options, HelpAndTheManualTellTheSameUsageAndExitCodes) {
+    const std::string help = cli::parseOptions({"--help"}).message;
+    const std::string manual = readFile(std::string(Z83_SCENARIO_DIR) + "/../docs/cli.md");
+    EXPECT_TRUE(contains(help, cli::kUsageForms)) << help;
+    EXPECT_TRUE(contains(manual, "```\n" + std::string(cli::kUsageForms).substr(7) + "```")) << "usage forms";
+    std::vector<int> documented;
+    const std::regex row(R"(\n\| (\d+) \| ([^|]*)\|)");
+    for (auto it = std::sregex_iterator(manual.begin(), manual.end(), row); it != std::sregex_iterator();
+         ++it)
+        documented.push_back(std::stoi((*it)[1]));
+    std::vector<int> codes;
+    for (const auto& meaning : cli::ExitCode::kMeanings) {
+        codes.push_back(meaning.code);
+        std::string text = meaning.text;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        EXPECT_TRUE(contains(help, std::to_string(meaning.code) + "  " + text.substr(0, 20))) << text;
+        const std::regex documentedRow("\\n\\| " + std::to_string(meaning.code) + " \\| ([^|]*)\\|");
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(manual, found, documentedRow)) << meaning.code;
+        std::string first = found[1].str().substr(0, text.size());
+        std::transform(first.begin(), first.end(), first.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        EXPECT_EQ(first, text) << "docs/cli.md, exit code " << meaning.code;
+    }
+    EXPECT_EQ(documented, codes);
 }
 
 } // namespace

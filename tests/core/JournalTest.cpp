@@ -35,7 +35,8 @@ TEST(Journal, ALineCutShortCostsOnlyItself) {
     const std::string cut = journalLine(extraction("2B3C4D"));
     std::ofstream(data.path() / kJournalFileName, std::ios::binary | std::ios::app)
         << "{\"kind\":\"clear\",\"time\":\"t\",\"module\":\"1\",\"outcome\":7}\r\n"
-        << cut.substr(0, cut.size() / 2);
+        << cut.substr(0, cut.size() / 2) << "\n"
+        << std::string(100000, '[') << "\n";
     JournalEntry odd = extraction("3C4D5E");
     odd.count = "2\xff"; // as a module may send it
     ASSERT_EQ(appendToJournal(fs, data.str(), odd), "");
@@ -43,9 +44,10 @@ TEST(Journal, ALineCutShortCostsOnlyItself) {
     const JournalReading reading = readJournal(readFile(data.path() / kJournalFileName));
     ASSERT_EQ(reading.entries.size(), 2u);
     EXPECT_EQ(reading.entries[1].module + reading.entries[1].count, "3C4D5E2\xEF\xBF\xBD");
-    ASSERT_EQ(reading.damaged.size(), 2u);
+    ASSERT_EQ(reading.damaged.size(), 3u);
     EXPECT_EQ(reading.damaged[0].why, "\"outcome\" is not a text");
     EXPECT_EQ(reading.damaged[1].line, 3u);
+    EXPECT_EQ(reading.damaged[2].why, "nested deeper than 32 levels");
 }
 
 // Writers at once, each line far longer than one write is sure to carry whole: every entry reads back whole.

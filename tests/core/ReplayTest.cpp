@@ -92,8 +92,8 @@ TEST(Replay, ADiskThatFillsUpDuringARecordingIsOneWarningAndChangesNothingOfTheR
     EXPECT_EQ(runSession(recording.wrap(troubledStation)), runSession(troubledStation));
     const auto warning = recording.takeWarning();
     ASSERT_TRUE(warning.has_value());
-    const auto calls =
-        std::get<sim::Recording>(sim::parseStationFile(disk.contentOf("/session.json"), "")).calls;
+    const auto calls = sim::recordedCalls(
+        std::get<sim::Recording>(sim::parseStationFile(disk.contentOf("/session.json"), "")));
     EXPECT_GT(calls.size(), 5u);
     EXPECT_NE(warning->find(" only up to call " + std::to_string(calls.size()) + ": "), std::string::npos);
     EXPECT_FALSE(recording.takeWarning()) << "told once";
@@ -113,15 +113,14 @@ TEST(Replay, ARecordedSessionReplaysToTheSameRunAndOneWithACallRemovedIsRefusedA
     otherModule.replace(otherModule.find("1A2B3C", line), 6, "1A2B3D");
     EXPECT_NE(replay(otherModule)
                   .rbegin()[1]
-                  .find("Call 6 differs from the recording: recorded ReadCommand(1, 1A2B3D, \"3\", \"\"), "
+                  .find("Call 6 differs from recorded call 6: recorded ReadCommand(1, 1A2B3D, \"3\", \"\"), "
                         "came ReadCommand(1, 1A2B3C"),
               std::string::npos);
     text.erase(line, text.find('\n', line + 1) - line);
     const auto replayed = replay(text);
-    EXPECT_EQ(
-        replayed[replayed.size() - 2],
-        "z83-test: Error -2147418113:\r\nCall 6 differs from the recording: recorded WriteCommand(1, 1A2B3C, "
-        "\"S\", \"1\\0\\0\"), came ReadCommand(1, 1A2B3C, \"3\", \"\")");
+    EXPECT_EQ(replayed[replayed.size() - 2], "z83-test: Error -2147418113:\r\nCall 6 differs from recorded "
+                                             "call 7: recorded WriteCommand(1, 1A2B3C, "
+                                             "\"S\", \"1\\0\\0\"), came ReadCommand(1, 1A2B3C, \"3\", \"\")");
 }
 
 // A recording cut off mid-line, as a killed program leaves it, reads up to its last whole call.
@@ -130,9 +129,13 @@ TEST(Replay, ARecordingCutOffReadsUpToItsLastWholeCall) {
     const std::string half = text.substr(0, text.find('\n', text.size() / 2) + 20);
     // Each call's line begins with a line break; the last one here is cut through.
     const auto kept = static_cast<std::size_t>(std::count(half.begin(), half.end(), '\n') - 2);
-    const auto recording = std::get<sim::Recording>(sim::parseStationFile(half, "cut.json"));
-    EXPECT_FALSE(recording.complete);
-    EXPECT_EQ(recording.calls.size(), kept);
+    sim::RecordedCalls calls(std::make_shared<const sim::Recording>(
+        std::get<sim::Recording>(sim::parseStationFile(half, "cut.json"))));
+    std::size_t read = 0;
+    while (calls.next())
+        ++read;
+    EXPECT_FALSE(calls.complete());
+    EXPECT_EQ(read, kept);
     const auto replayed = replay(half);
     EXPECT_NE(replayed[replayed.size() - 2].find("Call " + std::to_string(kept + 1) +
                                                  " is not in the recording, which was cut off after " +

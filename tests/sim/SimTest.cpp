@@ -2,6 +2,7 @@
 #include "link/LogRecord.h"
 #include "link/Wire.h"
 #include "sim/ScenarioFile.h"
+#include "sim/StationFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -101,9 +102,14 @@ TEST(StationFaults, EachKindHitsItsWindowOfReads) {
     }
 }
 
+// Hostile files among them: nesting that would cost the parser gigabytes is refused before parsing, by its
+// line and column, wherever it is; brackets inside texts are no nesting.
 TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
     const test::TempDir dir;
     const std::string log = R"({"modules":[{"id":"1A","logs":[{"start":"2024-01-01T00:00:00",)";
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string recording = "{\"format\":\"z83-recording\",\"version\":1,\n\"calls\":[\n"
+                                  "{\"call\":1,\"operation\":\"ProbeProvider\",\"in\":";
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {R"({"base_station":{"present":"yes"}})",
          R"(/base_station/present: expected true or false, got "yes")"},
@@ -114,6 +120,10 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
          R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
         {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},
         {"{\n  \"modules\": [\n}", "line 3, column 1: not valid JSON: "},
+        {deep, "line 1, column 33: nested deeper than 32 levels"},
+        {recording + deep + "}\n]}\n", "line 3, column 73: nested deeper than 32 levels"},
+        {R"({"modules":[{"id":"1A","x":)" + std::string(40, '{') + "}", "line 1, column 57: nested deeper"},
+        {"{\"" + std::string(40, '[') + "\":1}", "/" + std::string(40, '[') + ": unknown field"},
         {std::nullopt, "cannot open: No such file or directory"},
     };
     int file = 0;
@@ -123,12 +133,25 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
             test::writeFile(path, *content);
         std::string message = "(accepted)";
         try {
-            loadScenarioFile(path);
+            loadStationFile(path);
         } catch (const ScenarioError& e) {
             message = e.what();
         }
         EXPECT_EQ(message.substr(0, path.size() + 2 + expected.size()), path + ": " + expected);
     }
+    // A file of empty objects would take some 30 times its size as a document: refused on the way.
+    std::string wide = "[";
+    for (int i = 0; i < 100000; ++i)
+        wide += "{},";
+    test::writeFile(dir.path() / "wide.json", wide + "{}]");
+    EXPECT_THROW(
+        try { loadStationFile(dir.str() + "/wide.json"); } catch (const ScenarioError& e) {
+            EXPECT_NE(std::string(e.what()).find(": too many values for a file of 300004 bytes"),
+                      std::string::npos)
+                << e.what();
+            throw;
+        },
+        ScenarioError);
 }
 
 // Generated logs repeat per seed and are sound; the example files load.

@@ -86,4 +86,10 @@ TEST(Extractor, ServicesTheComponentsMessagesAndTakesUnicodeArguments) {
     EXPECT_EQ(finished.exitCode, 0u) << finished.err;
     EXPECT_NE(finished.err.find("Bericht-Ä€.csv"), std::string::npos) << "named in UTF-8: " << finished.err;
     EXPECT_NE(readFile(std::filesystem::path(report)).find("\r\n25,"), std::string::npos) << "all 25 logs";
+
+    // The console by its name is standard output, written into as -o - writes it, never a file named CON.
+    const Finished console = runProgram(
+        {L"--progid", win::toUtf16(kTestStation), L"--id", L"1A2B3C", L"-o", L"con", L"-q"}, setup.dir);
+    EXPECT_EQ(console.exitCode, 0u) << console.err;
+    EXPECT_TRUE(console.out.starts_with("Log Number,")) << console.out;
 }
