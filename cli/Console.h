@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 // The standard streams as the extractor needs them on this platform.
 namespace z83::cli {
@@ -17,5 +19,31 @@ bool isConsole(std::FILE* stream);
 // Windows: waits the given time servicing the thread's posted and sent messages, for a component with a
 // hidden window or timer of its own, and gives true. POSIX: there is nothing to service; gives false.
 bool waitServicingMessages(double seconds);
+
+// The line end of text a person reads on this platform: CR LF on Windows, whose editors before 2018 show a
+// file of bare line feeds as one line; LF elsewhere. Reports keep their own line ends.
+std::string_view personLineEnd();
+
+// The text with each line ended by lineEnd; a CR LF already there is one line end, never doubled.
+inline std::string withLineEnds(std::string_view text, std::string_view lineEnd) {
+    std::string ended;
+    ended.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            ended += lineEnd;
+        else if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
+            ended += text[i];
+    }
+    return ended;
+}
+
+// Text for a person (a diagnosis, a listing, help) as this platform's tools read it.
+inline std::string forPerson(std::string_view text) {
+    return withLineEnds(text, personLineEnd());
+}
+
+// The path as the user finds it again: made absolute against the current folder; "-" and a path that
+// cannot be resolved stay as they are.
+std::string fullPath(const std::string& path);
 
 } // namespace z83::cli
