@@ -48,15 +48,18 @@ bool endsLinesInCrLf(const std::string& text) {
 } // namespace
 
 // The diagnosis through COM: every section against the test station with and without a type library, one
-// that does not fit, and a class that is not registered, each with its next step. Read-only: nothing is
-// written to the module. Printed and saved for Windows' editors (CR LF), the saved one named in full.
+// that does not fit, a class that is not registered and one whose file is gone, each with its next step.
+// Read-only: nothing is written to the module. Printed and saved for Windows' editors (CR LF), the saved one
+// named in full.
 TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
     const std::wstring station = win::toUtf16(kTestStation);
+    const wchar_t* const kMovedClass = L"{5A83D1A6-0000-4000-8000-00000000A83F}";
     const struct {
         std::optional<std::string> declarations;
         std::wstring progId;
         DWORD exitCode;
         std::vector<std::string> parts;
+        const wchar_t* server = nullptr; // a server file registered for the class {...} while the case runs
     } cases[] = {
         {std::nullopt,
          station,
@@ -80,10 +83,20 @@ TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
          {"none: 0x800401F3 CO_E_CLASSSTRING (Invalid class string)", "possibly not registered!",
           "current error 0x800401F3 CO_E_CLASSSTRING (-2147221005)", "ProbeProvider()  ",
           "  done; current error", "What to do\r\n  1.  Register the component", "SysWOW64\\regsvr32.exe"}},
+        {std::nullopt,
+         kMovedClass,
+         3,
+         {"missing: 0x80070003 ERROR_PATH_NOT_FOUND (",
+          "What to do\r\n  1.  The component's file, or a library it needs, is missing"},
+         L"C:\\nowhere\\Z83DataProviderCOM.DLL"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.declarations.value_or("library") + " " + win::toUtf8(c.progId));
         StationSetup setup(std::nullopt, c.declarations);
+        const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + kMovedClass;
+        if (c.server)
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (classKey + L"\\InprocServer32").c_str(), nullptr, REG_SZ,
+                              c.server, static_cast<DWORD>((::wcslen(c.server) + 1) * sizeof(wchar_t)));
         const Finished finished = runProgram(
             {L"--diagnose", L"--progid", c.progId, L"--id", L"1A2B3C", L"-o", L"diagnosis.txt"}, setup.dir);
         EXPECT_EQ(finished.exitCode, c.exitCode) << finished.out;
@@ -99,6 +112,8 @@ TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
         EXPECT_NE(finished.err.find("Diagnosis saved as " + win::toUtf8(saved) + "."), std::string::npos)
             << finished.err;
         ::DeleteFileW(saved.c_str());
+        if (c.server)
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey.c_str());
     }
 }
 
