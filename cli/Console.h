@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The standard streams as the extractor needs them on this platform.
 namespace z83::cli {
@@ -24,5 +25,31 @@ bool waitServicingMessages(double seconds);
 // /proc/self/fd/N (POSIX), CON (Windows, the console output); nothing for any other path. Such a path is
 // one of the program's own streams, to be written into, never replaced through.
 std::optional<int> descriptorNamed(const std::string& path);
+
+// The line end of text a person reads on this platform: CR LF on Windows, whose editors before 2018 show a
+// file of bare line feeds as one line; LF elsewhere. Reports keep their own line ends.
+std::string_view personLineEnd();
+
+// The text with each line ended by lineEnd; a CR LF already there is one line end, never doubled.
+inline std::string withLineEnds(std::string_view text, std::string_view lineEnd) {
+    std::string ended;
+    ended.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            ended += lineEnd;
+        else if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
+            ended += text[i];
+    }
+    return ended;
+}
+
+// Text for a person (a diagnosis, a listing, help) as this platform's tools read it.
+inline std::string forPerson(std::string_view text) {
+    return withLineEnds(text, personLineEnd());
+}
+
+// The path as the user finds it again: made absolute against the current folder; "-" and a path that
+// cannot be resolved stay as they are.
+std::string fullPath(const std::string& path);
 
 } // namespace z83::cli

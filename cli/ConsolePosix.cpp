@@ -1,6 +1,8 @@
 #include "cli/Console.h"
 
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace z83::cli {
@@ -32,6 +34,17 @@ std::optional<int> descriptorNamed(const std::string& path) {
         return fd;
     }
     return std::nullopt;
+}
+
+std::string_view personLineEnd() {
+    return "\n";
+}
+
+std::string fullPath(const std::string& path) {
+    if (path.empty() || path == "-" || path.front() == '/')
+        return path;
+    char folder[PATH_MAX];
+    return ::getcwd(folder, sizeof folder) ? std::string(folder) + "/" + path : path;
 }
 
 } // namespace z83::cli

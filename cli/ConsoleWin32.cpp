@@ -1,5 +1,6 @@
 #include "cli/Console.h"
 
+#include "desktop/Utf16.h"
 #include "win/com/MessagePump.h"
 
 #include <windows.h>
@@ -38,6 +39,26 @@ std::optional<int> descriptorNamed(const std::string& path) {
     if (name == "CON" || name == "CONOUT$")
         return 1;
     return std::nullopt;
+}
+
+std::string_view personLineEnd() {
+    return "\r\n";
+}
+
+std::string fullPath(const std::string& path) {
+    if (path.empty() || path == "-")
+        return path;
+    const std::wstring given = win::toUtf16(path);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size())
+        return path;
+    full.resize(length);
+    return win::toUtf8(full);
 }
 
 } // namespace z83::cli

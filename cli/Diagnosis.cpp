@@ -1,5 +1,6 @@
 #include "cli/Diagnosis.h"
 
+#include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ExitCode.h"
 #include "desktop/ShownText.h"
@@ -42,11 +43,12 @@ std::string milliseconds(double seconds) {
 std::string outcomeText(const RecordedCall& call, const CurrentError& before) {
     std::string text;
     if (call.raised) {
-        text = "raised error " + std::to_string(call.raised->number) +
+        text = "raised error " + errorNumberText(call.raised->number) +
                (call.raised->source.empty() ? "" : " from " + shownDeviceText(call.raised->source, 60)) +
                ": " + shownDeviceText(call.raised->description);
-    } else if (call.operation == Operation::CloseUSB) {
-        text = "done";
+    } else if (contractOf(call.operation).result == ResultUse::Nothing) {
+        text = "done"; // its result means nothing; a failure shows as the current error
+
     } else {
         text = (contractOf(call.operation).result == ResultUse::Int16 ? "status " : "result ") +
                std::to_string(call.result);
@@ -57,7 +59,7 @@ std::string outcomeText(const RecordedCall& call, const CurrentError& before) {
     }
     if (call.currentError.number != 0 &&
         (call.currentError.number != before.number || call.currentError.description != before.description))
-        text += "; current error " + std::to_string(call.currentError.number) + ": " +
+        text += "; current error " + errorNumberText(call.currentError.number) + ": " +
                 shownDeviceText(call.currentError.description);
     return text;
 }
@@ -66,6 +68,7 @@ struct Probe {
     DiagnosisSection section{"Probe, in the order of start-up (read-only)", {}, {}};
     int code = ExitCode::Success;
     std::string verdict;
+    std::optional<std::string> advice;
 };
 
 // The program's own start-up (and, with --id, its identification and count read) against the provider,
@@ -115,6 +118,11 @@ Probe probe(const Options& options, FileSystem& fileSystem) {
 
     for (std::size_t i = 0; i < kept->calls.size(); ++i) {
         const RecordedCall& call = kept->calls[i];
+        if ((call.operation == Operation::OpenUSB && call.result != 0) ||
+            (call.operation == Operation::DetectBase && call.result == 0))
+            result.advice =
+                "The base station was not found: plug it into a USB port of this PC, wait until the system "
+                "has set it up, and run the diagnosis again.";
         result.section.lines.emplace_back(
             std::to_string(i + 1) + "  " + callText(call.operation, call.in),
             milliseconds(call.seconds) + "  " +
@@ -191,8 +199,16 @@ int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, F
         code = ExitCode::Link;
         verdict = "the component does not fit: " + *findings.unfit;
     }
+    // One line for each failure found, saying what the user can do about it.
+    DiagnosisSection toDo{"What to do", {}, {}};
+    if (probed.advice)
+        findings.advice.push_back(*probed.advice);
+    for (std::size_t i = 0; i < findings.advice.size(); ++i)
+        toDo.lines.emplace_back(std::to_string(i + 1) + ".", findings.advice[i]);
+    if (!toDo.lines.empty())
+        sections.push_back(std::move(toDo));
     const std::string text =
-        diagnosisText(sections, (code == ExitCode::Success ? "" : "does not work: ") + verdict);
+        forPerson(diagnosisText(sections, (code == ExitCode::Success ? "" : "does not work: ") + verdict));
     out << text;
     out.flush();
 
@@ -206,7 +222,7 @@ int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, F
             desktop.error("The diagnosis could not be saved as " + saved.path + ": " + saved.error + ".");
             return ExitCode::NotSaved;
         }
-        desktop.note("Diagnosis saved as " + saved.path + ".");
+        desktop.note("Diagnosis saved as " + fullPath(saved.path) + ".");
     }
     return code;
 }

@@ -4,6 +4,7 @@
 #include "cli/Options.h"
 #include "extract/FileSystem.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -26,11 +27,15 @@ struct DiagnosisSection {
 struct ComponentFindings {
     std::vector<DiagnosisSection> sections; // registration, type information, creation
     std::optional<std::string> unfit;       // why the component does not fit the contract
+    std::vector<std::string> advice;        // what the user can do about each failure found
 };
 
 // This platform's part (DiagnosisPosix.cpp, DiagnosisWin32.cpp).
 DiagnosisSection programSection();
 ComponentFindings componentFindings(const BackendChoice& choice);
+// An error number as this platform's engineers look it up: on Windows a failing HRESULT in hexadecimal
+// with its name where it has one, and the number as programs show it.
+std::string errorNumberText(std::int32_t number);
 
 // The report as text, sections in the order given, the verdict last.
 std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const std::string& verdict);

@@ -42,7 +42,12 @@ ComponentFindings componentFindings(const BackendChoice& choice) {
     const std::string why = "do not apply, as the maker's component is used only by the Windows programs; "
                             "the probe runs against " +
                             describeBackend(choice);
-    return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}}, std::nullopt};
+    return {
+        {{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}}, std::nullopt, {}};
+}
+
+std::string errorNumberText(std::int32_t number) {
+    return std::to_string(number);
 }
 
 } // namespace z83::cli

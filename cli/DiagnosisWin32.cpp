@@ -5,6 +5,7 @@
 #include "desktop/Utf16.h"
 #include "desktop/Version.h"
 #include "win/com/ComDiagnosis.h"
+#include "win/com/ComErrors.h"
 
 #include <windows.h>
 
@@ -73,13 +74,22 @@ ComponentFindings componentFindings(const BackendChoice& choice) {
     if (choice.kind != BackendChoice::Kind::Component) {
         const std::string why = "do not apply, as the probe runs against " + describeBackend(choice);
         return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}},
-                std::nullopt};
+                std::nullopt,
+                {}};
     }
     win::ComponentInspection inspection = win::inspectComponent(choice.progId);
     return {{{"Registration (32-bit view)", std::move(inspection.registration), {}},
              {"Type information", std::move(inspection.typeInformation), {}},
              {"Creation", std::move(inspection.creation), {}}},
-            std::move(inspection.unfit)};
+            std::move(inspection.unfit),
+            std::move(inspection.advice)};
+}
+
+std::string errorNumberText(std::int32_t number) {
+    // Automation error numbers (raised by the component itself) are small; the rest are HRESULTs.
+    if (number >= 0)
+        return std::to_string(number);
+    return win::hresultCode(static_cast<HRESULT>(number)) + " (" + std::to_string(number) + ")";
 }
 
 } // namespace z83::cli

@@ -2,6 +2,7 @@
 
 #include "backend/Backend.h"
 #include "backend/SessionRecording.h"
+#include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/Diagnosis.h"
 #include "cli/ExitCode.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <vector>
 
 namespace z83::cli {
@@ -229,7 +231,7 @@ private:
                            (saved.path.empty() ? std::string() : " as " + saved.path) + ": " + saved.error +
                            "." + (options_.clear ? " The module's logs were not cleared." : ""));
         } else if (options_.output) {
-            desktop_.note("Report saved as " + saved.path + ".");
+            desktop_.note("Report saved as " + fullPath(saved.path) + ".");
         } else {
             // The one line on standard output, so a script can pick the report up.
             out_ << saved.path << '\n';
@@ -378,15 +380,21 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     switch (options.request) {
     case Options::Request::Help:
     case Options::Request::Version:
-        out << options.message << (options.message.ends_with('\n') ? "" : "\n");
+        out << forPerson(options.message + (options.message.ends_with('\n') ? "" : "\n"));
         out.flush();
         return ExitCode::Success;
     case Options::Request::Invalid:
         err << kProgramName << ": " << options.message << "\nRun with --help for more information.\n";
         err.flush();
         return ExitCode::Usage;
-    case Options::Request::Journal:
-        return showJournal(options, out, err, fileSystem);
+    case Options::Request::Journal: {
+        // The listings are read by people and by Windows tools: this platform's line ends.
+        std::ostringstream listing;
+        const int code = showJournal(options, listing, err, fileSystem);
+        out << forPerson(listing.str());
+        out.flush();
+        return code;
+    }
     case Options::Request::Run:
         break;
     }

@@ -194,9 +194,13 @@ eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)='
 [[ ${WIDTH}x$HEIGHT == 630x409 ]] || fail "the X window is ${WIDTH}x$HEIGHT, expected 630x409"
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "the window asks for a taskbar button"
 # The status line is on the screen, over the tab strip: its "Ready" in the status colour.
-import -window "$window" -crop 573x45+24+348 +repage "$work/status.png"
-shown=$(convert "$work/status.png" -fuzz 10% -fill black -opaque 'rgb(102,158,224)' -fill white +opaque black \
-    -format '%[fx:round(w*h*(1-mean))]' info:)
+# Its pixels of the status colour, and how wide they spread: "count width".
+status_ink() {
+    import -window "$1" -crop 573x45+24+348 +repage "$work/$2.png"
+    convert "$work/$2.png" -fuzz 10% -fill black -opaque 'rgb(102,158,224)' -fill white +opaque black \
+        -format '%[fx:round(w*h*(1-mean))] ' -write info: -trim -format '%w' info:
+}
+read -r shown ready_width <<<"$(status_ink "$window" status-ready)"
 ((shown > 200)) || fail "the status line is not on the screen ($shown pixels of its colour)"
 say "window: fixed dialog frame, close button only, no taskbar button, 630x409 at 96 dpi, centred, Ready shown"
 
@@ -329,24 +333,30 @@ ended 4 "an error the component raised"
 say "an error the component raised: its number and description, status 4"
 
 # --- The status line while an action keeps the program busy ------------------------------------------------
-# A module without logs that pairs after 4 seconds; the probe reads what Windows holds, as the window
-# does not answer until the action ends.
-printf '{ "pairing": { "module": "1A2B3C", "delay_seconds": 4 }, "modules": [ { "id": "1A2B3C" } ] }' \
+# A module without logs that pairs after 8 seconds; the probe reads what Windows holds, as the window
+# does not answer until the action ends, and the screen must show the same.
+printf '{ "pairing": { "module": "1A2B3C", "delay_seconds": 8 }, "modules": [ { "id": "1A2B3C" } ] }' \
     >"$work/slow-pairing.json"
 start --scenario "$(winepath -w "$work/slow-pairing.json")"
 window=$(find_window "$caption" 30) || true
 [[ -n $window ]] || fail "the main window did not appear on the slow-pairing scenario"
 xdotool windowfocus --sync "$window"
 xdotool mousemove --window "$window" 200 162 click 1 sleep 0.3 mousemove --window "$window" 546 324 click 1
-sleep 0.5
+sleep 2
 state=$(probe "$caption")
 expect "$state" Found.text 'Waiting...' "while pairing"
 expect "$state" cbClear.enabled 0 "while pairing"
+# On the screen too: "Waiting..." spreads half as wide again as "Ready" in the same colour (140 and 93
+# pixels at 96 dpi); a quarter wider tells them apart.
+read -r shown waiting_width <<<"$(status_ink "$window" status-pairing)"
+((shown > 200 && waiting_width * 4 > ready_width * 5)) ||
+    fail "the screen does not show Waiting... while pairing ($shown pixels, $waiting_width wide; Ready: $ready_width)"
+[[ -n $shot ]] && cp "$work/status-pairing.png" "${shot%.png}-pairing.png"
 answer 'No Logs'
 expect "$(probe "$caption")" Found.text "" "after pairing with a module without logs"
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
 ended 0 "closing the window after pairing"
-say "while the module pairs the status line reads Waiting..., and is empty after the action"
+say "while the module pairs the status line reads Waiting..., on the screen too ($waiting_width pixels wide, Ready $ready_width), and is empty after the action"
 
 # --- Clear Log over flagged logs: the question says so, and its default button is No -------------------------
 extract_from scenarios/bad-crc.json "on the bad-CRC scenario"

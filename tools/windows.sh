@@ -135,6 +135,15 @@ for section in "Program" "Registration (32-bit view)" "Type information" "Creati
 done
 expect_text "none: no class is registered under Z83DataProviderCOM.*" "$work/diagnosis.txt" "--diagnose"
 tr -d '\r' <"$work/diagnosis.txt"
+# Saved for Notepad (CR LF, never CR CR LF), named in full, with the code's name and the next step.
+run wine "$windows" --diagnose -o "$work/diagnosis-saved.txt" >/dev/null 2>"$work/err"
+expect_code 3 "--diagnose -o with no component registered"
+[ "$(tr -cd '\n' <"$work/diagnosis-saved.txt" | wc -c)" = "$(grep -c $'\r$' "$work/diagnosis-saved.txt")" ] &&
+  ! grep -q $'\r\r' "$work/diagnosis-saved.txt" || fail "the saved diagnosis does not end its lines in CR LF"
+expect_text "Diagnosis saved as $(winepath -w "$work")\\diagnosis-saved.txt." "$work/err" "--diagnose -o"
+expect_text "0x80040154 REGDB_E_CLASSNOTREG" "$work/diagnosis-saved.txt" "--diagnose -o"
+expect_text "1.  Register the component once, from an administrator prompt, with the 32-bit regsvr32" \
+  "$work/diagnosis-saved.txt" "--diagnose -o"
 run wine "$windows" --id 1A2B3C 2>"$work/err"
 expect_code 3 "no component registered"
 expect_text "Z83DataProviderCOM.DLL possibly not registered! Error: " "$work/err" "no component registered"
@@ -165,6 +174,72 @@ for text in README.txt LICENSE.txt; do
     fail "$text in the package does not have CR LF line ends"
 done
 echo "$package.zip: both programs, README.txt, LICENSE.txt, the example scenarios and the recorded sessions"
+
+# --- The installer: install, run, upgrade, remove ---------------------------------------------------------
+step "The installer under Wine: install, run, upgrade from a lower version, remove"
+cmake --build --preset windows --target msi >/dev/null
+msi=build/windows/z83-log-extraction-$version.msi
+installers=build/windows/installer-check
+rm -rf "$installers" && mkdir -p "$installers"
+# The same files under a lower version, to upgrade from.
+older=0.9.0
+(cd build/windows/win/package/msi-files &&
+  wixl -a x86 -D Version=$older -D Files=. -o "$root/$installers/z83-log-extraction-$older.msi" \
+    "$root/win/installer/z83-log-extraction.wxs")
+installed="$WINEPREFIX/drive_c/Program Files/Z83 Log Extraction"
+installed_files="LICENSE.txt README.txt z83-extract.exe z83-log-extraction.exe"
+journal=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/z83-log-extraction/journal.jsonl
+# The programs in the list of installed programs: "version|publisher" for each entry of that name.
+listed() {
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { if (name == "Tarnwell Z83-PM-VX Log Extraction") print version "|" publisher; name = "" }
+         $1 == "DisplayName" { $1 = $2 = ""; sub(/^ +/, ""); name = $0 }
+         $1 == "DisplayVersion" { version = $3 } $1 == "Publisher" { publisher = $3 }
+         END { if (name == "Tarnwell Z83-PM-VX Log Extraction") print version "|" publisher }'
+}
+menu_entries() { find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Z83 Log Extraction/*.lnk' | sort; }
+wine regsvr32 /s "$station" || fail "regsvr32 could not register the test station"
+
+run wine msiexec /i "$(winepath -w "$installers/z83-log-extraction-$older.msi")" /qn
+expect_code 0 "a quiet install of $older"
+[ "$(listed)" = "$older|Tarnwell" ] || fail "after installing $older the installed programs list '$(listed)'"
+for file in $installed_files; do [ -f "$installed/$file" ] || fail "$file was not installed"; done
+cmp "$installed/README.txt" "$unpacked/$package/README.txt" || fail "the installed README.txt is not the package's"
+menu=$(menu_entries)
+grep -q "/Z83-PM-VX Log Extraction.lnk$" <<<"$menu" || fail "no Start menu entry for the window: $menu"
+grep -q "/Z83-PM-VX Log History.lnk$" <<<"$menu" || fail "no Start menu entry for the history page: $menu"
+strings -el "$(grep '/Z83-PM-VX Log History.lnk$' <<<"$menu")" | grep -qx -- '--history --open' ||
+  fail "the history page's Start menu entry does not run z83-extract.exe --history --open"
+# The installed extractor against the test station, and something of the user's to keep: a report, the
+# journal's entry for it, and the window's remembered ID.
+run wine "C:\\Program Files\\Z83 Log Extraction\\z83-extract.exe" --progid Z83TestStation.Station --id 1A2B3C \
+  -o "$(winepath -w "$installers")\\installed.csv" 2>"$work/err"
+expect_code 0 "the installed z83-extract.exe through the test station"
+cmp "$installers/installed.csv" "$work/linux-demo.csv" || fail "the installed extractor's report differs from Linux's"
+grep -qF 'installed.csv' "$journal" || fail "the installed extractor did not journal its report"
+cp "$journal" "$installers/journal-before"
+wine reg add 'HKCU\Software\z83-log-extraction\Settings' /v ID /d 4D5E6F /f >/dev/null
+echo "installed $older quietly: the programs, README and licence, two Start menu entries, one report through COM"
+
+run wine msiexec /i "$(winepath -w "$msi")" /qn
+expect_code 0 "a quiet upgrade to $version"
+[ "$(listed)" = "$version|Tarnwell" ] || fail "after the upgrade the installed programs list '$(listed)'"
+for file in $installed_files; do [ -f "$installed/$file" ] || fail "$file is missing after the upgrade"; done
+[ "$(menu_entries | wc -l)" = 2 ] || fail "after the upgrade the Start menu holds: $(menu_entries)"
+cmp "$journal" "$installers/journal-before" || fail "the upgrade changed the journal"
+wine reg query 'HKCU\Software\z83-log-extraction\Settings' /v ID | grep -q 4D5E6F || fail "the upgrade lost the settings"
+echo "upgraded $older to $version in place: one entry in the installed programs, journal and settings kept"
+
+run wine msiexec /x "$(winepath -w "$msi")" /qn
+expect_code 0 "a quiet removal"
+[ -z "$(listed)" ] || fail "after removal the installed programs still list '$(listed)'"
+[ ! -e "$installed" ] || fail "removal left $(find "$installed" | tr '\n' ' ')"
+[ -z "$(menu_entries)" ] || fail "removal left the Start menu entries $(menu_entries)"
+cmp "$journal" "$installers/journal-before" || fail "removal changed the journal"
+[ -f "$installers/installed.csv" ] || fail "removal took the user's report"
+wine reg query 'HKCU\Software\z83-log-extraction\Settings' /v ID | grep -q 4D5E6F || fail "removal took the settings"
+wine reg delete 'HKCU\Software\z83-log-extraction' /f >/dev/null
+echo "removed quietly: every installed file and entry gone; the report, journal and settings stay"
 
 step "The window under Xvfb, from the package, through COM to the test station"
 tools/win32-window-e2e.sh "$work/linux-demo.csv" --program "$unpacked/$package/z83-log-extraction.exe" \

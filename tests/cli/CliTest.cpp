@@ -1,5 +1,6 @@
 // The extractor run as a real process against the example scenarios, as a script or a person runs it,
 // and its option parsing in-process.
+#include "cli/Console.h"
 #include "cli/ExitCode.h"
 #include "cli/Options.h"
 #include "extract/Journal.h"
@@ -383,6 +384,18 @@ TEST_F(Extractor, DiagnosisProbesTheStationAndSaysWhatDoesNotApply) {
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(contains(missing.err, "nonexistent.json: cannot open: ")) << missing.err;
     EXPECT_TRUE(missing.out.empty()) << missing.out;
+    EXPECT_TRUE(contains(noBase.out, "What to do\n  1.  The base station was not found: plug it"))
+        << noBase.out;
+}
+
+// Text for a person gets the line end asked for once per line, whatever line ends it had.
+TEST(Console, LineEndsAreNeverDoubled) {
+    for (const auto& [text, ended] : {std::pair{"a\nb\n", "a\r\nb\r\n"},
+                                      {"a\r\nb\r\n", "a\r\nb\r\n"},
+                                      {"a\r\r\nb", "a\r\r\nb"},
+                                      {"\n\n", "\r\n\r\n"},
+                                      {"a\r", "a\r"}})
+        EXPECT_EQ(z83::cli::withLineEnds(text, "\r\n"), ended) << text;
 }
 
 // The sessions recorded through COM against our test component, replayed with the options they were recorded

@@ -30,15 +30,36 @@ Finished runProgram(const std::vector<std::wstring>& arguments, const TempDir& d
 
 } // namespace
 
+namespace {
+
+// Whether every line of the text ends in CR LF, and no CR stands alone or doubled.
+bool endsLinesInCrLf(const std::string& text) {
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            return false;
+        else if (text[i] == '\n')
+            ++lines;
+        else if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+            return false;
+    return lines > 0 && text.ends_with("\r\n");
+}
+
+} // namespace
+
 // The diagnosis through COM: every section against the test station with and without a type library, one
-// that does not fit, and a class that is not registered. Read-only: nothing is written to the module.
+// that does not fit, a class that is not registered and one whose file is gone, each with its next step.
+// Read-only: nothing is written to the module. Printed and saved for Windows' editors (CR LF), the saved one
+// named in full.
 TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
     const std::wstring station = win::toUtf16(kTestStation);
+    const wchar_t* const kMovedClass = L"{5A83D1A6-0000-4000-8000-00000000A83F}";
     const struct {
         std::optional<std::string> declarations;
         std::wstring progId;
         DWORD exitCode;
         std::vector<std::string> parts;
+        const wchar_t* server = nullptr; // a server file registered for the class {...} while the case runs
     } cases[] = {
         {std::nullopt,
          station,
@@ -55,21 +76,44 @@ TEST(Extractor, DiagnosisShowsRegistrationDeclarationsCreationAndTheProbe) {
          station,
          3,
          {"does not fit: it declares ReadCommand's argument 2 (id) as VT_BYREF|VT_I2",
-          "Verdict: does not work: the component does not fit"}},
+          "Verdict: does not work: the component does not fit", "What to do", "type library"}},
         {std::nullopt,
          L"Z83DataProviderCOM.NotThere",
          3,
-         {"none: 0x800401F3 (Invalid class string)", "possibly not registered!"}},
+         {"none: 0x800401F3 CO_E_CLASSSTRING (Invalid class string)", "possibly not registered!",
+          "current error 0x800401F3 CO_E_CLASSSTRING (-2147221005)", "ProbeProvider()  ",
+          "  done; current error", "What to do\r\n  1.  Register the component", "SysWOW64\\regsvr32.exe"}},
+        {std::nullopt,
+         kMovedClass,
+         3,
+         {"missing: 0x80070003 ERROR_PATH_NOT_FOUND (",
+          "What to do\r\n  1.  The component's file, or a library it needs, is missing"},
+         L"C:\\nowhere\\Z83DataProviderCOM.DLL"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.declarations.value_or("library") + " " + win::toUtf8(c.progId));
         StationSetup setup(std::nullopt, c.declarations);
-        const Finished finished =
-            runProgram({L"--diagnose", L"--progid", c.progId, L"--id", L"1A2B3C"}, setup.dir);
+        const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + kMovedClass;
+        if (c.server)
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (classKey + L"\\InprocServer32").c_str(), nullptr, REG_SZ,
+                              c.server, static_cast<DWORD>((::wcslen(c.server) + 1) * sizeof(wchar_t)));
+        const Finished finished = runProgram(
+            {L"--diagnose", L"--progid", c.progId, L"--id", L"1A2B3C", L"-o", L"diagnosis.txt"}, setup.dir);
         EXPECT_EQ(finished.exitCode, c.exitCode) << finished.out;
         for (const std::string& part : c.parts)
             EXPECT_NE(finished.out.find(part), std::string::npos) << part << "\n" << finished.out;
         EXPECT_EQ(finished.out.find("WriteCommand("), std::string::npos) << "read-only";
+        EXPECT_EQ(c.exitCode != 0, finished.out.find("What to do") != std::string::npos) << finished.out;
+        EXPECT_TRUE(endsLinesInCrLf(finished.out)) << "printed";
+        wchar_t here[MAX_PATH];
+        const std::wstring saved =
+            std::wstring(here, ::GetCurrentDirectoryW(MAX_PATH, here)) + L"\\diagnosis.txt";
+        EXPECT_EQ(readFile(std::filesystem::path(saved)), finished.out);
+        EXPECT_NE(finished.err.find("Diagnosis saved as " + win::toUtf8(saved) + "."), std::string::npos)
+            << finished.err;
+        ::DeleteFileW(saved.c_str());
+        if (c.server)
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey.c_str());
     }
 }
 

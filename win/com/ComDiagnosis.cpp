@@ -12,6 +12,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace z83::win {
@@ -27,8 +28,55 @@ std::string hex8(unsigned long value) {
 }
 
 std::string resultText(HRESULT hr) {
-    return hex8(static_cast<unsigned long>(hr)) + " (" +
-           (hr == S_OK ? std::string("S_OK") : hresultText(hr)) + ")";
+    return hresultCode(hr) + (hr == S_OK ? std::string() : " (" + hresultText(hr) + ")");
+}
+
+// What the user can do about each kind of failure the inspection tells apart.
+constexpr const char* kRegister =
+    "Register the component once, from an administrator prompt, with the 32-bit regsvr32 (on 64-bit Windows "
+    "C:\\Windows\\SysWOW64\\regsvr32.exe) and the full path of Z83DataProviderCOM.DLL; then run the "
+    "diagnosis again.";
+constexpr const char* kOnly64 =
+    "The component is registered for 64-bit programs only, which this 32-bit program cannot use: register it "
+    "again with C:\\Windows\\SysWOW64\\regsvr32.exe from an administrator prompt.";
+constexpr const char* kFileMissing =
+    "The component's file, or a library it needs, is missing: install the component again where it was "
+    "registered, or register it again from where it lies now.";
+constexpr const char* kAccessDenied =
+    "Windows refused access to the component: ask your administrator for read and execute rights on its "
+    "folder and registration, or register it again from an administrator prompt.";
+constexpr const char* kTypeLibrary =
+    "The component's type library is missing or does not fit what this program sends: install the component "
+    "version the program was made for and register it again; send us this diagnosis if it still does not "
+    "fit.";
+constexpr const char* kCreationRefused =
+    "The component is registered but refused to start: install the base station's driver and the component "
+    "again, restart the PC, and send us this diagnosis if it still fails.";
+
+const char* adviceFor(HRESULT hr) {
+    switch (hr) {
+    case REGDB_E_CLASSNOTREG:
+    case CO_E_CLASSSTRING:
+        return kRegister;
+    case E_ACCESSDENIED: // also ERROR_ACCESS_DENIED from the Windows API
+        return kAccessDenied;
+    case HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND):
+    case HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND):
+    case HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND):
+    case CO_E_DLLNOTFOUND:
+        return kFileMissing;
+    case HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT):
+        return kOnly64; // a 64-bit library in this 32-bit process
+    default:
+        if (HRESULT_FACILITY(hr) == FACILITY_DISPATCH && (static_cast<unsigned long>(hr) & 0xFFFF) >= 0x8000)
+            return kTypeLibrary; // TYPE_E_*
+        return FAILED(hr) ? kCreationRefused : nullptr;
+    }
+}
+
+void advise(std::vector<std::string>& advice, const char* line) {
+    if (line && std::find(advice.begin(), advice.end(), line) == advice.end())
+        advice.emplace_back(line);
 }
 
 std::string guidText(const GUID& guid) {
@@ -75,10 +123,12 @@ std::wstring serverFile(std::wstring command, bool local) {
     return command;
 }
 
-void describeFile(const std::wstring& path, Lines& lines) {
+void describeFile(const std::wstring& path, Lines& lines, std::vector<std::string>& advice) {
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
-        lines.emplace_back("file", "missing: " + hresultText(HRESULT_FROM_WIN32(::GetLastError())));
+        const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+        lines.emplace_back("file", "missing: " + resultText(hr));
+        advise(advice, hr == E_ACCESSDENIED ? kAccessDenied : kFileMissing);
         return;
     }
     const auto size =
@@ -103,7 +153,9 @@ void describeFile(const std::wstring& path, Lines& lines) {
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        lines.emplace_back("SHA-256", "not read: " + hresultText(HRESULT_FROM_WIN32(::GetLastError())));
+        const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+        lines.emplace_back("SHA-256", "not read: " + resultText(hr));
+        advise(advice, adviceFor(hr));
         return;
     }
     Sha256 hash;
@@ -116,7 +168,7 @@ void describeFile(const std::wstring& path, Lines& lines) {
 }
 
 // The class's server as the 32-bit view registers it, and whether only the 64-bit view has it.
-void describeServer(const std::string& classId, Lines& lines) {
+void describeServer(const std::string& classId, Lines& lines, std::vector<std::string>& advice) {
     const std::wstring key = L"CLSID\\" + toUtf16(classId);
     for (const auto& [name, local] :
          {std::pair{L"InprocServer32", false}, std::pair{L"LocalServer32", true}}) {
@@ -129,13 +181,14 @@ void describeServer(const std::string& classId, Lines& lines) {
         const auto model = registryText(key + L"\\" + name, L"ThreadingModel", KEY_WOW64_32KEY);
         lines.emplace_back("threading model",
                            model && !model->empty() ? toUtf8(*model) : "none given (the main apartment)");
-        describeFile(file, lines);
+        describeFile(file, lines, advice);
         return;
     }
     const bool only64 = registryText(key + L"\\InprocServer32", nullptr, KEY_WOW64_64KEY).has_value();
     lines.emplace_back("server", only64 ? "registered for 64-bit programs only, which this 32-bit program "
                                           "cannot load: register it with the 32-bit regsvr32"
                                         : "none registered for this class");
+    advise(advice, only64 ? kOnly64 : kRegister);
 }
 
 std::string apartmentText() {
@@ -181,12 +234,20 @@ std::string flagsText(USHORT flags) {
 }
 
 // Each operation as the type information declares it, beside the contract, with a verdict.
-void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>& unfit) {
+void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>& unfit,
+                   std::vector<std::string>& advice) {
     UINT count = 0;
     ITypeInfo* info = nullptr;
-    if (FAILED(dispatch.GetTypeInfoCount(&count)) || count == 0 ||
-        FAILED(dispatch.GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info) {
-        lines.emplace_back("given", "none: the adapter sends each argument as the contract types it");
+    HRESULT given = dispatch.GetTypeInfoCount(&count);
+    if (SUCCEEDED(given) && count > 0)
+        given = dispatch.GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
+    if (FAILED(given) || count == 0 || !info) {
+        // A component that declares a type library it cannot load is told; one without any is served.
+        lines.emplace_back("given", FAILED(given)
+                                        ? "none, it failed: " + resultText(given)
+                                        : "none: the adapter sends each argument as the contract types it");
+        if (FAILED(given))
+            advise(advice, kTypeLibrary);
         info = nullptr;
     } else {
         BSTR name = nullptr;
@@ -253,6 +314,8 @@ void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>
                                     : use == ResultUse::Int16 ? std::string("a 16-bit status")
                                                               : std::string("a 32-bit integer")));
     }
+    if (unfit)
+        advise(advice, kTypeLibrary);
     if (info)
         info->Release();
 }
@@ -279,6 +342,7 @@ ComponentInspection inspectComponent(const std::string& asked) {
     }
     if (choice.progId.empty()) {
         registration.emplace_back("chosen", "none: " + choice.reason);
+        advise(inspection.advice, kRegister);
         inspection.creation.emplace_back("result", "not tried: no class to create");
         inspection.typeInformation.emplace_back("given", "not known: no instance");
         return inspection;
@@ -290,9 +354,10 @@ ComponentInspection inspectComponent(const std::string& asked) {
                                                          : ::CLSIDFromProgID(name.c_str(), &classId);
     if (FAILED(found)) {
         registration.emplace_back("CLSID", "none: " + resultText(found));
+        advise(inspection.advice, adviceFor(found));
     } else {
         registration.emplace_back("CLSID", guidText(classId));
-        describeServer(guidText(classId), registration);
+        describeServer(guidText(classId), registration, inspection.advice);
     }
 
     const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -301,9 +366,11 @@ ComponentInspection inspectComponent(const std::string& asked) {
                                           : ::CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch,
                                                                reinterpret_cast<void**>(&dispatch));
     inspection.creation.emplace_back("result", resultText(created));
+    if (inspection.advice.empty())
+        advise(inspection.advice, adviceFor(created));
     inspection.creation.emplace_back("apartment", apartmentText());
     if (dispatch) {
-        describeTypes(*dispatch, inspection.typeInformation, inspection.unfit);
+        describeTypes(*dispatch, inspection.typeInformation, inspection.unfit, inspection.advice);
         dispatch->Release();
     } else {
         inspection.typeInformation.emplace_back("given", "not known: the instance could not be created");

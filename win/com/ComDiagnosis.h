@@ -14,6 +14,7 @@ struct ComponentInspection {
     using Lines = std::vector<std::pair<std::string, std::string>>;
     Lines registration, typeInformation, creation;
     std::optional<std::string> unfit; // why the component cannot be used as the program uses it
+    std::vector<std::string> advice;  // what the user can do about each failure found, one line each
 };
 
 // The class is the one the programs would create (asked for with --progid, else chosen as they choose it).

@@ -8,34 +8,55 @@ namespace z83::win {
 
 namespace {
 
-// Texts for the codes that automation clients meet most, for systems that have none for them (Wine has
-// none for most of these).
-struct KnownText {
+// The names Windows gives the codes automation clients meet most (what an engineer searches for), and texts
+// for systems that have none for them (Wine has none for most of these).
+struct KnownCode {
     HRESULT code;
+    const char* name;
     const char* text;
 };
-constexpr KnownText kKnownTexts[] = {
-    {CO_E_CLASSSTRING, "Invalid class string"},
-    {REGDB_E_CLASSNOTREG, "Class not registered"},
-    {CLASS_E_CLASSNOTAVAILABLE, "The class factory cannot supply the requested class"},
-    {CO_E_SERVER_EXEC_FAILURE, "Server execution failed"},
-    {CO_E_NOTINITIALIZED, "COM has not been initialised"},
-    {E_NOINTERFACE, "No such interface supported"},
-    {E_FAIL, "Unspecified error"},
-    {E_UNEXPECTED, "Catastrophic failure"},
-    {E_OUTOFMEMORY, "Out of memory"},
-    {E_INVALIDARG, "One or more arguments are invalid"},
-    {E_NOTIMPL, "Not implemented"},
-    {DISP_E_UNKNOWNNAME, "Unknown name"},
-    {DISP_E_MEMBERNOTFOUND, "Member not found"},
-    {DISP_E_TYPEMISMATCH, "Type mismatch"},
-    {DISP_E_PARAMNOTFOUND, "Parameter not found"},
-    {DISP_E_BADPARAMCOUNT, "Invalid number of parameters"},
-    {DISP_E_NONAMEDARGS, "Does not support named arguments"},
-    {DISP_E_OVERFLOW, "Out of present range"},
-    {DISP_E_BADVARTYPE, "Bad variable type"},
-    {DISP_E_EXCEPTION, "Exception occurred"},
-    {RPC_E_DISCONNECTED, "The object has disconnected from its clients"},
+constexpr KnownCode kKnownCodes[] = {
+    {CO_E_CLASSSTRING, "CO_E_CLASSSTRING", "Invalid class string"},
+    {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG", "Class not registered"},
+    {REGDB_E_READREGDB, "REGDB_E_READREGDB", "Could not read key from registry"},
+    {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE",
+     "The class factory cannot supply the requested class"},
+    {CLASS_E_NOAGGREGATION, "CLASS_E_NOAGGREGATION", "Class does not support aggregation"},
+    {CO_E_SERVER_EXEC_FAILURE, "CO_E_SERVER_EXEC_FAILURE", "Server execution failed"},
+    {CO_E_ERRORINDLL, "CO_E_ERRORINDLL", "The server's file has a bad format"},
+    {CO_E_DLLNOTFOUND, "CO_E_DLLNOTFOUND", "The server's file was not found"},
+    {CO_E_APPNOTFOUND, "CO_E_APPNOTFOUND", "The server's program was not found"},
+    {CO_E_NOTINITIALIZED, "CO_E_NOTINITIALIZED", "COM has not been initialised"},
+    {E_NOINTERFACE, "E_NOINTERFACE", "No such interface supported"},
+    {E_ACCESSDENIED, "E_ACCESSDENIED", "Access is denied"},
+    {E_FAIL, "E_FAIL", "Unspecified error"},
+    {E_UNEXPECTED, "E_UNEXPECTED", "Catastrophic failure"},
+    {E_OUTOFMEMORY, "E_OUTOFMEMORY", "Out of memory"},
+    {E_INVALIDARG, "E_INVALIDARG", "One or more arguments are invalid"},
+    {E_NOTIMPL, "E_NOTIMPL", "Not implemented"},
+    {E_POINTER, "E_POINTER", "Invalid pointer"},
+    {DISP_E_UNKNOWNNAME, "DISP_E_UNKNOWNNAME", "Unknown name"},
+    {DISP_E_MEMBERNOTFOUND, "DISP_E_MEMBERNOTFOUND", "Member not found"},
+    {DISP_E_TYPEMISMATCH, "DISP_E_TYPEMISMATCH", "Type mismatch"},
+    {DISP_E_PARAMNOTFOUND, "DISP_E_PARAMNOTFOUND", "Parameter not found"},
+    {DISP_E_PARAMNOTOPTIONAL, "DISP_E_PARAMNOTOPTIONAL", "Parameter not optional"},
+    {DISP_E_BADPARAMCOUNT, "DISP_E_BADPARAMCOUNT", "Invalid number of parameters"},
+    {DISP_E_NONAMEDARGS, "DISP_E_NONAMEDARGS", "Does not support named arguments"},
+    {DISP_E_OVERFLOW, "DISP_E_OVERFLOW", "Out of present range"},
+    {DISP_E_BADVARTYPE, "DISP_E_BADVARTYPE", "Bad variable type"},
+    {DISP_E_EXCEPTION, "DISP_E_EXCEPTION", "Exception occurred"},
+    {TYPE_E_LIBNOTREGISTERED, "TYPE_E_LIBNOTREGISTERED", "Library not registered"},
+    {TYPE_E_CANTLOADLIBRARY, "TYPE_E_CANTLOADLIBRARY", "Error loading type library"},
+    {TYPE_E_ELEMENTNOTFOUND, "TYPE_E_ELEMENTNOTFOUND", "Element not found"},
+    {TYPE_E_INVALIDSTATE, "TYPE_E_INVALIDSTATE", "The type library is in an invalid state"},
+    {TYPE_E_UNSUPFORMAT, "TYPE_E_UNSUPFORMAT", "Old format or invalid type library"},
+    {TYPE_E_BADMODULEKIND, "TYPE_E_BADMODULEKIND", "Module is of the wrong kind"},
+    {RPC_E_DISCONNECTED, "RPC_E_DISCONNECTED", "The object has disconnected from its clients"},
+    {RPC_E_WRONG_THREAD, "RPC_E_WRONG_THREAD", "The interface was called on another thread"},
+    {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "ERROR_FILE_NOT_FOUND", "The file was not found"},
+    {HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), "ERROR_PATH_NOT_FOUND", "The path was not found"},
+    {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), "ERROR_MOD_NOT_FOUND", "A library it needs was not found"},
+    {HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT), "ERROR_BAD_EXE_FORMAT", "Not a valid program for this system"},
 };
 
 std::string systemText(DWORD code) {
@@ -61,13 +82,29 @@ std::int32_t automationErrorNumber(HRESULT result) {
     return static_cast<std::int32_t>(bits);
 }
 
+std::string hresultName(HRESULT result) {
+    if (result == S_OK)
+        return "S_OK";
+    for (const KnownCode& known : kKnownCodes)
+        if (known.code == result)
+            return known.name;
+    return {};
+}
+
+std::string hresultCode(HRESULT result) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result));
+    const std::string name = hresultName(result);
+    return name.empty() ? hex : hex + (" " + name);
+}
+
 std::string hresultText(HRESULT result) {
     // Errors of the Windows API wrapped in an HRESULT carry the API's code, which the system knows best.
     const DWORD code =
         HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<DWORD>(result);
     if (std::string text = systemText(code); !text.empty())
         return text;
-    for (const KnownText& known : kKnownTexts)
+    for (const KnownCode& known : kKnownCodes)
         if (known.code == result)
             return known.text;
     if ((static_cast<std::uint32_t>(result) & 0xFFFF0000u) == 0x800A0000u)

@@ -16,6 +16,12 @@ namespace z83::win {
 // signed 32-bit value.
 std::int32_t automationErrorNumber(HRESULT result);
 
+// The name Windows gives the code (REGDB_E_CLASSNOTREG), for the codes a client of the component meets;
+// empty for others.
+std::string hresultName(HRESULT result);
+// The code in hexadecimal, with its name where it has one: "0x80040154 REGDB_E_CLASSNOTREG".
+std::string hresultCode(HRESULT result);
+
 // A readable text for a failing HRESULT: the system's, else our own; never empty.
 std::string hresultText(HRESULT result);
 

@@ -82,8 +82,19 @@ void Win32Desktop::setBusyPointer(bool busy) {
 void Win32Desktop::setStatus(const std::string& text, bool redrawNow) {
     ::SetWindowTextW(status_, toUtf16(text).c_str());
     // Actions do not return to the message loop while they work, so the repaint must happen now.
-    if (redrawNow)
-        ::UpdateWindow(status_);
+    if (!redrawNow)
+        return;
+    ::UpdateWindow(status_);
+    // Wine copies a window's painting to the screen when the thread next waits for messages, or at the end
+    // of a paint that comes over 50 ms after the thread last waited. An action starts on the message that
+    // woke the thread, so its first repaint comes sooner and would stay off the screen while the component
+    // blocks (pairing). Painted again once that time has passed, it shows; Windows showed it the first time.
+    constexpr DWORD kSinceWaiting = 60;
+    const DWORD since = ::GetTickCount() - static_cast<DWORD>(::GetMessageTime());
+    if (since < kSinceWaiting) {
+        ::Sleep(kSinceWaiting - since);
+        ::RedrawWindow(status_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
 }
 
 void Win32Desktop::setClearLogEnabled(bool enabled) {
