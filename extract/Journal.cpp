@@ -84,8 +84,10 @@ std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) 
     fields.text("kind", kind, true);
     if (kind == "clear")
         entry.kind = JournalEntry::Kind::Clear;
+    else if (kind == "import")
+        entry.kind = JournalEntry::Kind::Import;
     else if (kind != "extraction" && fields.why().empty())
-        fields.fail("\"kind\" is neither extraction nor clear");
+        fields.fail("\"kind\" is neither extraction, clear nor import");
     fields.text("time", entry.time, true);
     fields.text("utc", entry.utc);
     fields.text("program", entry.program);
@@ -135,14 +137,15 @@ std::string_view stateText(ReportCheck::State state) {
     return kTexts[static_cast<std::size_t>(state)];
 }
 
+std::string_view kindText(JournalEntry::Kind kind) {
+    static constexpr std::string_view kTexts[] = {"extraction", "clear", "import"};
+    return kTexts[static_cast<std::size_t>(kind)];
+}
+
 std::string journalLine(const JournalEntry& entry) {
-    const bool extraction = entry.kind == JournalEntry::Kind::Extraction;
-    Json line = {{"kind", extraction ? "extraction" : "clear"},
-                 {"time", entry.time},
-                 {"utc", entry.utc},
-                 {"program", entry.program},
-                 {"version", entry.version},
-                 {"front_end", entry.frontEnd},
+    const bool extraction = entry.kind != JournalEntry::Kind::Clear;
+    Json line = {{"kind", kindText(entry.kind)}, {"time", entry.time},       {"utc", entry.utc},
+                 {"program", entry.program},     {"version", entry.version}, {"front_end", entry.frontEnd},
                  {"module", entry.module}};
     if (extraction)
         line["model"] = entry.model;
@@ -230,7 +233,7 @@ std::string journalUtcNow() {
 
 std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, FileSystem& fs) {
     auto savedFile = [](const JournalEntry& e) {
-        return e.kind == JournalEntry::Kind::Extraction && e.report && !e.report->stream &&
+        return e.kind != JournalEntry::Kind::Clear && e.report && !e.report->stream &&
                !e.report->sha256.empty() && e.report->size;
     };
     // The newest entry for each path is what the file should hold now.
