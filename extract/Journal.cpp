@@ -1,6 +1,7 @@
 #include "extract/Journal.h"
 
 #include "desktop/Sha256.h"
+#include "desktop/ShownText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -73,7 +74,9 @@ private:
 };
 
 std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) {
-    Json document = Json::parse(line.begin(), line.end(), nullptr, false);
+    // A line edited in another encoding keeps its entry; only the odd characters are lost.
+    const std::string valid = validUtf8(line);
+    Json document = Json::parse(valid.begin(), valid.end(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         why = document.is_discarded() ? "not JSON (an entry cut short, or edited)" : "not a JSON object";
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/ShownText.h"
 #include "extract/FileSystem.h"
 #include "extract/Journal.h"
 #include "history/ReportReading.h"
@@ -69,10 +70,6 @@ struct History {
 
 // The history of the entries read from a journal, reading the reports they name through fs.
 History buildHistory(const JournalReading& journal, const HistoryFilter& filter, FileSystem& fs);
-
-// The text with every byte that is not part of a UTF-8 character replaced by U+FFFD, so that a model name
-// or a path in another encoding still shows as text.
-std::string validUtf8(std::string_view text);
 
 // The ID a journal's text names, written as idHex writes it; "" when it names none.
 std::string normalModuleId(const std::string& text);
