@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
-#include <unordered_map>
 
 namespace z83 {
 
@@ -76,39 +76,93 @@ void readSource(HistorySource& source, FileSystem& fs, ReadReport& report) {
     }
 }
 
+// An open-addressing set of event indices, looked up by a key of the event: a node per event (the standard
+// map's way) costs most of the time of a million events.
+template <typename Hash, typename Same> class IndexSet {
+public:
+    IndexSet(Hash hash, Same same) : hash_(hash), same_(same) {}
+
+    // The index of an event with the key of event index, else index after taking it in.
+    std::uint32_t findOrAdd(std::uint32_t index) {
+        if ((used_ + 1) * 2 > slots_.size())
+            grow();
+        const std::size_t at = place(index);
+        if (slots_[at] == 0) {
+            slots_[at] = index + 1;
+            ++used_;
+            return index;
+        }
+        return slots_[at] - 1;
+    }
+
+private:
+    std::size_t place(std::uint32_t index) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = hash_(index) & mask;
+        while (slots_[at] != 0 && !same_(slots_[at] - 1, index))
+            at = (at + 1) & mask;
+        return at;
+    }
+    void grow() {
+        std::vector<std::uint32_t> old(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+        old.swap(slots_);
+        for (const std::uint32_t slot : old)
+            if (slot != 0)
+                slots_[place(slot - 1)] = slot;
+    }
+
+    Hash hash_;
+    Same same_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t used_ = 0;
+};
+
+std::uint64_t mixed(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    return h ^ (h >> 33);
+}
+
 class ModuleBuilder {
 public:
-    explicit ModuleBuilder(ModuleHistory& module) : module_(module) {}
+    explicit ModuleBuilder(ModuleHistory& module)
+        : module_(module), seen_([this](std::uint32_t i) { return RecordHash{}(RecordKey{event(i).record}); },
+                                 [this](std::uint32_t a, std::uint32_t b) {
+                                     return RecordKey{event(a).record} == RecordKey{event(b).record};
+                                 }),
+          numbers_([this](std::uint32_t i) { return mixed(slot(i)); },
+                   [this](std::uint32_t a, std::uint32_t b) { return slot(a) == slot(b); }) {}
 
     void add(const ReadReport& report, std::uint32_t visit, int epoch) {
         HistorySource& source = module_.visits[visit];
         source.records = report.records.size();
         for (const ReadRecord& record : report.records) {
-            if (record.hasRecord) {
-                const auto [it, fresh] = seen_.try_emplace(RecordKey{record}, module_.events.size());
-                if (!fresh)
-                    continue; // a log read twice
-                // The same number in the same visit with other fields: a report disagrees with another.
-                if (epoch >= 0 && record.status == LogStatus::Good) {
-                    const std::uint64_t slot = std::uint64_t(epoch) << 16 | std::uint64_t(record.logNumber);
-                    const auto [other, first] = numbers_.try_emplace(slot, module_.events.size());
-                    if (!first) {
-                        module_.events[other->second].disagrees = true;
-                        module_.events.push_back({record, visit, true});
-                        ++source.newEvents;
-                        continue;
-                    }
-                }
-            }
+            const auto index = static_cast<std::uint32_t>(module_.events.size());
             module_.events.push_back({record, visit, false});
+            epochs_.push_back(epoch);
+            if (record.hasRecord && seen_.findOrAdd(index) != index) { // a log read twice
+                module_.events.pop_back();
+                epochs_.pop_back();
+                continue;
+            }
             ++source.newEvents;
+            // The same number in the same visit with other fields: a report disagrees with another.
+            if (record.hasRecord && epoch >= 0 && record.status == LogStatus::Good)
+                if (const std::uint32_t other = numbers_.findOrAdd(index); other != index)
+                    module_.events[other].disagrees = module_.events[index].disagrees = true;
         }
     }
 
 private:
+    const HistoryEvent& event(std::uint32_t i) const { return module_.events[i]; }
+    std::uint64_t slot(std::uint32_t i) const {
+        return std::uint64_t(epochs_[i]) << 16 | std::uint64_t(module_.events[i].record.logNumber);
+    }
+
     ModuleHistory& module_;
-    std::unordered_map<RecordKey, std::size_t, RecordHash> seen_;
-    std::unordered_map<std::uint64_t, std::size_t> numbers_;
+    std::vector<int> epochs_; // of each event
+    IndexSet<std::function<std::size_t(std::uint32_t)>, std::function<bool(std::uint32_t, std::uint32_t)>>
+        seen_, numbers_;
 };
 
 void keepWithin(ModuleHistory& module, const HistoryFilter& filter) {
