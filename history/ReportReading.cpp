@@ -1,5 +1,7 @@
 #include "history/ReportReading.h"
 
+#include "desktop/ShownText.h"
+
 #include <nlohmann/json.hpp>
 
 #include <charconv>
@@ -125,7 +127,7 @@ ReadReport readCsv(std::string_view content) {
         ReadRecord record;
         if (std::string why = csvRecord(line, record); !why.empty()) {
             report.badLine = number;
-            report.why = std::move(why);
+            report.why = "\"" + shownDeviceText(line, 100) + "\": " + why;
             return report;
         }
         report.records.push_back(record);
