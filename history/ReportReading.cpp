@@ -116,8 +116,8 @@ ReadReport readCsv(std::string_view content) {
         if (number == 1) {
             if (line != kReportHeader) {
                 report.badLine = 1;
-                report.why =
-                    "the first line is not the report's header \"" + std::string(kReportHeader) + "\"";
+                report.why = "\"" + shownDeviceText(line, 60) + "\" is not the report's header \"" +
+                             std::string(kReportHeader) + "\"";
                 return report;
             }
             continue;
