@@ -46,7 +46,7 @@ std::string historyCsv(const History& history) {
             }
             out += std::string(statusText(r.status)) + (e.disagrees ? ",yes," : ",,") +
                    csvField(report ? report->path : std::string()) + ',' +
-                   module.visits[e.source].entry->time + "\r\n";
+                   csvField(module.visits[e.source].entry->time) + "\r\n";
         }
     return out;
 }
