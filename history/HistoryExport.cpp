@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdint>
 
 namespace z83 {
 
@@ -32,22 +33,38 @@ const JournalReport* reportOf(const ModuleHistory& module, const HistoryEvent& e
 std::string historyCsv(const History& history) {
     std::string out =
         "module,log_number,start,peak,end,peak_value,overload,status,disagrees,report,report_time\r\n";
-    for (const ModuleHistory& module : history.modules)
+    // Appended piece by piece: a million rows built from temporaries take seconds.
+    for (const ModuleHistory& module : history.modules) {
+        const std::string id = csvField(module.id);
+        std::uint32_t source = UINT32_MAX;
+        std::string reportFields;
         for (const HistoryEvent& e : module.events) {
             const ReadRecord& r = e.record;
-            const JournalReport* report = reportOf(module, e);
-            out += csvField(module.id);
+            if (e.source != source) {
+                source = e.source;
+                const JournalReport* report = reportOf(module, e);
+                reportFields = csvField(report ? report->path : std::string()) + ',' +
+                               csvField(module.visits[e.source].entry->time) + "\r\n";
+            }
+            out += id;
             if (r.hasRecord) {
-                out += ',' + std::to_string(r.logNumber) + ',' + isoText(r.start) + ',' + isoText(r.peak) +
-                       ',' + isoText(r.end) + ',' + formatPeak(r.peakValue) +
-                       (r.overload ? ",OVERLOAD," : ",SAFE,");
+                out += ',';
+                out += std::to_string(r.logNumber);
+                for (const LogSeconds t : {r.start, r.peak, r.end}) {
+                    out += ',';
+                    out += isoText(t);
+                }
+                out += ',';
+                out += formatPeak(r.peakValue);
+                out += r.overload ? ",OVERLOAD," : ",SAFE,";
             } else {
                 out += ",,,,,,,";
             }
-            out += std::string(statusText(r.status)) + (e.disagrees ? ",yes," : ",,") +
-                   csvField(report ? report->path : std::string()) + ',' +
-                   csvField(module.visits[e.source].entry->time) + "\r\n";
+            out += statusText(r.status);
+            out += e.disagrees ? ",yes," : ",,";
+            out += reportFields;
         }
+    }
     return out;
 }
 

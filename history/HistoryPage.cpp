@@ -66,6 +66,7 @@ svg text{font:11px sans-serif;fill:#333}
 .grid{stroke:#ddd;stroke-width:1;fill:none}.axis{stroke:#333;stroke-width:1;fill:none}
 .ev{stroke:#1f4e9a;stroke-width:4;stroke-linecap:round;fill:none}
 .ov{fill:#d7191c;stroke:#000;stroke-width:.8}
+.dense .ev{stroke-width:2}.dense .ov{stroke:none}
 .legend{margin:4px 0 0;color:#333}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}
 @media print{body{margin:0;max-width:none}section.module{break-inside:avoid}}
@@ -130,6 +131,7 @@ void appendf(std::string& out, const char* format, auto... values) {
 }
 
 constexpr int kLeft = 64, kTop = 12, kBottom = 34, kRight = 16;
+constexpr std::size_t kDenseMarks = 5000;
 
 // The chart of one module: one mark in each pixel where events fall, an overload mark wherever one of
 // them is an overload.
@@ -146,10 +148,13 @@ void appendChart(const ModuleHistory& module, std::string& out) {
         overloads += e.record.overload;
     }
     const int width = kLeft + kChartWidth + kRight, height = kTop + kChartHeight + kBottom;
+    // Where marks crowd, smaller ones without edges keep the red of the overloads readable.
+    const auto drawn =
+        static_cast<std::size_t>(std::count_if(cells.begin(), cells.end(), [](auto c) { return c != 0; }));
     appendf(out,
-            "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" role=\"img\" "
+            "<svg class=\"chart%s\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" role=\"img\" "
             "data-events=\"%zu\" data-overloads=\"%zu\">\n",
-            width, height, module.figures.events, overloads);
+            drawn > kDenseMarks ? " dense" : "", width, height, module.figures.events, overloads);
     out += "<title>Peak value of every event of module " + escaped(module.id) +
            " over time, on a logarithmic scale</title>\n";
     // A line and a label for each decade.

@@ -60,7 +60,7 @@ class Page(html.parser.HTMLParser):
             self.module = self.modules.setdefault(attrs["data-module"], {"ev": 0, "ov": 0, "figures": {}, "svg": 0})
         elif self.module is not None and tag == "path" and attrs.get("class") in ("ev", "ov"):
             self.module[attrs["class"]] += attrs.get("d", "").count("M")
-        elif self.module is not None and tag == "svg" and attrs.get("class") == "chart":
+        elif self.module is not None and tag == "svg" and "chart" in attrs.get("class", "").split():
             self.module["svg"] += 1
         elif self.module is not None and tag == "tr" and "data-figure" in attrs:
             self.figure = attrs["data-figure"]
