@@ -84,6 +84,8 @@ struct Scale {
     int y(float value) const {
         if (!(value > 0))
             return kChartHeight - 1;
+        if (std::isinf(value))
+            return 0;
         const double at = (std::log10(double(value)) - lowDecade) / (highDecade - lowDecade);
         return std::clamp(static_cast<int>(std::lround((1 - at) * (kChartHeight - 1))), 0, kChartHeight - 1);
     }
