@@ -147,8 +147,12 @@ std::string_view kindText(JournalEntry::Kind kind) {
 
 std::string journalLine(const JournalEntry& entry) {
     const bool extraction = entry.kind != JournalEntry::Kind::Clear;
-    Json line = {{"kind", kindText(entry.kind)}, {"time", entry.time},       {"utc", entry.utc},
-                 {"program", entry.program},     {"version", entry.version}, {"front_end", entry.frontEnd},
+    Json line = {{"kind", std::string(kindText(entry.kind))},
+                 {"time", entry.time},
+                 {"utc", entry.utc},
+                 {"program", entry.program},
+                 {"version", entry.version},
+                 {"front_end", entry.frontEnd},
                  {"module", entry.module}};
     if (extraction)
         line["model"] = entry.model;
