@@ -157,6 +157,10 @@ ReadReport readJson(std::string_view content) {
         report.badLine = lineAt(content, error.byte > 0 ? error.byte - 1 : 0);
         report.why = "not JSON";
         return report;
+    } catch (const Json::exception& error) { // a number too large, and the like
+        report.badLine = 1;
+        report.why = std::string("not JSON: ") + error.what();
+        return report;
     }
     const auto fail = [&](std::string why) {
         report.badLine = 1;

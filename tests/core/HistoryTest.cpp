@@ -79,6 +79,7 @@ TEST(ReportReading, ReadsTheProgramsReportsAndNamesTheWrongLine) {
          0, 2},
         {"{\"module_id\": \"1A\", \"logs\": [{\"log_number\": 1, \"status\": \"\"}]}", 1, 0},
         {"{\"module_id\": \"1A\",\n \"logs\": [", 2, 0},
+        {"{\"model\": 1e99999}", 1, 0}, // a number past any double: refused, never thrown
     };
     for (const Case& c : cases) {
         const ReadReport read = readReport(c.content);
