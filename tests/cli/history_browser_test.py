@@ -176,6 +176,16 @@ def test(work):
     check(union("1A2B3C", "") == 3 and union("1A2B3C") == 6, "1A2B3C: 3 good and 3 flagged records")
     check(all(r["report"] != str(edited) for r in rows), "no event comes from the edited report")
 
+    # --open hands the saved page to the desktop's opener (a stand-in for xdg-open here).
+    opener = work / "bin"
+    opener.mkdir()
+    (opener / "xdg-open").write_text(f'#!/bin/sh\necho "$1" > "{work}/opened"\n')
+    (opener / "xdg-open").chmod(0o755)
+    opened = run(["--history", "--module", "AA01", "--open"], dict(env, PATH=f"{opener}:/usr/bin:/bin"), 0)
+    saved = opened.stderr.decode().split("History saved as ")[-1].strip().rstrip(".")
+    check((work / "opened").exists() and (work / "opened").read_text().strip() == saved,
+          f"--open opens the saved page: {opened.stderr.decode(errors='replace')}")
+
     dom = render(page, work)
     text = "".join(dom.text)
     check(set(dom.modules) == {"AA01", "BB02", "CC03", "1A2B3C", "DD04"}, f"modules shown: {sorted(dom.modules)}")
