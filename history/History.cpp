@@ -237,6 +237,7 @@ std::string normalModuleId(const std::string& text) {
 
 History buildHistory(const JournalReading& journal, const HistoryFilter& filter, FileSystem& fs) {
     History history;
+    history.filter = filter;
     std::map<const JournalEntry*, ReportCheck> checks;
     for (const ReportCheck& check : checkReports(journal.entries, fs))
         checks.emplace(check.entry, check);

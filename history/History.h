@@ -64,11 +64,13 @@ struct History {
     std::vector<ModuleHistory> modules; // by ID
     std::vector<std::string> warnings;  // damaged journal lines, and the like
     std::string journalPath;
+    HistoryFilter filter; // what it covers
     // Whether a report the journal lists is missing or changed.
     bool reportsFailed() const;
 };
 
-// The history of the entries read from a journal, reading the reports they name through fs.
+// The history of the entries read from a journal, reading the reports they name through fs. It points
+// into the journal's entries, which must outlive it.
 History buildHistory(const JournalReading& journal, const HistoryFilter& filter, FileSystem& fs);
 
 // The ID a journal's text names, written as idHex writes it; "" when it names none.

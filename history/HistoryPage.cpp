@@ -317,7 +317,17 @@ std::string historyPage(const History& history, const std::string& madeBy) {
         std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Module history</h1>\n";
     out += "<p class=\"made\">From the journal " + escaped(history.journalPath) + ", by " + escaped(madeBy) +
            ". " + std::to_string(history.modules.size()) +
-           (history.modules.size() == 1 ? " module." : " modules.") + "</p>\n";
+           (history.modules.size() == 1 ? " module." : " modules.");
+    // A page of part of the history says which part, so that nobody reads it as the whole.
+    if (history.filter.module)
+        out += " Module " + escaped(*history.filter.module) + " only.";
+    if (!history.filter.since.empty() || !history.filter.until.empty())
+        out +=
+            " Events and visits " +
+            (history.filter.since.empty() ? std::string() : "from " + escaped(history.filter.since) + " ") +
+            (history.filter.until.empty() ? std::string() : "up to " + escaped(history.filter.until) + " ") +
+            "only.";
+    out += "</p>\n";
     for (const std::string& warning : history.warnings)
         out += "<p class=\"warn\">" + escaped(warning) + "</p>\n";
     if (history.modules.empty())

@@ -120,7 +120,8 @@ TEST(History, UnionOfTheReportsThatStillHoldWhatWasSaved) {
     saved("/r4.CSV", report({record(1, 50.0f, false, 22), record(2, 60.0f, false, 22)}, LogStatus::BadCrc));
     saved("/other.CSV", report({record(1, 5.0f)}), "2B");
 
-    const History history = buildHistory({entries, {}}, {std::string("1A"), "", ""}, fs);
+    const JournalReading journal{entries, {}};
+    const History history = buildHistory(journal, {std::string("1A"), "", ""}, fs);
     ASSERT_EQ(history.modules.size(), 1u);
     const ModuleHistory& m = history.modules[0];
     EXPECT_EQ(m.figures.events, 5u); // 1, 2, 2 (disagreeing), 3, and the new visit's 1
@@ -133,6 +134,9 @@ TEST(History, UnionOfTheReportsThatStillHoldWhatWasSaved) {
     EXPECT_EQ(m.visits[3].state, HistorySource::State::Changed);
     EXPECT_EQ(m.visits[1].newEvents, 1u);
     EXPECT_TRUE(history.reportsFailed());
+    const History later = buildHistory(journal, {std::string("1A"), "2024-06-22", "2024-06-22"}, fs);
+    EXPECT_EQ(later.modules[0].figures.events, 1u); // only the new visit's log 1 peaks on 22 June
+    EXPECT_NE(historyPage(later, "test").find("from 2024-06-22 up to 2024-06-22 only."), std::string::npos);
     for (const HistoryEvent& e : m.events)
         EXPECT_EQ(e.disagrees, e.record.logNumber == 2 && e.record.status == LogStatus::Good &&
                                    e.record.peak < *fromIso("2024-06-22T00:00:00"))
