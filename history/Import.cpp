@@ -5,6 +5,7 @@
 #include "history/ReportReading.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 
