@@ -74,3 +74,7 @@ echo
 echo "== Extractor, $logs logs, 2 ms per link call: median wall s, peak RSS KB, wall / (calls x 2 ms)"
 result=$(run5 --id 1A2B3C --scenario "$work/slow.json")
 echo "$result $(echo "$result" | awk -v calls=$((logs + 10)) '{ printf "%.4f", $1 / (calls * 0.002) }')"
+
+
+echo
+bench/history.sh

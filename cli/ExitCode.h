@@ -28,7 +28,8 @@ struct Meaning {
 inline constexpr Meaning kMeanings[] = {
     {Success, "success: report written (and the module cleared, when asked)"},
     {Internal, "unexpected internal failure"},
-    {Usage, "usage error: bad options, bad ID text, bad --name or bad scenario or recording file"},
+    {Usage, "usage error: bad options, bad ID text, bad --name or bad scenario or recording file,\n"
+            "or a file --import refused as no report"},
     {Link, "link or start-up failure: provider, USB interface, base station, log count,\n"
            "or an error raised by the base station"},
     {Module, "no module paired, model unreadable or model not supported"},
@@ -40,7 +41,8 @@ inline constexpr Meaning kMeanings[] = {
     {Flagged, "report written, but some of its logs are flagged Bad CRC or Incorrect Log Number!"},
     {CloseFailed, "all done as asked, but closing the link to the base station failed afterwards"},
     {LinkLost, "link lost during the run: partial report saved, nothing cleared"},
-    {ReportsChanged, "--journal: a report it lists is missing or changed, or the journal is unreadable"},
+    {ReportsChanged, "--journal, --history: a report it lists is missing or changed, or the journal is\n"
+                     "unreadable"},
 };
 
 // The exit code of a run over several modules is the worst of theirs. Worst first: logs read but not saved,

@@ -6,6 +6,7 @@
 #include "cli/ConsoleDesktop.h"
 #include "cli/Diagnosis.h"
 #include "cli/ExitCode.h"
+#include "cli/HistoryCommand.h"
 #include "cli/JournalListing.h"
 #include "cli/JsonReport.h"
 #include "desktop/Sha256.h"
@@ -395,6 +396,10 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
         out.flush();
         return code;
     }
+    case Options::Request::History:
+        return showHistory(options, out, err, fileSystem);
+    case Options::Request::Import:
+        return importReports(options, err, fileSystem);
     case Options::Request::Run:
         break;
     }

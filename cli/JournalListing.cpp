@@ -41,7 +41,7 @@ std::vector<std::string> tableRow(const JournalEntry& e) {
     std::replace(time.begin(), time.end(), 'T', ' ');
     return {time,
             e.frontEnd,
-            e.kind == JournalEntry::Kind::Extraction ? "extraction" : "clear",
+            std::string(kindText(e.kind)),
             e.module,
             shownDeviceText(e.count, 12),
             number(e.logs),
@@ -56,7 +56,7 @@ std::vector<std::string> csvRow(const JournalEntry& e) {
             e.program,
             e.version,
             e.frontEnd,
-            e.kind == JournalEntry::Kind::Extraction ? "extraction" : "clear",
+            std::string(kindText(e.kind)),
             e.module,
             e.model,
             e.count,

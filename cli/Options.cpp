@@ -48,6 +48,9 @@ const char* const kUsageForms =
     "[--quiet]\n"
     "            [--record FILE]\n"
     "z83-extract --journal [--module HEX] [--since YYYY-MM-DD] [--format csv|json | --verify]\n"
+    "z83-extract --history [--module HEX] [--since YYYY-MM-DD] [--until YYYY-MM-DD]\n"
+    "            [--format csv|json] [-o PATH] [--open]\n"
+    "z83-extract --import PATH... --module HEX\n"
     "z83-extract --diagnose [--id HEX] [--scenario FILE] [-o FILE]\n"
     "z83-extract --help | --version\n";
 
@@ -62,7 +65,8 @@ namespace {
 struct Typed {
     std::string format = "csv";
     std::string scenario, output, progId, nameTemplate, module, record;
-    bool journal = false;
+    bool journal = false, history = false;
+    std::vector<std::string> importPaths;
     CLI::Option* scenarioOption = nullptr;
     CLI::Option* progIdOption = nullptr; // only where the component can be used
     CLI::Option* outputOption = nullptr;
@@ -71,6 +75,9 @@ struct Typed {
     CLI::Option* moduleOption = nullptr;
     CLI::Option* sinceOption = nullptr;
     CLI::Option* recordOption = nullptr;
+    CLI::Option* untilOption = nullptr;
+    CLI::Option* importOption = nullptr;
+    CLI::Option* openOption = nullptr;
 };
 
 // Every option with its help text and where its value goes.
@@ -109,7 +116,8 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
                            ->type_name("TEMPLATE");
     typed.formatOption = app.add_option("--format", typed.format,
                                         "report format: csv (as the window writes it) or json;\n"
-                                        "with --journal: csv or json instead of a table")
+                                        "with --journal: csv or json instead of a table;\n"
+                                        "with --history: the events as csv or json")
                              ->type_name("FORMAT")
                              ->check(CLI::IsMember({"csv", "json"}));
     app.add_flag("--clear", options.clear, "after the report is safely saved, clear the module's logs");
@@ -129,12 +137,28 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--verify", options.verify,
                  "with --journal: read every report it lists again and say\n"
                  "which are missing or changed since they were saved");
-    typed.moduleOption =
-        app.add_option("--module", typed.module, "with --journal: only the entries of this module")
-            ->type_name("HEX");
+    typed.moduleOption = app.add_option("--module", typed.module,
+                                        "with --journal or --history: only this module;\n"
+                                        "with --import: the module the reports came from")
+                             ->type_name("HEX");
     typed.sinceOption =
-        app.add_option("--since", options.since, "with --journal: only the entries from this local date on")
+        app.add_option("--since", options.since,
+                       "with --journal or --history: only what happened from this local date on")
             ->type_name("YYYY-MM-DD");
+    app.add_flag("--history", typed.history,
+                 "make the modules' history page (HTML) from the journal and the\n"
+                 "reports it lists; with --format csv or json, its events instead");
+    typed.untilOption =
+        app.add_option("--until", options.until, "with --history: only what happened up to this local date")
+            ->type_name("YYYY-MM-DD");
+    typed.openOption =
+        app.add_flag("--open", options.open, "with --history: open the saved page in the browser");
+    typed.importOption = app.add_option("--import", typed.importPaths,
+                                        "take the reports (files, or folders walked for *.CSV and\n"
+                                        "*.json) of the --module into the journal and its history")
+                             ->type_name("PATH")
+                             ->allow_extra_args(true)
+                             ->take_all();
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 }
@@ -322,6 +346,53 @@ std::optional<std::string> takeJournalChoices(Options& options, const Typed& typ
     return std::nullopt;
 }
 
+// --history or --import and what goes with them; why not when something else was given.
+std::optional<std::string> takeHistoryChoices(Options& options, const Typed& typed) {
+    const bool importing = typed.importOption->count() > 0;
+    if (typed.history && importing)
+        return "give either --history or --import, not both";
+    options.request = importing ? Options::Request::Import : Options::Request::History;
+    if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
+        options.yes || options.diagnose || options.verify || typed.recordOption->count() > 0 ||
+        typed.scenarioOption->count() > 0 || typed.nameOption->count() > 0 ||
+        (typed.progIdOption && typed.progIdOption->count() > 0))
+        return importing
+                   ? "--import goes with --module and --quiet only"
+                   : "--history goes with --module, --since, --until, --format, -o, --open and --quiet only";
+    if (typed.moduleOption->count() > 0) {
+        std::string why;
+        const auto id = checkedId("--module", typed.module, why);
+        if (!id)
+            return why;
+        options.module = idHex(*id);
+    }
+    if (importing) {
+        if (!options.module)
+            return "--import needs the module the reports came from: --module HEX";
+        if (typed.sinceOption->count() > 0 || typed.untilOption->count() > 0 ||
+            typed.outputOption->count() > 0 || typed.formatOption->count() > 0 || options.open)
+            return "--import goes with --module and --quiet only";
+        options.importPaths = typed.importPaths;
+        if (options.importPaths.empty())
+            return "--import needs the reports' files or folders";
+        return std::nullopt;
+    }
+    for (auto [option, text] :
+         {std::pair{typed.sinceOption, &options.since}, std::pair{typed.untilOption, &options.until}})
+        if (option->count() > 0 && !validDate(*text))
+            return option->get_name() + ": \"" + shortened(*text) + "\" is no date: give it as YYYY-MM-DD";
+    if (typed.outputOption->count() > 0) {
+        if (typed.output.empty())
+            return "--output needs a path, or '-' for standard output";
+        options.output = typed.output;
+    }
+    if (typed.formatOption->count() > 0)
+        options.page = typed.format == "json" ? Options::Page::Json : Options::Page::Csv;
+    if (options.open && (options.page != Options::Page::Html || options.toStdout()))
+        return "--open opens a saved page; it goes without --format and without -o -";
+    return std::nullopt;
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -336,12 +407,21 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (auto answer = parseArguments(app, arguments))
         return *answer;
     if (typed.journal) {
+        if (typed.history || typed.importOption->count() > 0 || typed.untilOption->count() > 0 ||
+            options.open)
+            return invalid("give --journal, --history or --import, one at a time");
         if (auto problem = takeJournalChoices(options, typed))
             return invalid(*problem);
         return options;
     }
-    if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0)
-        return invalid("--verify, --module and --since go with --journal only");
+    if (typed.history || typed.importOption->count() > 0) {
+        if (auto problem = takeHistoryChoices(options, typed))
+            return invalid(*problem);
+        return options;
+    }
+    if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0 ||
+        typed.untilOption->count() > 0 || options.open)
+        return invalid("--verify, --module, --since, --until and --open go with --journal or --history only");
     if (auto problem = options.diagnose ? diagnosisProblem(options, typed) : moduleProblem(options))
         return invalid(*problem);
     if (auto problem = takeChoices(options, typed))

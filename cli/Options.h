@@ -15,6 +15,8 @@ struct Options {
     enum class Request {
         Run,     // extract one module or several
         Journal, // list the journal, or check the reports it names
+        History, // the modules' history page, or its events as CSV or JSON
+        Import,  // reports from elsewhere into the journal
         Help,
         Version,
         Invalid
@@ -48,6 +50,13 @@ struct Options {
     bool verify = false;
     std::optional<std::string> module; // --module: the ID as the journal writes it
     std::string since;                 // --since: YYYY-MM-DD, "" for all
+
+    // --history, --import
+    enum class Page { Html, Csv, Json };
+    Page page = Page::Html;
+    std::string until;                    // --until: YYYY-MM-DD, "" for all
+    bool open = false;                    // --open the saved page
+    std::vector<std::string> importPaths; // --import PATH...
 
     bool toStdout() const { return outputStream == Stream::Out; }
     // Whether the run may extract more than one module.

@@ -15,4 +15,34 @@ std::string shownDeviceText(std::string_view text, std::size_t maxChars) {
     return std::string(text);
 }
 
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80         ? 1
+                                   : (c >> 5) == 6  ? 2
+                                   : (c >> 4) == 14 ? 3
+                                   : (c >> 3) == 30 ? 4
+                                                    : 0;
+        bool good = length > 0 && i + length <= text.size() && !(length == 2 && c < 0xC2);
+        for (std::size_t k = 1; good && k < length; ++k)
+            good = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (good && length >= 3) {
+            // No overlong forms, no surrogates, nothing past U+10FFFF.
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            good = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0) && !(c == 0xF0 && c1 < 0x90) &&
+                   !(c == 0xF4 && c1 >= 0x90) && c <= 0xF4;
+        }
+        if (good) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 } // namespace z83

@@ -14,4 +14,8 @@ inline constexpr std::size_t kShownDeviceChars = 160;
 // UTF-8 character in half.
 std::string shownDeviceText(std::string_view text, std::size_t maxChars = kShownDeviceChars);
 
+// The text with every byte that is not part of a UTF-8 character replaced by U+FFFD, so that a model name
+// or a path in another encoding still shows as text, and a line holding one still reads as JSON.
+std::string validUtf8(std::string_view text);
+
 } // namespace z83

@@ -2,6 +2,7 @@
 
 #include "desktop/JsonDepth.h"
 #include "desktop/Sha256.h"
+#include "desktop/ShownText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -78,7 +79,9 @@ std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) 
         why = "nested deeper than " + std::to_string(kDeepestJson) + " levels";
         return std::nullopt;
     }
-    Json document = Json::parse(line.begin(), line.end(), nullptr, false);
+    // A line edited in another encoding keeps its entry; only the odd characters are lost.
+    const std::string valid = validUtf8(line);
+    Json document = Json::parse(valid.begin(), valid.end(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         why = document.is_discarded() ? "not JSON (an entry cut short, or edited)" : "not a JSON object";
         return std::nullopt;
@@ -89,8 +92,10 @@ std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) 
     fields.text("kind", kind, true);
     if (kind == "clear")
         entry.kind = JournalEntry::Kind::Clear;
+    else if (kind == "import")
+        entry.kind = JournalEntry::Kind::Import;
     else if (kind != "extraction" && fields.why().empty())
-        fields.fail("\"kind\" is neither extraction nor clear");
+        fields.fail("\"kind\" is neither extraction, clear nor import");
     fields.text("time", entry.time, true);
     fields.text("utc", entry.utc);
     fields.text("program", entry.program);
@@ -140,9 +145,14 @@ std::string_view stateText(ReportCheck::State state) {
     return kTexts[static_cast<std::size_t>(state)];
 }
 
+std::string_view kindText(JournalEntry::Kind kind) {
+    static constexpr std::string_view kTexts[] = {"extraction", "clear", "import"};
+    return kTexts[static_cast<std::size_t>(kind)];
+}
+
 std::string journalLine(const JournalEntry& entry) {
-    const bool extraction = entry.kind == JournalEntry::Kind::Extraction;
-    Json line = {{"kind", extraction ? "extraction" : "clear"},
+    const bool extraction = entry.kind != JournalEntry::Kind::Clear;
+    Json line = {{"kind", std::string(kindText(entry.kind))},
                  {"time", entry.time},
                  {"utc", entry.utc},
                  {"program", entry.program},
@@ -235,7 +245,7 @@ std::string journalUtcNow() {
 
 std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, FileSystem& fs) {
     auto savedFile = [](const JournalEntry& e) {
-        return e.kind == JournalEntry::Kind::Extraction && e.report && !e.report->stream &&
+        return e.kind != JournalEntry::Kind::Clear && e.report && !e.report->stream &&
                !e.report->sha256.empty() && e.report->size;
     };
     // The newest entry for each path is what the file should hold now.

@@ -32,7 +32,8 @@ struct JournalReport {
 };
 
 struct JournalEntry {
-    enum class Kind { Extraction, Clear };
+    // Import: a report made elsewhere or before the journal, taken into a module's history.
+    enum class Kind { Extraction, Clear, Import };
     Kind kind = Kind::Extraction;
     std::string time; // local, YYYY-MM-DDTHH:MM:SS
     std::string utc;  // YYYY-MM-DDTHH:MM:SSZ
@@ -47,6 +48,11 @@ struct JournalEntry {
 
     std::size_t line = 0; // where the reader found it
 };
+
+// "extraction", "clear" or "import", as the journal writes an entry's kind.
+std::string_view kindText(JournalEntry::Kind kind);
+// The outcome of an import entry.
+inline constexpr std::string_view kImportedOutcome = "imported";
 
 // The entry as one line of JSON, without its line end. Text that is not UTF-8 (a module's reply, a path)
 // is written with replacement characters, never refused.

@@ -2,7 +2,7 @@
 """Fails when a file includes a folder drawn above its own, or names no folder at all.
 
 The heights, lowest first (DESIGN.md):
-  desktop < link < {extract, sim, win/com} < backend < ui < {app, win/window, cli}
+  desktop < link < {extract, sim, win/com} < {backend, history} < ui < {app, win/window, cli}
 A file may include its own folder and any lower one; folders of one height do not include each other.
 Tests, benchmarks and fuzz targets stand outside and may include anything. Qt headers belong to app/ alone.
 Usage: tools/check-layers.py [ROOT]   (exit 1 with one line per offending include)
@@ -16,7 +16,7 @@ HEIGHTS = {
     "desktop": 0,
     "link": 1,
     "extract": 2, "sim": 2, "win/com": 2,
-    "backend": 3,
+    "backend": 3, "history": 3,
     "ui": 4,
     "app": 5, "win/window": 5, "cli": 5,
 }

@@ -5,12 +5,12 @@ set -euo pipefail
 
 run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev nlohmann-json3-dev libcli11-dev libssl-dev
               libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
-bench_packages=("${run_packages[@]}" time)
+bench_packages=("${run_packages[@]}" time chromium)
 # The Windows stage: the cross compilers, Wine for 32-bit programs (from the i386 architecture) and what
 # drives the Win32 window under Xvfb; wixl builds the installer.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 libwine-dev googletest cmake ninja-build
                   nlohmann-json3-dev libcli11-dev xvfb xauth openbox xdotool x11-utils imagemagick fonts-liberation wixl)
-test_packages=("${run_packages[@]}" xvfb xauth xdotool x11-utils openbox imagemagick python3 clang libclang-rt-14-dev clang-tidy cppcheck)
+test_packages=("${run_packages[@]}" xvfb xauth xdotool x11-utils openbox imagemagick python3 chromium clang libclang-rt-14-dev clang-tidy cppcheck)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;

@@ -17,7 +17,7 @@ findings() {
 }
 
 [ -f build/ci/compile_commands.json ] || cmake --preset ci >/dev/null
-linux=$(git ls-files 'desktop/*.cpp' 'link/*.cpp' 'extract/*.cpp' 'sim/*.cpp' 'backend/*.cpp' 'ui/*.cpp' 'cli/*.cpp' \
+linux=$(git ls-files 'desktop/*.cpp' 'link/*.cpp' 'extract/*.cpp' 'sim/*.cpp' 'backend/*.cpp' 'history/*.cpp' 'ui/*.cpp' 'cli/*.cpp' \
         'app/*.cpp' | grep -v 'Win32\.cpp$')
 echo "clang-tidy on $(echo "$linux" | wc -l) files of the Linux build"
 # Generated moc files come from the CI build; build it first so every header exists.

@@ -127,6 +127,26 @@ expect_code 12 "--journal --verify after an edit"
 expect_text "changed    " "$work/verify" "--journal --verify after an edit"
 echo "the journal: --verify finds the report intact, then changed after an edit"
 
+# The history: the same two reports imported on both sides make the same page, paths and times aside (the
+# journal's path, the visits' times and paths). A module of its own keeps the entries above out of it.
+history=$work/history
+mkdir -p "$history/reports" "$history/linux"
+echo '{ "modules": [ { "id": "5E6F70", "generated": { "count": 40, "seed": 9 } } ] }' >"$history/module.json"
+made_elsewhere() { HOME=$history/elsewhere XDG_DATA_HOME=$history/elsewhere "$linux" "$@"; }
+export_linux() { HOME=$history/linux XDG_DATA_HOME=$history/linux "$linux" "$@"; }
+made_elsewhere --id 5E6F70 --scenario "$history/module.json" -o "$history/reports/visit.CSV" --quiet
+run made_elsewhere --id 1A2B3C --scenario scenarios/bad-crc.json -o "$history/reports/flagged.CSV" --quiet
+export_linux --import "$history/reports" --module 5E6F70 --quiet
+export_linux --history --module 5E6F70 -o "$history/linux.html" --quiet
+run wine "$windows" --import "$(winepath -w "$history/reports")" --module 5E6F70 --quiet 2>"$work/err"
+expect_code 0 "--import"
+run wine "$windows" --history --module 5E6F70 -o "$(winepath -w "$history")\\windows.html" --quiet 2>"$work/err"
+expect_code 0 "--history"
+aside() { grep -v -e '^<p class="made">' -e '^<tr><td>' -e '^<tr class="bad"><td>' "$1"; }
+cmp <(aside "$history/linux.html") <(aside "$history/windows.html") || fail "the history page differs from Linux's"
+grep -q 'class="ov"' "$history/windows.html" || fail "the history page has no chart"
+echo "the history: the page made under Wine is the Linux build's, paths and times aside"
+
 # Nothing registered under the component's name: the program never picks the test station by itself.
 run wine "$windows" --diagnose >"$work/diagnosis.txt"
 expect_code 3 "--diagnose with no component registered"

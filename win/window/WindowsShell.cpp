@@ -1,22 +1,11 @@
 #include "win/window/WindowsShell.h"
 
-#include "desktop/Utf16.h"
-
-#include <shellapi.h>
+#include "desktop/OpenFile.h"
 
 namespace z83::win {
 
 bool openWithShell(const std::string& path) {
-    const std::wstring file = toUtf16(path);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    // NOASYNC: the call may come from a console program that ends right after; NO_UI: failures pass
-    // silently, as a report that cannot be opened is still saved.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = file.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    return ::ShellExecuteExW(&info) != FALSE;
+    return openWithDesktop(path);
 }
 
 } // namespace z83::win

@@ -1,0 +1,99 @@
+#include "history/HistoryPage.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdint>
+
+namespace z83 {
+
+namespace {
+
+std::string csvField(std::string_view text) {
+    std::string valid = validUtf8(text);
+    if (valid.find_first_of(",\"\r\n") == std::string::npos)
+        return valid;
+    std::string quoted = "\"";
+    for (const char c : valid)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string quoted(const std::string& text) {
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+const JournalReport* reportOf(const ModuleHistory& module, const HistoryEvent& e) {
+    const JournalEntry& entry = *module.visits[e.source].entry;
+    return entry.report ? &*entry.report : nullptr;
+}
+
+} // namespace
+
+std::string historyCsv(const History& history) {
+    std::string out =
+        "module,log_number,start,peak,end,peak_value,overload,status,disagrees,report,report_time\r\n";
+    // Appended piece by piece: a million rows built from temporaries take seconds.
+    for (const ModuleHistory& module : history.modules) {
+        const std::string id = csvField(module.id);
+        std::uint32_t source = UINT32_MAX;
+        std::string reportFields;
+        for (const HistoryEvent& e : module.events) {
+            const ReadRecord& r = e.record;
+            if (e.source != source) {
+                source = e.source;
+                const JournalReport* report = reportOf(module, e);
+                reportFields = csvField(report ? report->path : std::string()) + ',' +
+                               csvField(module.visits[e.source].entry->time) + "\r\n";
+            }
+            out += id;
+            if (r.hasRecord) {
+                out += ',';
+                out += std::to_string(r.logNumber);
+                for (const LogSeconds t : {r.start, r.peak, r.end}) {
+                    out += ',';
+                    out += isoText(t);
+                }
+                out += ',';
+                out += formatPeak(r.peakValue);
+                out += r.overload ? ",OVERLOAD," : ",SAFE,";
+            } else {
+                out += ",,,,,,,";
+            }
+            out += statusText(r.status);
+            out += e.disagrees ? ",yes," : ",,";
+            out += reportFields;
+        }
+    }
+    return out;
+}
+
+std::string historyJson(const History& history) {
+    std::string out = "[";
+    const char* separator = "\n";
+    for (const ModuleHistory& module : history.modules)
+        for (const HistoryEvent& e : module.events) {
+            const ReadRecord& r = e.record;
+            const JournalReport* report = reportOf(module, e);
+            out += separator;
+            out += "  {\"module\": " + quoted(module.id);
+            if (r.hasRecord) {
+                // The JSON report's own forms: null for a value that is not finite.
+                const std::string value =
+                    std::isfinite(r.peakValue) ? formatPeak(r.peakValue) : std::string("null");
+                out += ", \"log_number\": " + std::to_string(r.logNumber) + ", \"start\": \"" +
+                       isoText(r.start) + "\", \"peak\": \"" + isoText(r.peak) + "\", \"end\": \"" +
+                       isoText(r.end) + "\", \"peak_value\": " + value +
+                       ", \"overload\": " + (r.overload ? "true" : "false");
+            }
+            out += ", \"status\": " + quoted(std::string(statusText(r.status))) +
+                   ", \"disagrees\": " + (e.disagrees ? "true" : "false") +
+                   ", \"report\": " + quoted(report ? report->path : std::string()) +
+                   ", \"report_time\": " + quoted(module.visits[e.source].entry->time) + "}";
+            separator = ",\n";
+        }
+    out += std::string(separator) == "\n" ? "]\n" : "\n]\n";
+    return out;
+}
+
+} // namespace z83
