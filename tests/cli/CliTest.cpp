@@ -173,7 +173,7 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
     const std::string demo = scenario("demo"), clearSent = clearRaises("demo"),
                       badCrc = clearRaises("bad-crc");
     const std::string saved = home.str() + "/Documents/Log"; // the start of stdout: the saved report's path
-    const std::string journal = home.str() + "/.local/share/z83-log-extraction/" + kJournalFileName;
+    const std::string journalFile = home.str() + "/.local/share/z83-log-extraction/" + kJournalFileName;
     const std::string recording = home.str() + "/session.json";
     const struct {
         std::string scenario;
@@ -212,7 +212,7 @@ TEST_F(Extractor, ExitCodesTellTheEndingsApartAndOnlyAGuardedClearIsSent) {
          "Log Number,"},
         {demo, {"-o", "/proc/self/fd/2", "-q"}, 0, "Log Number,", ""},
         {clearSent, {"-o", "/dev/fd/5"}, 2, "only standard output and standard error take a report", ""},
-        {clearSent, {"-o", journal, "--clear", "--yes"}, 2, "that is the journal of extractions", ""},
+        {clearSent, {"-o", journalFile, "--clear", "--yes"}, 2, "that is the journal of extractions", ""},
         {clearSent, {"-o", recording, "--record", home.str() + "/./session.json"}, 2, "--record writes", ""},
         {clearRaises("demo", {cutOnce}), clear, 8, "reports 25 logs, but the report holds 2;", saved},
         {clearRaises("demo", {newLog}), clear, 8, "reports 26 logs, but the report holds 25;", saved},
