@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
-#include "win/com/ComponentChoice.h"
+#include "com/ComponentChoice.h"
 #endif
 
 namespace z83 {

@@ -2,7 +2,7 @@
 // prints its resident memory after each press of Extract. Exits with 1 when the last press left the
 // window holding clearly more than the first did. Runs on the offscreen platform.
 // Usage: window_memory SCENARIO [PRESSES]   (the scenario's module 1A2B3C; default 4 presses)
-#include "app/MainFrm.h"
+#include "qt/MainFrm.h"
 #include "backend/Backend.h"
 #include "extract/NativeFileSystem.h"
 

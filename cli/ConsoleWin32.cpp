@@ -1,7 +1,7 @@
 #include "cli/Console.h"
 
 #include "desktop/Utf16.h"
-#include "win/com/MessagePump.h"
+#include "com/MessagePump.h"
 
 #include <windows.h>
 

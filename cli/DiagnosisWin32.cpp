@@ -4,8 +4,8 @@
 
 #include "desktop/Utf16.h"
 #include "desktop/Version.h"
-#include "win/com/ComDiagnosis.h"
-#include "win/com/ComErrors.h"
+#include "com/ComDiagnosis.h"
+#include "com/ComErrors.h"
 
 #include <windows.h>
 

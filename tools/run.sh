@@ -9,7 +9,7 @@ tools/deps.sh run
 cmake --build --preset dev --target z83-log-extraction z83-extract >/dev/null
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec build/dev/app/z83-log-extraction "$@"
+  exec build/dev/qt/z83-log-extraction "$@"
 fi
 
 echo "No display found: extracting the demo module 1A2B3C with the headless extractor." >&2

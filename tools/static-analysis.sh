@@ -18,7 +18,7 @@ findings() {
 
 [ -f build/ci/compile_commands.json ] || cmake --preset ci >/dev/null
 linux=$(git ls-files 'desktop/*.cpp' 'link/*.cpp' 'extract/*.cpp' 'sim/*.cpp' 'backend/*.cpp' 'history/*.cpp' 'ui/*.cpp' 'cli/*.cpp' \
-        'app/*.cpp' | grep -v 'Win32\.cpp$')
+        'qt/*.cpp' | grep -v 'Win32\.cpp$')
 echo "clang-tidy on $(echo "$linux" | wc -l) files of the Linux build"
 # Generated moc files come from the CI build; build it first so every header exists.
 run-clang-tidy -quiet -p build/ci -extra-arg=-fno-color-diagnostics $linux >build/ci/clang-tidy.log 2>&1 || true
@@ -26,7 +26,7 @@ findings build/ci/clang-tidy.log
 
 [ -f build/windows/compile_commands.json ] || cmake --preset windows >/dev/null
 tools/windows-tidy-commands.py build/windows build/windows/tidy
-windows=$(git ls-files 'win/*.cpp' '*Win32.cpp')
+windows=$(git ls-files 'win32/*.cpp' 'com/*.cpp' '*Win32.cpp')
 echo "clang-tidy on $(echo "$windows" | wc -l) files of the Windows build"
 # Windows hands handles and pointers over as integers (LPARAM, WPARAM, INT_PTR, window data): those casts
 # are the API's own, so the check against integer-to-pointer casts stays off for this code.

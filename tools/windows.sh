@@ -203,9 +203,9 @@ installers=build/windows/installer-check
 rm -rf "$installers" && mkdir -p "$installers"
 # The same files under a lower version, to upgrade from.
 older=0.9.0
-(cd build/windows/win/package/msi-files &&
+(cd build/windows/package/msi-files &&
   wixl -a x86 -D Version=$older -D Files=. -o "$root/$installers/z83-log-extraction-$older.msi" \
-    "$root/win/installer/z83-log-extraction.wxs")
+    "$root/package/z83-log-extraction.wxs")
 installed="$WINEPREFIX/drive_c/Program Files/Z83 Log Extraction"
 installed_files="LICENSE.txt README.txt z83-extract.exe z83-log-extraction.exe"
 journal=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/z83-log-extraction/journal.jsonl

@@ -5,8 +5,8 @@
 // Usage: com_call_bench.exe [calls per run]
 #include "link/Wire.h"
 #include "sim/SimulatedBaseStation.h"
-#include "win/com/ComProvider.h"
-#include "win/com/Variant.h"
+#include "com/ComProvider.h"
+#include "com/Variant.h"
 
 #include <algorithm>
 #include <chrono>

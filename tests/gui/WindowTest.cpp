@@ -1,9 +1,9 @@
 // The real window on a simulated base station, under the offscreen platform: how it looks, how the
 // program starts and ends, and extraction end to end. HOME, and with it the settings store and the
 // documents folder, is a temporary folder.
-#include "app/MainFrm.h"
-#include "app/QtDesktop.h"
-#include "app/XTab.h"
+#include "qt/MainFrm.h"
+#include "qt/QtDesktop.h"
+#include "qt/XTab.h"
 #include "sim/SimulatedBaseStation.h"
 #include "tests/support/FailingFileSystem.h"
 #include "tests/support/RecordingProvider.h"

@@ -2,8 +2,8 @@
 #include "desktop/UserSettingsWin32.h"
 #include "link/Wire.h"
 #include "tests/win/StationFixture.h"
-#include "win/com/ComErrors.h"
-#include "win/com/ComponentChoice.h"
+#include "com/ComErrors.h"
+#include "com/ComponentChoice.h"
 
 #include <functional>
 

@@ -2,8 +2,8 @@
 
 #include "desktop/Utf16.h"
 #include "tests/support/TempDir.h"
-#include "win/com/ComProvider.h"
-#include "win/com/Variant.h"
+#include "com/ComProvider.h"
+#include "com/Variant.h"
 
 #include <gtest/gtest.h>
 

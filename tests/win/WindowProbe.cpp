@@ -7,8 +7,8 @@
 //                                draws it with as this system's fonts make it (exit 1 when one does not)
 #include "desktop/Utf16.h"
 #include "ui/MainFrmLayout.h"
-#include "win/window/ControlId.h"
-#include "win/window/Look.h"
+#include "win32/ControlId.h"
+#include "win32/Look.h"
 
 #include <windows.h>
 

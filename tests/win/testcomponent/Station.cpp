@@ -7,8 +7,8 @@
 #include "sim/SimulatedBaseStation.h"
 #include "tests/win/testcomponent/StationIds.h"
 #include "tests/win/testcomponent/TestStation.h"
-#include "win/com/ComErrors.h"
-#include "win/com/Variant.h"
+#include "com/ComErrors.h"
+#include "com/Variant.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include "ui/ExitStatus.h"
 #include "ui/LayoutWalk.h"
 #include "ui/MainFrmLayout.h"
-#include "win/window/ControlId.h"
+#include "win32/ControlId.h"
 
 #include <windows.h>
 

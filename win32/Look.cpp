@@ -1,7 +1,7 @@
-#include "win/window/Look.h"
+#include "win32/Look.h"
 
 #include "desktop/Utf16.h"
-#include "win/window/Resources.h"
+#include "win32/Resources.h"
 
 #include <algorithm>
 #include <cmath>

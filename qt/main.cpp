@@ -1,4 +1,4 @@
-#include "app/MainFrm.h"
+#include "qt/MainFrm.h"
 #include "desktop/CommandLine.h"
 #include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"

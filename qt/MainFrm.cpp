@@ -1,10 +1,10 @@
-#include "app/MainFrm.h"
+#include "qt/MainFrm.h"
 
-#include "app/LayoutStyle.h"
-#include "app/QtDesktop.h"
-#include "app/RoundedPanel.h"
-#include "app/WindowFrame.h"
-#include "app/XTab.h"
+#include "qt/LayoutStyle.h"
+#include "qt/QtDesktop.h"
+#include "qt/RoundedPanel.h"
+#include "qt/WindowFrame.h"
+#include "qt/XTab.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
 

@@ -5,7 +5,7 @@
 #include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
-#include "win/window/MainFrm.h"
+#include "win32/MainFrm.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/RoundedPanel.h"
+#include "qt/RoundedPanel.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "win/com/ComContract.h"
+#include "com/ComContract.h"
 
-#include "win/com/ComErrors.h"
+#include "com/ComErrors.h"
 
 namespace z83::win {
 

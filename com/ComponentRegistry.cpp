@@ -1,4 +1,4 @@
-#include "win/com/ComponentRegistry.h"
+#include "com/ComponentRegistry.h"
 
 #include "desktop/Utf16.h"
 

@@ -1,10 +1,10 @@
-#include "win/window/Win32Desktop.h"
+#include "win32/Win32Desktop.h"
 
 #include "desktop/UserFolders.h"
 #include "desktop/UserSettingsWin32.h"
 #include "desktop/Utf16.h"
 #include "ui/BoxText.h"
-#include "win/window/WindowsShell.h"
+#include "win32/WindowsShell.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/LayoutStyle.h"
+#include "qt/LayoutStyle.h"
 
 #include <QString>
 

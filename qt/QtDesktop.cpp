@@ -1,6 +1,6 @@
-#include "app/QtDesktop.h"
+#include "qt/QtDesktop.h"
 
-#include "app/WindowFrame.h"
+#include "qt/WindowFrame.h"
 #include "desktop/UserFolders.h"
 #include "ui/BoxText.h"
 

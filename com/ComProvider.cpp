@@ -1,11 +1,11 @@
-#include "win/com/ComProvider.h"
+#include "com/ComProvider.h"
 
 #include "desktop/Utf16.h"
 #include "link/Wire.h"
-#include "win/com/ComContract.h"
-#include "win/com/ComErrors.h"
-#include "win/com/MessagePump.h"
-#include "win/com/Variant.h"
+#include "com/ComContract.h"
+#include "com/ComErrors.h"
+#include "com/MessagePump.h"
+#include "com/Variant.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,12 +1,12 @@
-#include "win/com/ComDiagnosis.h"
+#include "com/ComDiagnosis.h"
 
 #include "desktop/Sha256.h"
 #include "desktop/Utf16.h"
-#include "win/com/ComContract.h"
-#include "win/com/ComErrors.h"
-#include "win/com/ComProvider.h"
-#include "win/com/ComponentChoice.h"
-#include "win/com/ComponentRegistry.h"
+#include "com/ComContract.h"
+#include "com/ComErrors.h"
+#include "com/ComProvider.h"
+#include "com/ComponentChoice.h"
+#include "com/ComponentRegistry.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "win/com/MessagePump.h"
+#include "com/MessagePump.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "win/window/XTab.h"
+#include "win32/XTab.h"
 
 #include "desktop/Utf16.h"
-#include "win/window/Look.h"
+#include "win32/Look.h"
 
 #include <windowsx.h>
 

@@ -1,6 +1,6 @@
-#include "app/XTab.h"
+#include "qt/XTab.h"
 
-#include "app/LayoutStyle.h"
+#include "qt/LayoutStyle.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>

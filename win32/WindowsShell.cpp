@@ -1,4 +1,4 @@
-#include "win/window/WindowsShell.h"
+#include "win32/WindowsShell.h"
 
 #include "desktop/OpenFile.h"
 

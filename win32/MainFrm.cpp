@@ -1,11 +1,11 @@
-#include "win/window/MainFrm.h"
+#include "win32/MainFrm.h"
 
 #include "ui/WindowProgram.h"
 
 #include "desktop/Utf16.h"
-#include "win/window/Look.h"
-#include "win/window/Win32Desktop.h"
-#include "win/window/XTab.h"
+#include "win32/Look.h"
+#include "win32/Win32Desktop.h"
+#include "win32/XTab.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "win/com/ComErrors.h"
+#include "com/ComErrors.h"
 
 #include "desktop/Utf16.h"
 

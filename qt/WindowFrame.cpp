@@ -1,4 +1,4 @@
-#include "app/WindowFrame.h"
+#include "qt/WindowFrame.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "win/com/ComponentChoice.h"
+#include "com/ComponentChoice.h"
 
 #include "desktop/UserSettingsWin32.h"
-#include "win/com/ComProvider.h"
-#include "win/com/ComponentRegistry.h"
+#include "com/ComProvider.h"
+#include "com/ComponentRegistry.h"
 
 namespace z83::win {
 
