@@ -90,10 +90,8 @@ struct Typed {
     CLI::Option* openOption = nullptr;
 };
 
-// Every option with its help text and where its value goes.
-void declareOptions(CLI::App& app, Options& options, Typed& typed) {
-    app.formatter(std::make_shared<UsageFormatter>());
-    app.get_formatter()->column_width(24);
+// The options of an extraction and the diagnosis, with their help texts and where their values go.
+void declareRunOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_option("--id", options.idTexts,
                    "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
                    "for each module to extract them one after the other")
@@ -130,6 +128,10 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--diagnose", options.diagnose,
                  "print what the program finds of the component and the base station\n"
                  "(read-only; with --id, also the module's model and log count)");
+}
+
+// The options of the journal, the history page and the import.
+void declareListingOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--journal", typed.journal,
                  "list the journal of extractions and clears, oldest first,\n"
                  "instead of extracting");
@@ -158,6 +160,14 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
                              ->type_name("PATH")
                              ->allow_extra_args(true)
                              ->take_all();
+}
+
+// Every option, the usage forms and the exit codes for --help, and --version.
+void declareOptions(CLI::App& app, Options& options, Typed& typed) {
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->column_width(24);
+    declareRunOptions(app, options, typed);
+    declareListingOptions(app, options, typed);
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 }

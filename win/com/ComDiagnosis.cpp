@@ -332,10 +332,8 @@ void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>
         info->Release();
 }
 
-} // namespace
-
-ComponentInspection inspectComponent(const std::string& asked) {
-    ComponentInspection inspection;
+// The registered classes and the one the programs would create; none when there is none to create.
+std::optional<ComponentChoice> describeChoice(const std::string& asked, ComponentInspection& inspection) {
     Lines& registration = inspection.registration;
     const std::string prefix = std::string(kComponentLibrary) + ".";
     std::string named;
@@ -343,35 +341,28 @@ ComponentInspection inspectComponent(const std::string& asked) {
         for (const std::string& progId : found.progIds)
             named += (named.empty() ? "" : "; ") + progId + " " + found.classId;
     registration.emplace_back("classes named " + prefix + "*", named.empty() ? "none" : named);
-
     ComponentChoice choice;
     try {
         choice = chooseComponent(asked);
     } catch (const AmbiguousComponent& ambiguous) {
         registration.emplace_back("chosen", std::string("none: ") + ambiguous.what());
         inspection.unfit = ambiguous.what();
-        return inspection;
+        return std::nullopt;
     }
     if (choice.progId.empty()) {
         registration.emplace_back("chosen", "none: " + choice.reason);
         advise(inspection.advice, kRegister);
         inspection.creation.emplace_back("result", "not tried: no class to create");
         inspection.typeInformation.emplace_back("given", "not known: no instance");
-        return inspection;
+        return std::nullopt;
     }
     registration.emplace_back("chosen", choice.progId + " (" + choice.reason + ")");
-    CLSID classId{};
-    const std::wstring name = toUtf16(choice.progId);
-    const HRESULT found = choice.progId.starts_with('{') ? ::CLSIDFromString(name.c_str(), &classId)
-                                                         : ::CLSIDFromProgID(name.c_str(), &classId);
-    if (FAILED(found)) {
-        registration.emplace_back("CLSID", "none: " + resultText(found));
-        advise(inspection.advice, adviceFor(found));
-    } else {
-        registration.emplace_back("CLSID", guidText(classId));
-        describeServer(guidText(classId), registration, inspection.advice);
-    }
+    return choice;
+}
 
+// The instance created in this thread's apartment (not tried when the class was not found), and its type
+// information.
+void describeCreation(const CLSID& classId, HRESULT found, ComponentInspection& inspection) {
     const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IDispatch* dispatch = nullptr;
     const HRESULT created = FAILED(found) ? found
@@ -389,6 +380,27 @@ ComponentInspection inspectComponent(const std::string& asked) {
     }
     if (SUCCEEDED(started))
         ::CoUninitialize();
+}
+
+} // namespace
+
+ComponentInspection inspectComponent(const std::string& asked) {
+    ComponentInspection inspection;
+    const std::optional<ComponentChoice> choice = describeChoice(asked, inspection);
+    if (!choice)
+        return inspection;
+    CLSID classId{};
+    const std::wstring name = toUtf16(choice->progId);
+    const HRESULT found = choice->progId.starts_with('{') ? ::CLSIDFromString(name.c_str(), &classId)
+                                                          : ::CLSIDFromProgID(name.c_str(), &classId);
+    if (FAILED(found)) {
+        inspection.registration.emplace_back("CLSID", "none: " + resultText(found));
+        advise(inspection.advice, adviceFor(found));
+    } else {
+        inspection.registration.emplace_back("CLSID", guidText(classId));
+        describeServer(guidText(classId), inspection.registration, inspection.advice);
+    }
+    describeCreation(classId, found, inspection);
     return inspection;
 }
 
