@@ -17,10 +17,6 @@ void prepareConsole();
 // runtime's isatty calls a terminal).
 bool isConsole(std::FILE* stream);
 
-// Windows: waits the given time servicing the thread's posted and sent messages, for a component with a
-// hidden window or timer of its own, and gives true. POSIX: there is nothing to service; gives false.
-bool waitServicingMessages(double seconds);
-
 // The descriptor a path names as this platform spells it: /dev/stdout and /dev/stderr, /dev/fd/N and
 // /proc/self/fd/N (POSIX), CON (Windows, the console output); nothing for any other path. Such a path is
 // one of the program's own streams, to be written into, never replaced through.

@@ -1,7 +1,7 @@
 #include "cli/ConsoleDesktop.h"
 
+#include "backend/Component.h"
 #include "cli/Console.h"
-
 #include "desktop/UserFolders.h"
 
 #include <algorithm>
@@ -81,7 +81,7 @@ std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
 
 void ConsoleDesktop::pause(double seconds) {
     if (settings_.settlePauses)
-        if (!waitServicingMessages(seconds))
+        if (!waitServicingComponentMessages(seconds))
             Desktop::pause(seconds);
 }
 

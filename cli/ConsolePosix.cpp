@@ -15,10 +15,6 @@ bool isConsole(std::FILE* stream) {
     return ::isatty(::fileno(stream)) == 1;
 }
 
-bool waitServicingMessages(double) {
-    return false;
-}
-
 std::optional<int> descriptorNamed(const std::string& path) {
     if (path == "/dev/stdin" || path == "/dev/stdout" || path == "/dev/stderr")
         return path == "/dev/stdin" ? 0 : path == "/dev/stdout" ? 1 : 2;

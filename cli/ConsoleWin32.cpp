@@ -1,7 +1,6 @@
 #include "cli/Console.h"
 
 #include "desktop/Utf16.h"
-#include "com/MessagePump.h"
 
 #include <windows.h>
 
@@ -20,11 +19,6 @@ bool isConsole(std::FILE* stream) {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
-}
-
-bool waitServicingMessages(double seconds) {
-    win::waitServicingMessages(seconds);
-    return true;
 }
 
 std::optional<int> descriptorNamed(const std::string& path) {

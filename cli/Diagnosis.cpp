@@ -1,5 +1,6 @@
 #include "cli/Diagnosis.h"
 
+#include "backend/Component.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ExitCode.h"
@@ -64,6 +65,31 @@ std::string outcomeText(const RecordedCall& call, const CurrentError& before) {
     return text;
 }
 
+// The sections only the component can fill, from what was found of it before the probe.
+struct ComponentFindings {
+    std::vector<DiagnosisSection> sections; // registration, type information, creation
+    std::optional<std::string> unfit;       // why the component does not fit the contract
+    std::vector<std::string> advice;        // what the user can do about each failure found
+};
+
+ComponentFindings componentFindings(const BackendChoice& choice) {
+    std::optional<ComponentInspection> inspection = inspectComponent(choice);
+    if (!inspection) {
+        const std::string why =
+            std::string("do not apply, as ") +
+            (componentAvailable() ? "" : "the maker's component is used only by the Windows programs; ") +
+            "the probe runs against " + describeBackend(choice);
+        return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}},
+                std::nullopt,
+                {}};
+    }
+    return {{{"Registration (32-bit view)", std::move(inspection->registration), {}},
+             {"Type information", std::move(inspection->typeInformation), {}},
+             {"Creation", std::move(inspection->creation), {}}},
+            std::move(inspection->unfit),
+            std::move(inspection->advice)};
+}
+
 struct Probe {
     DiagnosisSection section{"Probe, in the order of start-up (read-only)", {}, {}};
     int code = ExitCode::Success;
@@ -71,8 +97,69 @@ struct Probe {
     std::optional<std::string> advice;
 };
 
-// The program's own start-up (and, with --id, its identification and count read) against the provider,
-// every call recorded; what the program would show is kept instead of shown.
+// The program's own start-up (and, with --id, its identification and count read) against the session's
+// provider; gives the exit code it comes to, and in found what the module said of itself.
+int probeStartUp(const Options& options, Session& session, ConsoleDesktop& desktop, std::string& found) {
+    int code = ExitCode::Success;
+    ActionGuard guard(desktop, [] {});
+    bool unload = false;
+    const bool ran = guard.run([&] {
+        const auto load = session.Load();
+        unload = load != Session::LoadResult::EndAtOnce;
+        if (load != Session::LoadResult::Running) {
+            code = ExitCode::Link;
+            return;
+        }
+        if (options.idTexts.empty())
+            return;
+        desktop.setIdText(options.idTexts.front());
+        if (session.identifyByTypedId() != Identification::Supported) {
+            code = ExitCode::Module;
+            return;
+        }
+        const LogCount count = session.readLogCount();
+        if (count.kind == LogCount::Kind::Unreadable)
+            code = ExitCode::Module;
+        else
+            found = ", and module " + idHex(session.moduleId()) + " is a " + session.moduleModel() +
+                    " whose log count reads \"" + shownDeviceText(count.text, 40) + "\"";
+    });
+    if (!ran || (unload && !guard.run([&] { session.Unload(); })))
+        code = ExitCode::Link;
+    return code;
+}
+
+// One line for each call, numbered, with its time and outcome; advice when the base station was not found.
+void listCalls(const std::vector<RecordedCall>& calls, Probe& result) {
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const RecordedCall& call = calls[i];
+        if ((call.operation == Operation::OpenUSB && call.result != 0) ||
+            (call.operation == Operation::DetectBase && call.result == 0))
+            result.advice =
+                "The base station was not found: plug it into a USB port of this PC, wait until the system "
+                "has set it up, and run the diagnosis again.";
+        result.section.lines.emplace_back(
+            std::to_string(i + 1) + "  " + callText(call.operation, call.in),
+            milliseconds(call.seconds) + "  " +
+                outcomeText(call, i > 0 ? calls[i - 1].currentError : CurrentError{}));
+    }
+}
+
+// What the program would have shown, line by line; its first line is the verdict of a probe that failed.
+void listShown(const std::string& messages, Probe& result) {
+    if (messages.empty())
+        result.section.lines.emplace_back("The program would show", "nothing: start-up went through");
+    for (std::size_t start = 0; start < messages.size();) {
+        const std::size_t end = std::min(messages.find('\n', start), messages.size());
+        const std::string line = messages.substr(start, end - start);
+        result.section.lines.emplace_back(start == 0 ? "The program would show" : "", line);
+        if (result.verdict.empty())
+            result.verdict = line;
+        start = end + 1;
+    }
+}
+
+// The probe, every call recorded; what the program would show is kept instead of shown.
 Probe probe(const Options& options, FileSystem& fileSystem) {
     Probe result;
     ProviderFactory create;
@@ -89,56 +176,10 @@ Probe probe(const Options& options, FileSystem& fileSystem) {
     auto kept = std::make_shared<KeptCalls>();
     Session session(
         desktop, [&] { return std::make_unique<ProviderRecorder>(create(), kept); }, fileSystem);
-    ActionGuard guard(desktop, [] {});
-    bool unload = false;
     std::string found;
-    const bool ran = guard.run([&] {
-        const auto load = session.Load();
-        unload = load != Session::LoadResult::EndAtOnce;
-        if (load != Session::LoadResult::Running) {
-            result.code = ExitCode::Link;
-            return;
-        }
-        if (options.idTexts.empty())
-            return;
-        desktop.setIdText(options.idTexts.front());
-        if (session.identifyByTypedId() != Identification::Supported) {
-            result.code = ExitCode::Module;
-            return;
-        }
-        const LogCount count = session.readLogCount();
-        if (count.kind == LogCount::Kind::Unreadable)
-            result.code = ExitCode::Module;
-        else
-            found = ", and module " + idHex(session.moduleId()) + " is a " + session.moduleModel() +
-                    " whose log count reads \"" + shownDeviceText(count.text, 40) + "\"";
-    });
-    if (!ran || (unload && !guard.run([&] { session.Unload(); })))
-        result.code = ExitCode::Link;
-
-    for (std::size_t i = 0; i < kept->calls.size(); ++i) {
-        const RecordedCall& call = kept->calls[i];
-        if ((call.operation == Operation::OpenUSB && call.result != 0) ||
-            (call.operation == Operation::DetectBase && call.result == 0))
-            result.advice =
-                "The base station was not found: plug it into a USB port of this PC, wait until the system "
-                "has set it up, and run the diagnosis again.";
-        result.section.lines.emplace_back(
-            std::to_string(i + 1) + "  " + callText(call.operation, call.in),
-            milliseconds(call.seconds) + "  " +
-                outcomeText(call, i > 0 ? kept->calls[i - 1].currentError : CurrentError{}));
-    }
-    std::string messages = shown.str();
-    if (messages.empty())
-        result.section.lines.emplace_back("The program would show", "nothing: start-up went through");
-    for (std::size_t start = 0; start < messages.size();) {
-        const std::size_t end = std::min(messages.find('\n', start), messages.size());
-        const std::string line = messages.substr(start, end - start);
-        result.section.lines.emplace_back(start == 0 ? "The program would show" : "", line);
-        if (result.verdict.empty())
-            result.verdict = line;
-        start = end + 1;
-    }
+    result.code = probeStartUp(options, session, desktop, found);
+    listCalls(kept->calls, result);
+    listShown(shown.str(), result);
     if (result.code == ExitCode::Success)
         result.verdict = "the component fits and the base station answers" + found;
     return result;

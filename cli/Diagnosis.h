@@ -23,19 +23,8 @@ struct DiagnosisSection {
     std::string notApplicable; // why the section does not apply here; then it has no lines
 };
 
-// The sections only a platform can fill, from what it found of the component before the probe.
-struct ComponentFindings {
-    std::vector<DiagnosisSection> sections; // registration, type information, creation
-    std::optional<std::string> unfit;       // why the component does not fit the contract
-    std::vector<std::string> advice;        // what the user can do about each failure found
-};
-
-// This platform's part (DiagnosisPosix.cpp, DiagnosisWin32.cpp).
+// This platform's part (DiagnosisPosix.cpp, DiagnosisWin32.cpp): the program and the system it runs on.
 DiagnosisSection programSection();
-ComponentFindings componentFindings(const BackendChoice& choice);
-// An error number as this platform's engineers look it up: on Windows a failing HRESULT in hexadecimal
-// with its name where it has one, and the number as programs show it.
-std::string errorNumberText(std::int32_t number);
 
 // The report as text, sections in the order given, the verdict last.
 std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const std::string& verdict);

@@ -1,5 +1,4 @@
-// The diagnosis's platform part where the maker's component cannot be used: the program's facts, and the
-// component's sections marked as not applying.
+// The diagnosis's platform part on POSIX systems: the program and the system it runs on.
 #include "cli/Diagnosis.h"
 
 #include "desktop/Version.h"
@@ -36,18 +35,6 @@ DiagnosisSection programSection() {
     }
     section.lines.emplace_back("elevated", ::geteuid() == 0 ? "yes (root)" : "no");
     return section;
-}
-
-ComponentFindings componentFindings(const BackendChoice& choice) {
-    const std::string why = "do not apply, as the maker's component is used only by the Windows programs; "
-                            "the probe runs against " +
-                            describeBackend(choice);
-    return {
-        {{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}}, std::nullopt, {}};
-}
-
-std::string errorNumberText(std::int32_t number) {
-    return std::to_string(number);
 }
 
 } // namespace z83::cli

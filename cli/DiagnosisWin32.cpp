@@ -1,11 +1,8 @@
-// The diagnosis's platform part on Windows: the program and the system it runs on, and what the registry,
-// the component's type information and its creation show.
+// The diagnosis's platform part on Windows: the program and the system it runs on.
 #include "cli/Diagnosis.h"
 
 #include "desktop/Utf16.h"
 #include "desktop/Version.h"
-#include "com/ComDiagnosis.h"
-#include "com/ComErrors.h"
 
 #include <windows.h>
 
@@ -68,28 +65,6 @@ DiagnosisSection programSection() {
     section.lines.emplace_back("locale", localeText());
     section.lines.emplace_back("elevated", elevatedText());
     return section;
-}
-
-ComponentFindings componentFindings(const BackendChoice& choice) {
-    if (choice.kind != BackendChoice::Kind::Component) {
-        const std::string why = "do not apply, as the probe runs against " + describeBackend(choice);
-        return {{{"Registration", {}, why}, {"Type information", {}, why}, {"Creation", {}, why}},
-                std::nullopt,
-                {}};
-    }
-    win::ComponentInspection inspection = win::inspectComponent(choice.progId);
-    return {{{"Registration (32-bit view)", std::move(inspection.registration), {}},
-             {"Type information", std::move(inspection.typeInformation), {}},
-             {"Creation", std::move(inspection.creation), {}}},
-            std::move(inspection.unfit),
-            std::move(inspection.advice)};
-}
-
-std::string errorNumberText(std::int32_t number) {
-    // Automation error numbers (raised by the component itself) are small; the rest are HRESULTs.
-    if (number >= 0)
-        return std::to_string(number);
-    return win::hresultCode(static_cast<HRESULT>(number)) + " (" + std::to_string(number) + ")";
 }
 
 } // namespace z83::cli

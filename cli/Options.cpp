@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "backend/ProviderOptions.h"
 #include "cli/Console.h"
 #include "cli/ExitCode.h"
 #include "desktop/ShownText.h"
@@ -16,15 +17,26 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace z83::cli {
 
 namespace {
 
-Options invalid(std::string reason) {
+using Rule = Options::Refusal;
+
+// A refusal: the rule that refused and its reason as the user reads it.
+struct Refused {
+    Rule rule;
+    std::string why;
+};
+using Problem = std::optional<Refused>;
+
+Options invalid(Refused refused) {
     Options options;
     options.request = Options::Request::Invalid;
-    options.message = std::move(reason);
+    options.refusal = refused.rule;
+    options.message = std::move(refused.why);
     return options;
 }
 
@@ -64,26 +76,22 @@ namespace {
 // What was typed, before the options are checked against each other.
 struct Typed {
     std::string format = "csv";
-    std::string scenario, output, progId, nameTemplate, module, record;
+    std::string output, nameTemplate, module;
     bool journal = false, history = false;
     std::vector<std::string> importPaths;
-    CLI::Option* scenarioOption = nullptr;
-    CLI::Option* progIdOption = nullptr; // only where the component can be used
+    ProviderOptions provider; // taken out before the rest is parsed
     CLI::Option* outputOption = nullptr;
     CLI::Option* formatOption = nullptr;
     CLI::Option* nameOption = nullptr;
     CLI::Option* moduleOption = nullptr;
     CLI::Option* sinceOption = nullptr;
-    CLI::Option* recordOption = nullptr;
     CLI::Option* untilOption = nullptr;
     CLI::Option* importOption = nullptr;
     CLI::Option* openOption = nullptr;
 };
 
-// Every option with its help text and where its value goes.
-void declareOptions(CLI::App& app, Options& options, Typed& typed) {
-    app.formatter(std::make_shared<UsageFormatter>());
-    app.get_formatter()->column_width(24);
+// The options of an extraction and the diagnosis, with their help texts and where their values go.
+void declareRunOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_option("--id", options.idTexts,
                    "the module's ID in hexadecimal, e.g. 1A2B3C; give --id once\n"
                    "for each module to extract them one after the other")
@@ -94,16 +102,9 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--repeat", options.repeat,
                  "with --pair: pair and extract module after module until\n"
                  "the answer to \"Extract another module?\" is not yes");
-    typed.scenarioOption = app.add_option("--scenario", typed.scenario,
-                                          "simulate the base station described in FILE (JSON)\n"
-                                          "instead of the built-in demonstration")
-                               ->type_name("FILE");
-    if (componentAvailable())
-        typed.progIdOption =
-            app.add_option("--progid", typed.progId,
-                           "create the maker's component from this class (ProgID), when the\n"
-                           "registry holds none or more than one")
-                ->type_name("PROGID");
+    // Parsed before the rest (takeProviderOptions), declared here for --help.
+    for (const ProviderOptionHelp& option : providerOptionHelp())
+        app.add_option(option.name, std::as_const(option.help))->type_name(option.value);
     typed.outputOption = app.add_option("-o,--output", typed.output,
                                         "write the report to PATH, replacing a file there;\n"
                                         "'-' writes it to standard output. Without -o the report\n"
@@ -124,13 +125,13 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--force", options.force, "with --clear: clear even when logs are flagged");
     app.add_flag("-y,--yes", options.yes, "with --clear: do not ask for confirmation");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no informational lines; errors still show");
-    typed.recordOption = app.add_option("--record", typed.record,
-                                        "write every call to the base station into FILE (JSON), for\n"
-                                        "the developers; --scenario FILE replays it")
-                             ->type_name("FILE");
     app.add_flag("--diagnose", options.diagnose,
                  "print what the program finds of the component and the base station\n"
                  "(read-only; with --id, also the module's model and log count)");
+}
+
+// The options of the journal, the history page and the import.
+void declareListingOptions(CLI::App& app, Options& options, Typed& typed) {
     app.add_flag("--journal", typed.journal,
                  "list the journal of extractions and clears, oldest first,\n"
                  "instead of extracting");
@@ -159,6 +160,14 @@ void declareOptions(CLI::App& app, Options& options, Typed& typed) {
                              ->type_name("PATH")
                              ->allow_extra_args(true)
                              ->take_all();
+}
+
+// Every option, the usage forms and the exit codes for --help, and --version.
+void declareOptions(CLI::App& app, Options& options, Typed& typed) {
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->column_width(24);
+    declareRunOptions(app, options, typed);
+    declareListingOptions(app, options, typed);
     app.set_version_flag("--version", std::string(kProgramName) + " " + kVersion);
     app.footer(exitCodeTable());
 }
@@ -168,7 +177,8 @@ std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::stri
     // The option library would call an empty ID "1 required HEX missing"; say what is wanted instead.
     for (std::size_t i = 0; i < arguments.size(); ++i)
         if (arguments[i] == "--id=" || (arguments[i] == "--id" && i + 1 == arguments.size()))
-            return invalid("--id needs the module's ID in hexadecimal digits, e.g. --id 1A2B3C");
+            return invalid(
+                {Rule::ModuleId, "--id needs the module's ID in hexadecimal digits, e.g. --id 1A2B3C"});
     Options answer;
     try {
         // CLI11 takes the arguments last first.
@@ -188,12 +198,13 @@ std::optional<Options> parseArguments(CLI::App& app, const std::vector<std::stri
         // The library says "NAME: At Most 1 required but received 2"; an option given twice is what it means.
         const std::string what = error.what();
         if (what.find(": At Most 1 required") != std::string::npos)
-            return invalid(what.substr(0, what.find(':')) + " is given more than once; give it once");
-        return invalid(what);
+            return invalid(
+                {Rule::Syntax, what.substr(0, what.find(':')) + " is given more than once; give it once"});
+        return invalid({Rule::Syntax, what});
     } catch (const CLI::ParseError& error) {
-        return invalid(error.what());
+        return invalid({Rule::Syntax, error.what()});
     } catch (const std::exception& error) {
-        return invalid(error.what());
+        return invalid({Rule::Syntax, error.what()});
     }
     return answer;
 }
@@ -224,22 +235,23 @@ std::optional<std::int32_t> checkedId(const std::string& option, const std::stri
 
 // Why the modules are not named well: --id (once for each) or --pair (with --repeat for more), with IDs
 // that can name a module.
-std::optional<std::string> moduleProblem(const Options& options) {
+Problem moduleProblem(const Options& options) {
     const bool idGiven = !options.idTexts.empty();
     if (idGiven && options.pair)
-        return "give either --id or --pair, not both";
+        return Refused{Rule::Modules, "give either --id or --pair, not both"};
     if (!idGiven && !options.pair)
-        return "give the module with --id HEX, or --pair to pair with it";
+        return Refused{Rule::Modules, "give the module with --id HEX, or --pair to pair with it"};
     if (options.repeat && !options.pair)
-        return "--repeat goes with --pair; for several known modules give --id for each";
+        return Refused{Rule::Modules,
+                       "--repeat goes with --pair; for several known modules give --id for each"};
     std::vector<std::int32_t> ids;
     for (const std::string& text : options.idTexts) {
         std::string why;
         const auto id = checkedId("--id", text, why);
         if (!id)
-            return why;
+            return Refused{Rule::ModuleId, why};
         if (std::find(ids.begin(), ids.end(), *id) != ids.end())
-            return "--id " + idHex(*id) + " is given twice";
+            return Refused{Rule::Modules, "--id " + idHex(*id) + " is given twice"};
         ids.push_back(*id);
     }
     return std::nullopt;
@@ -247,64 +259,53 @@ std::optional<std::string> moduleProblem(const Options& options) {
 
 // --diagnose reads only: nothing that pairs, writes, clears or names reports goes with it, and at most one
 // module.
-std::optional<std::string> diagnosisProblem(const Options& options, const Typed& typed) {
+Problem diagnosisProblem(const Options& options, const Typed& typed) {
     if (options.pair || options.repeat || options.clear || options.force || options.yes ||
-        options.idTexts.size() > 1 || typed.recordOption->count() > 0 || typed.nameOption->count() > 0 ||
+        options.idTexts.size() > 1 || typed.provider.gave("--record") || typed.nameOption->count() > 0 ||
         typed.formatOption->count() > 0)
-        return "--diagnose takes only one --id, --scenario, --progid, -o and --quiet";
+        return Refused{Rule::Together,
+                       "--diagnose takes only one --id, --scenario, --progid, -o and --quiet"};
     std::string why;
     if (!options.idTexts.empty() && !checkedId("--id", options.idTexts.front(), why))
-        return why;
+        return Refused{Rule::ModuleId, why};
     return std::nullopt;
 }
 
 // Takes the clearing, the base station, where reports go and the format as typed; why not when they do
 // not fit.
-std::optional<std::string> takeChoices(Options& options, const Typed& typed) {
+Problem takeChoices(Options& options, const Typed& typed) {
     if ((options.force || options.yes) && !options.clear)
-        return "--force and --yes go with --clear only";
-    const bool progIdGiven = typed.progIdOption && typed.progIdOption->count() > 0;
-    if (typed.scenarioOption->count() > 0) {
-        if (typed.scenario.empty())
-            return "--scenario needs a file name";
-        if (progIdGiven)
-            return "give either --scenario or --progid, not both";
-        options.backend.kind = BackendChoice::Kind::Scenario;
-        options.backend.scenarioFile = typed.scenario;
-    } else if (progIdGiven) {
-        if (typed.progId.empty())
-            return "--progid needs a class name";
-        options.backend.kind = BackendChoice::Kind::Component;
-        options.backend.progId = typed.progId;
-    }
+        return Refused{Rule::Together, "--force and --yes go with --clear only"};
+    if (!typed.provider.error.empty())
+        return Refused{Rule::Provider, typed.provider.error};
+    options.backend = typed.provider.backend;
     if (typed.outputOption->count() > 0) {
         if (typed.output.empty())
-            return "--output needs a path, or '-' for standard output";
+            return Refused{Rule::Output, "--output needs a path, or '-' for standard output"};
         // One path for several reports would keep only the last of them.
         if (options.severalModules())
-            return "-o names one report; for several modules use --name to name their reports";
+            return Refused{Rule::Output,
+                           "-o names one report; for several modules use --name to name their reports"};
         options.output = typed.output;
         const auto descriptor = typed.output == "-" ? std::optional<int>(1) : descriptorNamed(typed.output);
         if (descriptor == 1 || descriptor == 2)
             options.outputStream = *descriptor == 1 ? Options::Stream::Out : Options::Stream::Err;
         else if (descriptor)
-            return "-o " + shortened(typed.output) +
-                   ": of the program's own streams only standard output and standard error take a report";
+            return Refused{
+                Rule::Output,
+                "-o " + shortened(typed.output) +
+                    ": of the program's own streams only standard output and standard error take a report"};
     }
     if (typed.nameOption->count() > 0) {
         if (options.output)
-            return "--name names new reports in the documents folder; -o gives a path instead";
+            return Refused{Rule::Together,
+                           "--name names new reports in the documents folder; -o gives a path instead"};
         if (const std::string why = reportNameProblem(typed.nameTemplate); !why.empty())
-            return "--name \"" + shortened(typed.nameTemplate) + "\": " + why;
+            return Refused{Rule::Output, "--name \"" + shortened(typed.nameTemplate) + "\": " + why};
         options.nameTemplate = typed.nameTemplate;
     }
     // Without a window loop of its own, the extractor services the thread's messages for the component.
     options.backend.serviceMessages = true;
-    if (typed.recordOption->count() > 0) {
-        if (typed.record.empty())
-            return "--record needs a file name";
-        options.backend.recordFile = typed.record;
-    }
     options.format = typed.format == "json" ? Options::Format::Json : Options::Format::Csv;
     return std::nullopt;
 }
@@ -322,74 +323,79 @@ bool validDate(const std::string& text) {
 }
 
 // --journal and what goes with it alone; why not when something else was given.
-std::optional<std::string> takeJournalChoices(Options& options, const Typed& typed) {
+Problem takeJournalChoices(Options& options, const Typed& typed) {
     options.request = Options::Request::Journal;
     if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
-        options.yes || options.diagnose || typed.recordOption->count() > 0 ||
-        typed.scenarioOption->count() > 0 || typed.outputOption->count() > 0 ||
-        typed.nameOption->count() > 0 || (typed.progIdOption && typed.progIdOption->count() > 0))
-        return "--journal goes with --verify, --module, --since, --format and --quiet only";
+        options.yes || options.diagnose || typed.provider.gave("--record") ||
+        typed.provider.gave("--scenario") || typed.outputOption->count() > 0 ||
+        typed.nameOption->count() > 0 || typed.provider.gave("--progid"))
+        return Refused{Rule::Together,
+                       "--journal goes with --verify, --module, --since, --format and --quiet only"};
     if (typed.moduleOption->count() > 0) {
         std::string why;
         const auto id = checkedId("--module", typed.module, why);
         if (!id)
-            return why;
+            return Refused{Rule::ModuleId, why};
         options.module = idHex(*id);
     }
     if (typed.sinceOption->count() > 0 && !validDate(options.since))
-        return "--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD";
+        return Refused{Rule::Date,
+                       "--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD"};
     if (typed.formatOption->count() > 0) {
         if (options.verify)
-            return "--verify lists the reports it checks; it has no --format";
+            return Refused{Rule::Together, "--verify lists the reports it checks; it has no --format"};
         options.listing = typed.format == "json" ? Options::Listing::Json : Options::Listing::Csv;
     }
     return std::nullopt;
 }
 
 // --history or --import and what goes with them; why not when something else was given.
-std::optional<std::string> takeHistoryChoices(Options& options, const Typed& typed) {
+Problem takeHistoryChoices(Options& options, const Typed& typed) {
     const bool importing = typed.importOption->count() > 0;
     if (typed.history && importing)
-        return "give either --history or --import, not both";
+        return Refused{Rule::Together, "give either --history or --import, not both"};
     options.request = importing ? Options::Request::Import : Options::Request::History;
     if (!options.idTexts.empty() || options.pair || options.repeat || options.clear || options.force ||
-        options.yes || options.diagnose || options.verify || typed.recordOption->count() > 0 ||
-        typed.scenarioOption->count() > 0 || typed.nameOption->count() > 0 ||
-        (typed.progIdOption && typed.progIdOption->count() > 0))
-        return importing
-                   ? "--import goes with --module and --quiet only"
-                   : "--history goes with --module, --since, --until, --format, -o, --open and --quiet only";
+        options.yes || options.diagnose || options.verify || typed.provider.gave("--record") ||
+        typed.provider.gave("--scenario") || typed.nameOption->count() > 0 || typed.provider.gave("--progid"))
+        return Refused{
+            Rule::Together,
+            importing
+                ? "--import goes with --module and --quiet only"
+                : "--history goes with --module, --since, --until, --format, -o, --open and --quiet only"};
     if (typed.moduleOption->count() > 0) {
         std::string why;
         const auto id = checkedId("--module", typed.module, why);
         if (!id)
-            return why;
+            return Refused{Rule::ModuleId, why};
         options.module = idHex(*id);
     }
     if (importing) {
         if (!options.module)
-            return "--import needs the module the reports came from: --module HEX";
+            return Refused{Rule::Missing, "--import needs the module the reports came from: --module HEX"};
         if (typed.sinceOption->count() > 0 || typed.untilOption->count() > 0 ||
             typed.outputOption->count() > 0 || typed.formatOption->count() > 0 || options.open)
-            return "--import goes with --module and --quiet only";
+            return Refused{Rule::Together, "--import goes with --module and --quiet only"};
         options.importPaths = typed.importPaths;
         if (options.importPaths.empty())
-            return "--import needs the reports' files or folders";
+            return Refused{Rule::Missing, "--import needs the reports' files or folders"};
         return std::nullopt;
     }
     for (auto [option, text] :
          {std::pair{typed.sinceOption, &options.since}, std::pair{typed.untilOption, &options.until}})
         if (option->count() > 0 && !validDate(*text))
-            return option->get_name() + ": \"" + shortened(*text) + "\" is no date: give it as YYYY-MM-DD";
+            return Refused{Rule::Date, option->get_name() + ": \"" + shortened(*text) +
+                                           "\" is no date: give it as YYYY-MM-DD"};
     if (typed.outputOption->count() > 0) {
         if (typed.output.empty())
-            return "--output needs a path, or '-' for standard output";
+            return Refused{Rule::Output, "--output needs a path, or '-' for standard output"};
         options.output = typed.output;
     }
     if (typed.formatOption->count() > 0)
         options.page = typed.format == "json" ? Options::Page::Json : Options::Page::Csv;
     if (options.open && (options.page != Options::Page::Html || options.toStdout()))
-        return "--open opens a saved page; it goes without --format and without -o -";
+        return Refused{Rule::Together,
+                       "--open opens a saved page; it goes without --format and without -o -"};
     return std::nullopt;
 }
 
@@ -404,12 +410,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                      std::string(kJournalFileName) + " in the user's data folder.",
                  kProgramName};
     declareOptions(app, options, typed);
-    if (auto answer = parseArguments(app, arguments))
+    typed.provider = takeProviderOptions(arguments);
+    if (auto answer = parseArguments(app, typed.provider.rest))
         return *answer;
     if (typed.journal) {
         if (typed.history || typed.importOption->count() > 0 || typed.untilOption->count() > 0 ||
             options.open)
-            return invalid("give --journal, --history or --import, one at a time");
+            return invalid({Rule::Together, "give --journal, --history or --import, one at a time"});
         if (auto problem = takeJournalChoices(options, typed))
             return invalid(*problem);
         return options;
@@ -421,7 +428,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     }
     if (options.verify || typed.moduleOption->count() > 0 || typed.sinceOption->count() > 0 ||
         typed.untilOption->count() > 0 || options.open)
-        return invalid("--verify, --module, --since, --until and --open go with --journal or --history only");
+        return invalid(
+            {Rule::Together,
+             "--verify, --module, --since, --until and --open go with --journal or --history only"});
     if (auto problem = options.diagnose ? diagnosisProblem(options, typed) : moduleProblem(options))
         return invalid(*problem);
     if (auto problem = takeChoices(options, typed))

@@ -24,7 +24,21 @@ struct Options {
     enum class Format { Csv, Json };
     enum class Listing { Table, Csv, Json };
 
+    // Which rule refused an Invalid command line.
+    enum class Refusal {
+        None,
+        Syntax,   // the option library's: an unknown option, a value it does not take, an option twice
+        ModuleId, // an ID that names no module: no digits, 0x, more digits than fit
+        Modules,  // how the modules are named: --id or --pair, --repeat, one module twice
+        Together, // options that do not go together, or one that goes only with another
+        Provider, // --scenario, --progid and --record, as every program takes them
+        Output,   // where a report or page goes: -o, --name
+        Date,     // --since, --until
+        Missing,  // what an option cannot do without
+    };
+
     Request request = Request::Run;
+    Refusal refusal = Refusal::None;
     std::string message; // Help: the help text; Version: the version line; Invalid: the reason
 
     std::vector<std::string> idTexts;         // --id as typed, once for each module

@@ -233,9 +233,8 @@ std::string flagsText(USHORT flags) {
     return "[" + text + "]";
 }
 
-// Each operation as the type information declares it, beside the contract, with a verdict.
-void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>& unfit,
-                   std::vector<std::string>& advice) {
+// The type information the component gives, said on the "given" line; none when it gives none.
+ITypeInfo* typeInfoOf(IDispatch& dispatch, Lines& lines, std::vector<std::string>& advice) {
     UINT count = 0;
     ITypeInfo* info = nullptr;
     HRESULT given = dispatch.GetTypeInfoCount(&count);
@@ -248,82 +247,93 @@ void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>
                                         : "none: the adapter sends each argument as the contract types it");
         if (FAILED(given))
             advise(advice, kTypeLibrary);
-        info = nullptr;
-    } else {
-        BSTR name = nullptr;
-        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        lines.emplace_back("given", "yes, interface " +
-                                        (name ? toUtf8({name, ::SysStringLen(name)}) : std::string("?")));
-        ::SysFreeString(name);
+        return nullptr;
     }
-    for (std::size_t i = 0; i < std::size(kOperationNames); ++i) {
-        const auto operation = static_cast<Operation>(i);
-        const std::string name(operationName(operation));
-        std::wstring member = toUtf16(name);
-        LPOLESTR names[] = {member.data()};
-        DISPID id = DISPID_UNKNOWN;
-        if (HRESULT hr = dispatch.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); FAILED(hr)) {
-            lines.emplace_back(name, "does not fit: the component has no such operation: " + resultText(hr));
-            if (!unfit)
-                unfit = "the component has no operation " + name;
-            continue;
+    BSTR name = nullptr;
+    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    lines.emplace_back("given",
+                       "yes, interface " + (name ? toUtf8({name, ::SysStringLen(name)}) : std::string("?")));
+    ::SysFreeString(name);
+    return info;
+}
+
+// One line for each declared parameter beside the contract's argument, then the result.
+void describeParameters(Operation operation, const Declaration& declaration, const Judgement& judgement,
+                        Lines& lines) {
+    const auto facts = contractOf(operation).arguments();
+    std::size_t argument = 0;
+    for (const Declaration::Parameter& parameter : declaration.parameters) {
+        const std::string declared = variantTypeName(parameter.type) + " " + flagsText(parameter.flags);
+        std::string text;
+        if (parameter.flags & PARAMFLAG_FRETVAL) {
+            text.append("result ").append(declared);
+        } else if (parameter.flags & PARAMFLAG_FLCID) {
+            text.append("locale ").append(declared);
+        } else if (argument < facts.size()) {
+            text.append("argument ").append(std::to_string(argument + 1)).append(" ");
+            text.append(facts[argument].name).append(": ").append(declared).append("; the program passes ");
+            text.append(contractWords(facts[argument].passing));
+            if (argument < judgement.sent.size())
+                text.append(", sent as ").append(variantTypeName(judgement.sent[argument]));
+            ++argument;
         }
-        const auto facts = contractOf(operation).arguments();
-        const auto declaration = info ? declarationOf(*info, id) : std::nullopt;
-        if (!declaration) {
-            std::string sent;
-            for (const ArgumentFact& fact : facts)
-                sent += (sent.empty() ? "" : ", ") + variantTypeName(contractType(fact.passing));
-            lines.emplace_back(name, "DISPID " + hex8(static_cast<unsigned long>(id)) +
-                                         ", not declared; sent as the contract types it: (" + sent + ")");
-            continue;
-        }
-        const Judgement judgement = judge(operation, *declaration);
-        std::string verdict = judgement.verdict == Judgement::Verdict::Fits ? "fits"
-                              : judgement.verdict == Judgement::Verdict::FitsByConversion
-                                  ? "fits by conversion"
-                                  : "does not fit: it declares " + name + judgement.why;
-        if (judgement.verdict == Judgement::Verdict::DoesNotFit && !unfit)
-            unfit = "the component declares " + name + judgement.why;
-        lines.emplace_back(name, "DISPID " + hex8(static_cast<unsigned long>(id)) + ", " +
-                                     invokeKindText(declaration->invokeKind) + "; " + verdict);
-        std::size_t argument = 0;
-        for (const Declaration::Parameter& parameter : declaration->parameters) {
-            const std::string declared = variantTypeName(parameter.type) + " " + flagsText(parameter.flags);
-            std::string text;
-            if (parameter.flags & PARAMFLAG_FRETVAL) {
-                text.append("result ").append(declared);
-            } else if (parameter.flags & PARAMFLAG_FLCID) {
-                text.append("locale ").append(declared);
-            } else if (argument < facts.size()) {
-                text.append("argument ").append(std::to_string(argument + 1)).append(" ");
-                text.append(facts[argument].name)
-                    .append(": ")
-                    .append(declared)
-                    .append("; the program passes ");
-                text.append(contractWords(facts[argument].passing));
-                if (argument < judgement.sent.size())
-                    text.append(", sent as ").append(variantTypeName(judgement.sent[argument]));
-                ++argument;
-            }
-            lines.emplace_back("", text);
-        }
-        const ResultUse use = contractOf(operation).result;
-        lines.emplace_back("", "returns " + variantTypeName(declaration->result) + "; the program reads " +
-                                   (use == ResultUse::Nothing ? std::string("nothing of it")
-                                    : use == ResultUse::Int16 ? std::string("a 16-bit status")
-                                                              : std::string("a 32-bit integer")));
+        lines.emplace_back("", text);
     }
+    const ResultUse use = contractOf(operation).result;
+    lines.emplace_back("", "returns " + variantTypeName(declaration.result) + "; the program reads " +
+                               (use == ResultUse::Nothing ? std::string("nothing of it")
+                                : use == ResultUse::Int16 ? std::string("a 16-bit status")
+                                                          : std::string("a 32-bit integer")));
+}
+
+// The operation as the component declares it (info may be none), with a verdict; the first misfit is unfit.
+void describeOperation(IDispatch& dispatch, ITypeInfo* info, Operation operation, Lines& lines,
+                       std::optional<std::string>& unfit) {
+    const std::string name(operationName(operation));
+    std::wstring member = toUtf16(name);
+    LPOLESTR names[] = {member.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (HRESULT hr = dispatch.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); FAILED(hr)) {
+        lines.emplace_back(name, "does not fit: the component has no such operation: " + resultText(hr));
+        if (!unfit)
+            unfit = "the component has no operation " + name;
+        return;
+    }
+    const auto declaration = info ? declarationOf(*info, id) : std::nullopt;
+    if (!declaration) {
+        std::string sent;
+        for (const ArgumentFact& fact : contractOf(operation).arguments())
+            sent += (sent.empty() ? "" : ", ") + variantTypeName(contractType(fact.passing));
+        lines.emplace_back(name, "DISPID " + hex8(static_cast<unsigned long>(id)) +
+                                     ", not declared; sent as the contract types it: (" + sent + ")");
+        return;
+    }
+    const Judgement judgement = judge(operation, *declaration);
+    const std::string verdict = judgement.verdict == Judgement::Verdict::Fits ? "fits"
+                                : judgement.verdict == Judgement::Verdict::FitsByConversion
+                                    ? "fits by conversion"
+                                    : "does not fit: it declares " + name + judgement.why;
+    if (judgement.verdict == Judgement::Verdict::DoesNotFit && !unfit)
+        unfit = "the component declares " + name + judgement.why;
+    lines.emplace_back(name, "DISPID " + hex8(static_cast<unsigned long>(id)) + ", " +
+                                 invokeKindText(declaration->invokeKind) + "; " + verdict);
+    describeParameters(operation, *declaration, judgement, lines);
+}
+
+// Each operation as the type information declares it, beside the contract, with a verdict.
+void describeTypes(IDispatch& dispatch, Lines& lines, std::optional<std::string>& unfit,
+                   std::vector<std::string>& advice) {
+    ITypeInfo* info = typeInfoOf(dispatch, lines, advice);
+    for (std::size_t i = 0; i < std::size(kOperationNames); ++i)
+        describeOperation(dispatch, info, static_cast<Operation>(i), lines, unfit);
     if (unfit)
         advise(advice, kTypeLibrary);
     if (info)
         info->Release();
 }
 
-} // namespace
-
-ComponentInspection inspectComponent(const std::string& asked) {
-    ComponentInspection inspection;
+// The registered classes and the one the programs would create; none when there is none to create.
+std::optional<ComponentChoice> describeChoice(const std::string& asked, ComponentInspection& inspection) {
     Lines& registration = inspection.registration;
     const std::string prefix = std::string(kComponentLibrary) + ".";
     std::string named;
@@ -331,35 +341,28 @@ ComponentInspection inspectComponent(const std::string& asked) {
         for (const std::string& progId : found.progIds)
             named += (named.empty() ? "" : "; ") + progId + " " + found.classId;
     registration.emplace_back("classes named " + prefix + "*", named.empty() ? "none" : named);
-
     ComponentChoice choice;
     try {
         choice = chooseComponent(asked);
     } catch (const AmbiguousComponent& ambiguous) {
         registration.emplace_back("chosen", std::string("none: ") + ambiguous.what());
         inspection.unfit = ambiguous.what();
-        return inspection;
+        return std::nullopt;
     }
     if (choice.progId.empty()) {
         registration.emplace_back("chosen", "none: " + choice.reason);
         advise(inspection.advice, kRegister);
         inspection.creation.emplace_back("result", "not tried: no class to create");
         inspection.typeInformation.emplace_back("given", "not known: no instance");
-        return inspection;
+        return std::nullopt;
     }
     registration.emplace_back("chosen", choice.progId + " (" + choice.reason + ")");
-    CLSID classId{};
-    const std::wstring name = toUtf16(choice.progId);
-    const HRESULT found = choice.progId.starts_with('{') ? ::CLSIDFromString(name.c_str(), &classId)
-                                                         : ::CLSIDFromProgID(name.c_str(), &classId);
-    if (FAILED(found)) {
-        registration.emplace_back("CLSID", "none: " + resultText(found));
-        advise(inspection.advice, adviceFor(found));
-    } else {
-        registration.emplace_back("CLSID", guidText(classId));
-        describeServer(guidText(classId), registration, inspection.advice);
-    }
+    return choice;
+}
 
+// The instance created in this thread's apartment (not tried when the class was not found), and its type
+// information.
+void describeCreation(const CLSID& classId, HRESULT found, ComponentInspection& inspection) {
     const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IDispatch* dispatch = nullptr;
     const HRESULT created = FAILED(found) ? found
@@ -377,6 +380,27 @@ ComponentInspection inspectComponent(const std::string& asked) {
     }
     if (SUCCEEDED(started))
         ::CoUninitialize();
+}
+
+} // namespace
+
+ComponentInspection inspectComponent(const std::string& asked) {
+    ComponentInspection inspection;
+    const std::optional<ComponentChoice> choice = describeChoice(asked, inspection);
+    if (!choice)
+        return inspection;
+    CLSID classId{};
+    const std::wstring name = toUtf16(choice->progId);
+    const HRESULT found = choice->progId.starts_with('{') ? ::CLSIDFromString(name.c_str(), &classId)
+                                                          : ::CLSIDFromProgID(name.c_str(), &classId);
+    if (FAILED(found)) {
+        inspection.registration.emplace_back("CLSID", "none: " + resultText(found));
+        advise(inspection.advice, adviceFor(found));
+    } else {
+        inspection.registration.emplace_back("CLSID", guidText(classId));
+        describeServer(guidText(classId), inspection.registration, inspection.advice);
+    }
+    describeCreation(classId, found, inspection);
     return inspection;
 }
 

@@ -1,21 +1,10 @@
 #pragma once
 
-#include <optional>
+#include "link/ComponentInspection.h"
+
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace z83::win {
-
-// What z83-extract --diagnose reports of the component before any of its operations is called: the
-// registry's 32-bit view, the instance's creation and apartment, and its type information held against the
-// contract, operation by operation. Lines of name and value, for the diagnosis to lay out.
-struct ComponentInspection {
-    using Lines = std::vector<std::pair<std::string, std::string>>;
-    Lines registration, typeInformation, creation;
-    std::optional<std::string> unfit; // why the component cannot be used as the program uses it
-    std::vector<std::string> advice;  // what the user can do about each failure found, one line each
-};
 
 // The class is the one the programs would create (asked for with --progid, else chosen as they choose it).
 ComponentInspection inspectComponent(const std::string& asked);

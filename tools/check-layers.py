@@ -25,7 +25,7 @@ EDGES = {
     "ui": {"backend", "extract"},
     "qt": {"ui", "backend", "extract"},
     "win32": {"ui", "backend", "extract"},
-    "cli": {"backend", "extract", "history", "com"},
+    "cli": {"backend", "extract", "history"},
     "package": set(),
 }
 OUTSIDE = ("tests/", "bench/", "fuzz/")

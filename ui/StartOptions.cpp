@@ -1,18 +1,15 @@
 #include "ui/StartOptions.h"
 
+#include "backend/ProviderOptions.h"
+
+#include <algorithm>
+
 namespace z83::ui {
 
 StartOptions parseStartOptions(const std::vector<std::string>& arguments) {
     StartOptions options;
-    auto invalid = [&options](std::string error) {
-        options.request = StartOptions::Request::Invalid;
-        options.error = std::move(error);
-        return options;
-    };
-    bool chosen = false;
-    std::string record;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+    ProviderOptions provider = takeProviderOptions(arguments);
+    for (const std::string& argument : provider.rest) {
         if (argument == "--help" || argument == "-h") {
             options.request = StartOptions::Request::Help;
             return options;
@@ -21,36 +18,16 @@ StartOptions parseStartOptions(const std::vector<std::string>& arguments) {
             options.request = StartOptions::Request::Version;
             return options;
         }
-        // --scenario FILE or --scenario=FILE; --progid likewise where the component can be used; --record.
-        std::string name = argument.substr(0, argument.find('=')), value;
-        const bool known =
-            name == "--scenario" || name == "--record" || (name == "--progid" && componentAvailable());
-        if (!known)
-            return invalid("unknown argument '" + argument + "'");
-        if (name.size() < argument.size())
-            value = argument.substr(name.size() + 1);
-        else if (i + 1 < arguments.size())
-            value = arguments[++i];
-        if (value.empty())
-            return invalid(name + (name == "--progid" ? " needs a class name" : " needs a file name"));
-        if (name == "--record") {
-            if (!record.empty())
-                return invalid("give --record once");
-            record = value;
-            continue;
-        }
-        if (chosen)
-            return invalid("give one of --scenario and --progid, once");
-        chosen = true;
-        if (name == "--scenario") {
-            options.backend.kind = BackendChoice::Kind::Scenario;
-            options.backend.scenarioFile = value;
-        } else {
-            options.backend.kind = BackendChoice::Kind::Component;
-            options.backend.progId = value;
-        }
+        options.request = StartOptions::Request::Invalid;
+        options.error = "unknown argument '" + argument + "'";
+        return options;
     }
-    options.backend.recordFile = record;
+    if (!provider.error.empty()) {
+        options.request = StartOptions::Request::Invalid;
+        options.error = std::move(provider.error);
+        return options;
+    }
+    options.backend = std::move(provider.backend);
     return options;
 }
 
@@ -60,14 +37,18 @@ std::string usageText(const std::string& program) {
                                              : " [--scenario FILE] [--record FILE]\n");
     text += "Extracts the event logs of a handheld module through the base station into a CSV report.\n"
             "\n"
-            "Options:\n"
-            "  --scenario FILE  simulate the base station and modules described in FILE (JSON)\n";
-    text += componentAvailable() ? "                   instead of using the maker's component\n"
-                                   "  --progid PROGID  create the maker's component from this class\n"
-                                 : "                   instead of the built-in demonstration\n";
-    text += "  --record FILE    write every call to the base station into FILE (JSON), for the\n"
-            "                   developers; --scenario FILE replays it\n"
-            "  -h, --help       show this help and exit\n"
+            "Options:\n";
+    for (const ProviderOptionHelp& option : providerOptionHelp()) {
+        std::string line = "  " + option.name + " " + option.value;
+        for (std::size_t start = 0; start < option.help.size();) {
+            const std::size_t end = std::min(option.help.find('\n', start), option.help.size());
+            text += line + std::string(19 - std::min<std::size_t>(line.size(), 17), ' ') +
+                    option.help.substr(start, end - start) + "\n";
+            line.clear();
+            start = end + 1;
+        }
+    }
+    text += "  -h, --help       show this help and exit\n"
             "  --version        show the version and exit\n"
             "\n"
             "Exit status: 0 window closed, 1 a start-up check failed, 2 bad command line or scenario,\n"

@@ -5,6 +5,7 @@
 #include "cli/Options.h"
 #include "extract/Journal.h"
 #include "tests/support/TempDir.h"
+#include "ui/StartOptions.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -19,6 +20,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace z83::test {
@@ -513,47 +515,82 @@ TEST_F(Extractor, PairingModuleAfterModuleFromAScript) {
     EXPECT_TRUE(contains(ran.err, "2B3C4D: 40 logs, 0 flagged, report ")) << ran.err;
 }
 
-// Each refusal with the distinctive part of its reason ("": the option library's own words).
+// Each refusal with the rule that refuses it and what its reason must name for the user to mend the command
+// line: the option or the value at fault, or the form to give instead.
 TEST(Options, RefuseWhatCannotWork) {
-    const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{"--id", "100000000"}, R"(--id: "100000000" is too long: a module ID has at most 8)"},
-        {{"--id", "-5"}, "--id: \"-5\" is no module ID"},
-        {{"--id", "1", "--id", "01"}, "--id 1 is given twice"},
-        {{"--pair", "--id", "1"}, "give either --id or --pair, not both"},
-        {{}, "give the module with --id HEX, or --pair to pair with it"},
-        {{"--id", "1", "--force"}, "--force and --yes go with --clear only"},
-        {{"--id", "1", "-o", ""}, "--output needs a path, or '-' for standard output"},
-        {{"--id", "1", "--scenario", ""}, "--scenario needs a file name"},
-        {{"--id", "1", "--record", ""}, "--record needs a file name"},
-        {{"--id", "1", "--format", "xml"}, ""},
-        {{"--diagnose", "--id", "1", "--clear"}, "--diagnose takes only one --id, --scenario, --progid,"},
-        {{"--id", "1", "--id", "2", "-o", "r.csv"}, "-o names one report; for several modules use --name"},
-        {{"--id", "1", "--repeat"}, "--repeat goes with --pair; for several known modules give --id"},
-        {{"--id", "1", "--name", "../{id}"}, "--name \"../{id}\": a report's name cannot lead into another"},
-        {{"--id", "1", "--name", ""}, "--name \"\": a report's name cannot be empty"},
-        {{"--id", "1", "--verify"}, "--verify, --module, --since, --until and --open go with --journal or"},
-        {{"--history", "--id", "1"}, "--history goes with --module, --since, --until, --format, -o, --open"},
-        {{"--history", "--until", "May"}, "--until: \"May\" is no date: give it as YYYY-MM-DD"},
-        {{"--history", "--format", "csv", "--open"}, "--open opens a saved page"},
-        {{"--journal", "--history"}, "give --journal, --history or --import, one at a time"},
-        {{"--import", "old"}, "--import needs the module the reports came from: --module HEX"},
-        {{"--import", "old", "--module", "1", "--history"}, "give either --history or --import, not both"},
-        {{"--journal", "--id", "1"}, "--journal goes with --verify, --module, --since, --format and"},
-        {{"--journal", "--since", "7 March"}, "--since: \"7 March\" is no date: give it as YYYY-MM-DD"},
-        {{"--journal", "--since", "2026-02-30"}, "--since: \"2026-02-30\" is no date"},
-        {{"--journal", "--since", "2023-02-29"}, "--since: \"2023-02-29\" is no date"},
-        {{"--id", "0x1A2B3C"},
-         "--id: \"0x1A2B3C\": give the ID's hexadecimal digits without 0x, e.g. --id 1A2B3C"},
-        {{"--id", "1", "-o", "a.csv", "-o", "b.csv"}, "--output is given more than once; give it once"},
-        {{"--journal", "--module", "xyz"}, ""},
+    using Rule = cli::Options::Refusal;
+    const std::tuple<std::vector<std::string>, Rule, std::string> refused[] = {
+        {{"--id", "100000000"}, Rule::ModuleId, "100000000"},
+        {{"--id", "-5"}, Rule::ModuleId, "\"-5\""},
+        {{"--id", "0x1A2B3C"}, Rule::ModuleId, "--id 1A2B3C"},
+        {{"--id="}, Rule::ModuleId, "--id"},
+        {{"--journal", "--module", "xyz"}, Rule::ModuleId, "xyz"},
+        {{"--id", "1", "--id", "01"}, Rule::Modules, "--id 1 "},
+        {{"--pair", "--id", "1"}, Rule::Modules, "--pair"},
+        {{}, Rule::Modules, "--id"},
+        {{"--id", "1", "--repeat"}, Rule::Modules, "--repeat"},
+        {{"--id", "1", "--force"}, Rule::Together, "--force"},
+        {{"--diagnose", "--id", "1", "--clear"}, Rule::Together, "--diagnose"},
+        {{"--id", "1", "--verify"}, Rule::Together, "--verify"},
+        {{"--history", "--id", "1"}, Rule::Together, "--history"},
+        {{"--history", "--format", "csv", "--open"}, Rule::Together, "--open"},
+        {{"--journal", "--history"}, Rule::Together, "--history"},
+        {{"--import", "old", "--module", "1", "--history"}, Rule::Together, "--import"},
+        {{"--journal", "--id", "1"}, Rule::Together, "--journal"},
+        {{"--id", "1", "--scenario", ""}, Rule::Provider, "--scenario"},
+        {{"--id", "1", "--record", ""}, Rule::Provider, "--record"},
+        {{"--id", "1", "--record", "--quiet"}, Rule::Provider, "--record"},
+        {{"--id", "1", "--scenario", "a", "--scenario=b"}, Rule::Provider, "--scenario"},
+        {{"--id", "1", "-o", ""}, Rule::Output, "--output"},
+        {{"--id", "1", "--id", "2", "-o", "r.csv"}, Rule::Output, "--name"},
+        {{"--id", "1", "--name", "../{id}"}, Rule::Output, "../{id}"},
+        {{"--id", "1", "--name", ""}, Rule::Output, "--name"},
+        {{"--history", "--until", "May"}, Rule::Date, "May"},
+        {{"--journal", "--since", "7 March"}, Rule::Date, "7 March"},
+        {{"--journal", "--since", "2026-02-30"}, Rule::Date, "2026-02-30"},
+        {{"--journal", "--since", "2023-02-29"}, Rule::Date, "2023-02-29"},
+        {{"--import", "old"}, Rule::Missing, "--module"},
+        {{"--id", "1", "--format", "xml"}, Rule::Syntax, "xml"},
+        {{"--id", "1", "-o", "a.csv", "-o", "b.csv"}, Rule::Syntax, "--output"},
     };
-    for (const auto& [args, reason] : refused) {
+    for (const auto& [args, rule, named] : refused) {
         const auto options = cli::parseOptions(args);
-        EXPECT_EQ(options.request, cli::Options::Request::Invalid) << reason;
-        EXPECT_TRUE(options.message.starts_with(reason)) << options.message;
+        const std::string line = args.empty() ? "(none)" : args.back();
+        EXPECT_EQ(options.request, cli::Options::Request::Invalid) << line;
+        EXPECT_EQ(options.refusal, rule) << line << ": " << options.message;
+        EXPECT_TRUE(contains(options.message, named)) << options.message;
     }
     EXPECT_EQ(cli::parseOptions({"--journal", "--since", "2024-02-29"}).request,
               cli::Options::Request::Journal);
+}
+
+// The window program and the extractor take the base station's options alike: the same choice, or the same
+// refusal with the same reason.
+TEST(Options, BothProgramsTakeTheProviderOptionsAlike) {
+    const std::vector<std::string> cases[] = {
+        {"--scenario", "s.json", "--record=r.json"},
+        {"--record", "r.json", "--scenario=s.json"},
+        {"--scenario"},
+        {"--record", "--scenario", "s"},
+        {"--record", "a", "--record", "b"},
+        {"--scenario=a", "--scenario", "b"},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> extractor{"--id", "1"};
+        extractor.insert(extractor.end(), args.begin(), args.end());
+        const auto cli = cli::parseOptions(extractor);
+        const auto window = ui::parseStartOptions(args);
+        ASSERT_EQ(cli.request == cli::Options::Request::Invalid,
+                  window.request == ui::StartOptions::Request::Invalid)
+            << args.front();
+        EXPECT_EQ(cli.message, window.error);
+        EXPECT_EQ(cli.backend.scenarioFile, window.backend.scenarioFile);
+        EXPECT_EQ(cli.backend.recordFile, window.backend.recordFile);
+    }
+    const auto taken = ui::parseStartOptions(cases[0]);
+    EXPECT_EQ(taken.backend.kind, BackendChoice::Kind::Scenario);
+    EXPECT_EQ(taken.backend.scenarioFile, "s.json");
+    EXPECT_EQ(taken.backend.recordFile, "r.json");
 }
 
 // --help shows the usage forms and every exit code's meaning; docs/cli.md gives the same forms and, for each
