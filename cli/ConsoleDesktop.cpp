@@ -2,8 +2,6 @@
 
 #include "cli/Console.h"
 
-#include "desktop/UserFolders.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -73,10 +71,6 @@ MessageAnswer ConsoleDesktop::showMessage(const std::string& text, const std::st
     line(messageLine(title, text));
     // No question of the window's should reach the console; if one does, the safe answer is No.
     return asksYesNo(buttons) ? MessageAnswer::No : MessageAnswer::Ok;
-}
-
-std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
-    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void ConsoleDesktop::pause(double seconds) {

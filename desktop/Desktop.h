@@ -58,8 +58,9 @@ public:
     // Replaces the clipboard's content with plain text; false when the clipboard did not take it (or there
     // is none), so that nobody is told the logs are there when they are not.
     virtual bool setClipboardText(const std::string& text) = 0;
-    // The path of a special folder, or "" when there is none.
-    virtual std::string GetSpecialFolder(SpecialFolder folder) = 0;
+    // The path of a special folder, or "" when there is none: by default the user's own folders as this
+    // platform names them (UserFolders.h), the same for every front end. Tests give their own.
+    virtual std::string GetSpecialFolder(SpecialFolder folder);
     // Opens a file with the program the desktop associates with it; failures pass silently.
     virtual void openFile(const std::string& path) = 0;
     virtual LocalDateTime localNow() = 0;
