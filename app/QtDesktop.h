@@ -43,7 +43,6 @@ public:
 
     bool setClipboardText(const std::string& text) override;
     void openFile(const std::string& path) override;
-    LocalDateTime localNow() override { return currentLocalTime(); }
 
 private:
     QWidget& window_;

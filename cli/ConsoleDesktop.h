@@ -41,7 +41,6 @@ public:
 
     bool setClipboardText(const std::string&) override { return false; }
     void openFile(const std::string&) override {}
-    LocalDateTime localNow() override { return currentLocalTime(); }
     void pause(double seconds) override;
 
     void collectProgress(int done, int total) override;

@@ -28,7 +28,6 @@ public:
 
     bool setClipboardText(const std::string& text) override;
     void openFile(const std::string& path) override;
-    LocalDateTime localNow() override { return currentLocalTime(); }
 
     // Whether the busy pointer is on, which the window then shows wherever the pointer is.
     bool busy() const { return busy_; }
