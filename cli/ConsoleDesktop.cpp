@@ -2,7 +2,6 @@
 
 #include "backend/Component.h"
 #include "cli/Console.h"
-#include "desktop/UserFolders.h"
 
 #include <algorithm>
 #include <cctype>
@@ -73,10 +72,6 @@ MessageAnswer ConsoleDesktop::showMessage(const std::string& text, const std::st
     line(messageLine(title, text));
     // No question of the window's should reach the console; if one does, the safe answer is No.
     return asksYesNo(buttons) ? MessageAnswer::No : MessageAnswer::Ok;
-}
-
-std::string ConsoleDesktop::GetSpecialFolder(SpecialFolder folder) {
-    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void ConsoleDesktop::pause(double seconds) {

@@ -40,9 +40,7 @@ public:
     std::string applicationName() override { return "z83-extract"; }
 
     bool setClipboardText(const std::string&) override { return false; }
-    std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string&) override {}
-    LocalDateTime localNow() override { return currentLocalTime(); }
     void pause(double seconds) override;
 
     void collectProgress(int done, int total) override;

@@ -1,5 +1,7 @@
 #include "desktop/Desktop.h"
 
+#include "desktop/UserFolders.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -15,6 +17,10 @@ void Desktop::pause(double seconds) {
     const auto until = steady_clock::now() + duration_cast<steady_clock::duration>(wanted);
     while (steady_clock::now() < until)
         std::this_thread::sleep_until(until);
+}
+
+std::string Desktop::GetSpecialFolder(SpecialFolder folder) {
+    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 } // namespace z83

@@ -24,6 +24,9 @@ struct LocalDateTime {
     int second = 0;
 };
 
+// The current local date and time of this computer.
+LocalDateTime currentLocalTime();
+
 // The folders GetSpecialFolder knows.
 enum class SpecialFolder {
     Documents, // the user's documents folder, where reports go
@@ -58,11 +61,13 @@ public:
     // Replaces the clipboard's content with plain text; false when the clipboard did not take it (or there
     // is none), so that nobody is told the logs are there when they are not.
     virtual bool setClipboardText(const std::string& text) = 0;
-    // The path of a special folder, or "" when there is none.
-    virtual std::string GetSpecialFolder(SpecialFolder folder) = 0;
+    // The path of a special folder, or "" when there is none: by default the user's own folders as this
+    // platform names them (UserFolders.h), the same for every front end. Tests give their own.
+    virtual std::string GetSpecialFolder(SpecialFolder folder);
     // Opens a file with the program the desktop associates with it; failures pass silently.
     virtual void openFile(const std::string& path) = 0;
-    virtual LocalDateTime localNow() = 0;
+    // The computer's local date and time; tests give a fixed one.
+    virtual LocalDateTime localNow() { return currentLocalTime(); }
     // Blocks for the given time without servicing the window, on a monotonic clock so that midnight
     // or a clock change cannot stretch it. Tests record it instead.
     virtual void pause(double seconds);
@@ -70,8 +75,5 @@ public:
     // Called while logs are collected: done of total logs handled so far.
     virtual void collectProgress(int /*done*/, int /*total*/) {}
 };
-
-// The current local date and time of this computer.
-LocalDateTime currentLocalTime();
 
 } // namespace z83

@@ -6,7 +6,6 @@
 #include "qt/WindowFrame.h"
 #include "qt/XTab.h"
 #include "ui/ExitStatus.h"
-#include "ui/WindowProgram.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -117,44 +116,27 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
     createControls();
 
     desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
-    session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
-    guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
-    runner_ = std::make_unique<ui::ActionRunner>(
-        *guard_, [this] { session_->Unload(); }, [this] { close(); },
-        [this] {
-            if (tellRecording_)
-                tellRecording_();
-        });
-
-    const auto run = [this](void (Session::*action)()) {
-        return [this, action] { runner_->act([this, action] { (session_.get()->*action)(); }); };
-    };
-    connect(IKnow_, &QPushButton::clicked, this, run(&Session::IKnow));
-    connect(IDontKnow_, &QPushButton::clicked, this, run(&Session::IDontKnow));
-    connect(cbClear_, &QPushButton::clicked, this, run(&Session::ClearLog));
+    core_ = std::make_unique<ui::WindowCore>(*desktop_, std::move(createProvider), fileSystem,
+                                             std::move(endProgram), [this] { close(); });
     // The session manager ends the program through quit(); commitDataRequest is not the end, as a session
     // is also saved without ending.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { runner_->endSession(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { core_->endSession(); });
 }
 
 MainFrm::~MainFrm() = default;
-
-Desktop& MainFrm::desktop() {
-    return *desktop_;
-}
 
 void MainFrm::createControls() {
     const int dpi = logicalDpiY();
     setFixedSize(ui::twipsToPixels(ui::layout::kClientWidth, dpi),
                  ui::twipsToPixels(ui::layout::kClientHeight, dpi));
     const auto controls = ui::walkLayout<QWidget*>(*this, this, dpi);
-    XTab_ = static_cast<XTab*>(controls.at("XTab"));
-    tbID_ = static_cast<QLineEdit*>(controls.at("tbID"));
-    IKnow_ = static_cast<QPushButton*>(controls.at("IKnow"));
-    IDontKnow_ = static_cast<QPushButton*>(controls.at("IDontKnow"));
-    cbClear_ = static_cast<QPushButton*>(controls.at("cbClear"));
-    Found_ = static_cast<QLabel*>(controls.at("Found"));
+    XTab_ = static_cast<XTab*>(controls.at(ui::layout::kTabStripName));
+    tbID_ = static_cast<QLineEdit*>(controls.at(ui::layout::kIdBox));
+    cbClear_ = static_cast<QPushButton*>(controls.at(ui::layout::kClearLog));
+    Found_ = static_cast<QLabel*>(controls.at(ui::layout::kStatusLine));
+    for (const ui::ButtonAction& known : ui::kButtonActions)
+        connect(static_cast<QPushButton*>(controls.at(known.button)), &QPushButton::clicked, this,
+                [this, name = known.button] { core_->press(name); });
     XTab_->setFocus();
 }
 
@@ -188,26 +170,19 @@ void MainFrm::centreOnScreen() {
 }
 
 std::optional<int> MainFrm::start() {
-    return ui::startWindow(
-        *session_, *guard_,
-        [this] {
-            centreOnScreen();
-            showCloseButtonOnly(*this);
-            show();
-        },
-        [this] { close(); },
-        [this] {
-            if (tellRecording_)
-                tellRecording_();
-        });
+    return core_->start([this] {
+        centreOnScreen();
+        showCloseButtonOnly(*this);
+        show();
+    });
 }
 
 void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
-    tellRecording_ = ui::recordingTeller(recording, *desktop_);
+    core_->tellRecordingTrouble(recording);
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {
-    if (!runner_->requestClose()) {
+    if (!core_->requestClose()) {
         event->ignore(); // asked again when the running action has ended
         return;
     }

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "backend/SessionRecording.h"
-#include "extract/Session.h"
-#include "link/ActionGuard.h"
-#include "ui/ActionRunner.h"
 #include "ui/ExitStatus.h"
 #include "ui/LayoutWalk.h"
+#include "ui/WindowCore.h"
 
 #include <QWidget>
 
@@ -22,8 +20,8 @@ namespace z83::app {
 class QtDesktop;
 class XTab;
 
-// The program's only window. It holds the controls and the session whose actions its three buttons
-// run, one at a time (ui::ActionRunner); everything the actions do to the window goes through the
+// The program's only window: the controls, drawn by Qt, over the window core (ui::WindowCore) that holds the
+// session whose actions its three buttons run; everything the actions do to the window goes through the
 // session's desktop.
 class MainFrm : public QWidget, private ui::LayoutToolkit<QWidget*> {
     Q_OBJECT
@@ -39,9 +37,6 @@ public:
     std::optional<int> start();
     // Tells, after the start and after each action, that the session's recording could not be written.
     void tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording);
-
-    Session& session() { return *session_; }
-    Desktop& desktop();
 
 signals:
     // The window has closed and unloaded; the program should end. (A tool window does not end the
@@ -63,16 +58,11 @@ private:
     // The controls the actions and the buttons need; the others live on as children only.
     XTab* XTab_ = nullptr;
     QLineEdit* tbID_ = nullptr;
-    QPushButton* IKnow_ = nullptr;
-    QPushButton* IDontKnow_ = nullptr;
     QPushButton* cbClear_ = nullptr;
     QLabel* Found_ = nullptr;
 
     std::unique_ptr<QtDesktop> desktop_;
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<ActionGuard> guard_;
-    std::unique_ptr<ui::ActionRunner> runner_;
-    std::function<void()> tellRecording_;
+    std::unique_ptr<ui::WindowCore> core_;
 };
 
 } // namespace z83::app

@@ -1,7 +1,6 @@
 #include "qt/QtDesktop.h"
 
 #include "qt/WindowFrame.h"
-#include "desktop/UserFolders.h"
 #include "ui/BoxText.h"
 
 #include <QAbstractButton>
@@ -210,10 +209,6 @@ bool QtDesktop::setClipboardText(const std::string& text) {
     clipboard->setText(shown);
     // A platform without a clipboard, or one that refused the text, gives back something else.
     return clipboard->text() == shown;
-}
-
-std::string QtDesktop::GetSpecialFolder(SpecialFolder folder) {
-    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void QtDesktop::openFile(const std::string& path) {

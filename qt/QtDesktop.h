@@ -42,9 +42,7 @@ public:
     std::string applicationName() override;
 
     bool setClipboardText(const std::string& text) override;
-    std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string& path) override;
-    LocalDateTime localNow() override { return currentLocalTime(); }
 
 private:
     QWidget& window_;

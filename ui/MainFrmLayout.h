@@ -47,13 +47,22 @@ enum class Kind { Label, Image, TabStrip, Shape, TextBox, Button, PictureBox };
 enum class Align { Left, Right };
 
 inline constexpr std::string_view kWindowName = "MainFrm";
+// The controls the program works with by name; the table below names them by these, and so do the windows
+// and the tools that find a control from outside.
+inline constexpr std::string_view kTabStripName = "XTab";
+inline constexpr std::string_view kIdBox = "tbID";
+inline constexpr std::string_view kExtractById = "IKnow";          // the first tab's Extract: the typed ID
+inline constexpr std::string_view kExtractByPairing = "IDontKnow"; // the second tab's Extract: pairing
+inline constexpr std::string_view kClearLog = "cbClear";
+inline constexpr std::string_view kStatusPanel = "Picture1";
+inline constexpr std::string_view kStatusLine = "Found";
 inline constexpr int kNoTab = -1;      // a control of the window or a picture box, on every tab
 inline constexpr int kNoTabIndex = -1; // takes no keyboard focus
 
 struct Control {
     std::string_view name;
     Kind kind;
-    std::string_view container;   // kWindowName, "XTab" or "Picture1"
+    std::string_view container;   // kWindowName, kTabStripName or kStatusPanel
     int tab;                      // the tab of the strip that shows it, or kNoTab
     int left, top, width, height; // twips, from the container's top-left corner
     int tabIndex;
@@ -80,35 +89,35 @@ inline constexpr std::string_view kExtractTip =
 // In the order they are created: every container before what it holds.
 // clang-format off
 inline constexpr Control kControls[] = {
-//   name         kind              container    tab     left   top  width height tabIndex
-    {"Label1",    Kind::Label,      kWindowName, kNoTab,  180,  120, 8835,  855, 0,
+//   name               kind             container      tab     left   top  width height tabIndex
+    {"Label1",          Kind::Label,     kWindowName,   kNoTab,  180,  120, 8835,  855, 0,
      "This program will extract the log data from a Z83-PM-VX handheld module.", {"Arial", 9.75, true}, kBlack},
-    {"Label7",    Kind::Label,      kWindowName, kNoTab, 8820,   60,  555,  195, 10,
+    {"Label7",          Kind::Label,     kWindowName,   kNoTab, 8820,   60,  555,  195, 10,
      kVersionLabel, {}, {}, {}, Align::Right},
-    {"Label2",    Kind::Label,      kWindowName, kNoTab, 5580,  480, 3615,  315, 1,
+    {"Label2",          Kind::Label,     kWindowName,   kNoTab, 5580,  480, 3615,  315, 1,
      "Must be used with a Z83 USB base station", kNarrow, kGrey, {}, Align::Right},
-    {"Image1",    Kind::Image,      kWindowName, kNoTab,  180,  960, 7635, 1065, kNoTabIndex},
-    {"XTab",      Kind::TabStrip,   kWindowName, kNoTab,  180, 2280, 9075, 3675, 2},
-    {"Label6",    Kind::Label,      "XTab",      0,       120,  420, 7695,  615, 9,
+    {"Image1",          Kind::Image,     kWindowName,   kNoTab,  180,  960, 7635, 1065, kNoTabIndex},
+    {kTabStripName,     Kind::TabStrip,  kWindowName,   kNoTab,  180, 2280, 9075, 3675, 2},
+    {"Label6",          Kind::Label,     kTabStripName, 0,       120,  420, 7695,  615, 9,
      "Enter the ID of the handheld module, turn it on then click the Extract button.", kNarrow, kGrey},
-    {"Shape1",    Kind::Shape,      "XTab",      0,       420, 1080, 6015,  855, kNoTabIndex,
+    {"Shape1",          Kind::Shape,     kTabStripName, 0,       420, 1080, 6015,  855, kNoTabIndex,
      {}, {}, {}, fixed(224, 224, 224)},
-    {"tbID",      Kind::TextBox,    "XTab",      0,       720, 1320, 1155,  375, 5,
+    {kIdBox,            Kind::TextBox,   kTabStripName, 0,       720, 1320, 1155,  375, 5,
      {}, {}, kDarkGrey, kWhite},
-    {"Label4",    Kind::Label,      "XTab",      0,      1980, 1380, 3615,  315, 3,
+    {"Label4",          Kind::Label,     kTabStripName, 0,      1980, 1380, 3615,  315, 3,
      "Enter the 6 character ID of the handheld module", kNarrow, kDarkGrey},
-    {"IKnow",     Kind::Button,     "XTab",      0,      7080, 2280, 1875,  615, 6,
+    {kExtractById,      Kind::Button,    kTabStripName, 0,      7080, 2280, 1875,  615, 6,
      "Extract", kNarrow, {}, {}, Align::Left, kExtractTip},
-    {"Label5",    Kind::Label,      "XTab",      1,       120,  420, 7695,  615, 4,
+    {"Label5",          Kind::Label,     kTabStripName, 1,       120,  420, 7695,  615, 4,
      "You need to remove at least one battery from the handheld module then click the 'Extract' button then "
      "insert the battery again within 10 seconds.", kNarrow, kGrey},
-    {"IDontKnow", Kind::Button,     "XTab",      1,      7080, 2280, 1875,  615, 7,
+    {kExtractByPairing, Kind::Button,    kTabStripName, 1,      7080, 2280, 1875,  615, 7,
      "Extract", kNarrow, {}, {}, Align::Left, kExtractTip},
-    {"cbClear",   Kind::Button,     kWindowName, kNoTab, 5220, 4560, 1875,  615, 8,
+    {kClearLog,         Kind::Button,    kWindowName,   kNoTab, 5220, 4560, 1875,  615, 8,
      "Clear Log", {}, {}, {}, Align::Left, {}, false},
-    {"Picture1",  Kind::PictureBox, kWindowName, kNoTab,  360, 5220, 8595,  675, 11,
+    {kStatusPanel,      Kind::PictureBox,kWindowName,   kNoTab,  360, 5220, 8595,  675, 11,
      {}, {}, {}, kWhite},
-    {"Found",     Kind::Label,      "Picture1",  kNoTab,    0,    0, 8595,  675, 12,
+    {kStatusLine,       Kind::Label,     kStatusPanel,  kNoTab,    0,    0, 8595,  675, 12,
      "Ready", {"Arial", 24, true}, fixed(102, 158, 224)},
 };
 // clang-format on

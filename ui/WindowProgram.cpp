@@ -1,7 +1,6 @@
 #include "ui/WindowProgram.h"
 
 #include "backend/Backend.h"
-#include "desktop/UserFolders.h"
 #include "desktop/Version.h"
 #include "ui/ExitStatus.h"
 #include "ui/StartOptions.h"
@@ -33,36 +32,6 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
         return {ExitStatus::Usage, program + ": " + error.what() + '\n', true, {}, {}};
     }
     return result;
-}
-
-std::function<void()> recordingTeller(const std::shared_ptr<SessionRecording>& recording, Desktop& desktop) {
-    if (!recording)
-        return {};
-    return [recording, &desktop] {
-        if (const auto warning = recording->takeWarning())
-            desktop.showMessage(*warning, "Recording", MessageIcon::Warning);
-    };
-}
-
-std::optional<int> startWindow(Session& session, ActionGuard& guard, const std::function<void()>& show,
-                               const std::function<void()>& close, const std::function<void()>& afterStart) {
-    session.keepJournal({dataFolder(), "window", false});
-    auto result = Session::LoadResult::EndAtOnce;
-    if (!guard.run([&] { result = session.Load(); }))
-        return ExitStatus::ComponentError;
-    switch (result) {
-    case Session::LoadResult::Running:
-        show();
-        if (afterStart)
-            afterStart();
-        return std::nullopt;
-    case Session::LoadResult::CloseAndEnd:
-        close();
-        return ExitStatus::StartupFailed;
-    case Session::LoadResult::EndAtOnce:
-        break;
-    }
-    return ExitStatus::StartupFailed;
 }
 
 } // namespace z83::ui

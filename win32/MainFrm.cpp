@@ -1,7 +1,5 @@
 #include "win32/MainFrm.h"
 
-#include "ui/WindowProgram.h"
-
 #include "desktop/Utf16.h"
 #include "win32/Look.h"
 #include "win32/Win32Desktop.h"
@@ -20,15 +18,13 @@ constexpr wchar_t kFrameClass[] = L"Z83MainFrm";
 constexpr wchar_t kOwnerClass[] = L"Z83MainFrmOwner";
 constexpr wchar_t kPictureClass[] = L"Z83PictureBox";
 
-// The status line: the one label whose text the actions change and redraw at once, so it has a window of its
-// own to repaint. The other labels, the banner and the shape are drawn by their container, under its windows
-// and with its background showing around their text.
-constexpr std::string_view kStatusLine = "Found";
-
+// The status line is the one label whose text the actions change and redraw at once, so it has a window of
+// its own to repaint. The other labels, the banner and the shape are drawn by their container, under its
+// windows and with its background showing around their text.
 bool hasWindow(const ui::layout::Control& design) {
     switch (design.kind) {
     case ui::layout::Kind::Label:
-        return design.name == kStatusLine;
+        return design.name == ui::layout::kStatusLine;
     case ui::layout::Kind::Image:
     case ui::layout::Kind::Shape:
         return false;
@@ -63,17 +59,11 @@ MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem&
     createWindow();
     createControls();
 
-    desktop_ = std::make_unique<Win32Desktop>(window_, controls_.at(kStatusLine), controls_.at("cbClear"),
-                                              controls_.at("tbID"));
-    session_ = std::make_unique<Session>(*desktop_, std::move(createProvider), fileSystem);
-    guard_ = std::make_unique<ActionGuard>(
-        *desktop_, [end = std::move(endProgram)] { end(ui::ExitStatus::ComponentError); });
-    runner_ = std::make_unique<ui::ActionRunner>(
-        *guard_, [this] { session_->Unload(); }, [this] { close(); },
-        [this] {
-            if (tellRecording_)
-                tellRecording_();
-        });
+    desktop_ =
+        std::make_unique<Win32Desktop>(window_, controls_.at(ui::layout::kStatusLine),
+                                       controls_.at(ui::layout::kClearLog), controls_.at(ui::layout::kIdBox));
+    core_ = std::make_unique<ui::WindowCore>(*desktop_, std::move(createProvider), fileSystem,
+                                             std::move(endProgram), [this] { close(); });
 }
 
 MainFrm::~MainFrm() {
@@ -147,8 +137,9 @@ HWND MainFrm::createWindowOf(const ui::layout::Control& design, HWND parent, con
     };
     switch (design.kind) {
     case ui::layout::Kind::TabStrip:
-        XTab_ = std::make_unique<XTab>(instance_, parent, controlId(design), place, ui::layout::kTabStrip,
-                                       *look_, [this](HDC dc, int tab) { paintWindowless(dc, "XTab", tab); });
+        XTab_ = std::make_unique<XTab>(
+            instance_, parent, controlId(design), place, ui::layout::kTabStrip, *look_,
+            [this](HDC dc, int tab) { paintWindowless(dc, ui::layout::kTabStripName, tab); });
         return XTab_->handle();
     case ui::layout::Kind::TextBox: {
         HWND box = window(WS_EX_CLIENTEDGE, WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT);
@@ -236,25 +227,18 @@ HBRUSH MainFrm::colourControl(HDC dc, HWND control) {
 }
 
 void MainFrm::tellRecordingTrouble(const std::shared_ptr<SessionRecording>& recording) {
-    tellRecording_ = ui::recordingTeller(recording, *desktop_);
+    core_->tellRecordingTrouble(recording);
 }
 
 std::optional<int> MainFrm::start() {
-    return ui::startWindow(
-        *session_, *guard_,
-        [this] {
-            // Focus rectangles only once the keyboard is used, as in a dialog.
-            ::SendMessageW(window_, WM_CHANGEUISTATE,
-                           MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
-            ::ShowWindow(window_, SW_SHOW);
-            ::UpdateWindow(window_);
-            ::SetFocus(XTab_->handle());
-        },
-        [this] { close(); },
-        [this] {
-            if (tellRecording_)
-                tellRecording_();
-        });
+    return core_->start([this] {
+        // Focus rectangles only once the keyboard is used, as in a dialog.
+        ::SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                       0);
+        ::ShowWindow(window_, SW_SHOW);
+        ::UpdateWindow(window_);
+        ::SetFocus(XTab_->handle());
+    });
 }
 
 int MainFrm::run() {
@@ -270,12 +254,8 @@ int MainFrm::run() {
     return got == 0 ? static_cast<int>(message.wParam) : ui::ExitStatus::Closed;
 }
 
-void MainFrm::act(void (Session::*action)()) {
-    runner_->act([&] { (session_.get()->*action)(); });
-}
-
 void MainFrm::close() {
-    if (runner_->requestClose() && window_)
+    if (core_->requestClose() && window_)
         ::DestroyWindow(window_);
 }
 
@@ -331,20 +311,10 @@ LRESULT CALLBACK MainFrm::pictureProc(HWND window, UINT message, WPARAM wParam, 
 
 LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_ERASEBKGND: {
-        RECT client{};
-        ::GetClientRect(window_, &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client,
-                   look_->brush(look_->colour(ui::layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW))));
-        return 1;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(window_, &ps);
-        paintWindowless(dc, ui::layout::kWindowName, ui::layout::kNoTab);
-        ::EndPaint(window_, &ps);
-        return 0;
-    }
+    case WM_ERASEBKGND:
+        return eraseBackground(reinterpret_cast<HDC>(wParam));
+    case WM_PAINT:
+        return paint();
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
@@ -352,15 +322,7 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(brush);
         break;
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && lParam) {
-            const auto from = reinterpret_cast<HWND>(lParam);
-            if (from == controls_.at("IKnow"))
-                act(&Session::IKnow);
-            else if (from == controls_.at("IDontKnow"))
-                act(&Session::IDontKnow);
-            else if (from == controls_.at("cbClear"))
-                act(&Session::ClearLog);
-        }
+        command(wParam, lParam);
         return 0;
     case WM_SETCURSOR:
         if (desktop_ && desktop_->busy()) {
@@ -369,23 +331,13 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_ACTIVATE:
-        // The focus comes back to the control that had it, as in a dialog.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = ::GetFocus();
-            focused_ = focus && ::IsChild(window_, focus) ? focus : nullptr;
-        } else {
-            ::SetFocus(focused_ && ::IsWindowVisible(focused_) ? focused_ : XTab_->handle());
-        }
+        activate(wParam);
         return 0;
     case WM_CLOSE:
         close();
         return 0;
     case WM_ENDSESSION:
-        // The system ends the process once this returns: unload now, whatever runs.
-        if (wParam) {
-            runner_->endSession();
-            ::DestroyWindow(window_);
-        }
+        endSession(wParam);
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(ui::ExitStatus::Closed);
@@ -394,6 +346,48 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT MainFrm::eraseBackground(HDC dc) {
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    ::FillRect(dc, &client,
+               look_->brush(look_->colour(ui::layout::kWindowBackground, ::GetSysColor(COLOR_WINDOW))));
+    return 1;
+}
+
+LRESULT MainFrm::paint() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(window_, &ps);
+    paintWindowless(dc, ui::layout::kWindowName, ui::layout::kNoTab);
+    ::EndPaint(window_, &ps);
+    return 0;
+}
+
+// A button's click runs the action the core pairs with the button's name in the layout.
+void MainFrm::command(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != BN_CLICKED || !lParam)
+        return;
+    if (const ui::layout::Control* design = designOf(reinterpret_cast<HWND>(lParam)))
+        core_->press(design->name);
+}
+
+// The focus comes back to the control that had it, as in a dialog.
+void MainFrm::activate(WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        focused_ = focus && ::IsChild(window_, focus) ? focus : nullptr;
+    } else {
+        ::SetFocus(focused_ && ::IsWindowVisible(focused_) ? focused_ : XTab_->handle());
+    }
+}
+
+// The system ends the process once WM_ENDSESSION returns: unload now, whatever runs.
+void MainFrm::endSession(WPARAM wParam) {
+    if (!wParam)
+        return;
+    core_->endSession();
+    ::DestroyWindow(window_);
 }
 
 } // namespace z83::win

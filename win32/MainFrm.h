@@ -1,12 +1,10 @@
 #pragma once
 
 #include "backend/SessionRecording.h"
-#include "extract/Session.h"
-#include "link/ActionGuard.h"
-#include "ui/ActionRunner.h"
 #include "ui/ExitStatus.h"
 #include "ui/LayoutWalk.h"
 #include "ui/MainFrmLayout.h"
+#include "ui/WindowCore.h"
 #include "win32/ControlId.h"
 
 #include <windows.h>
@@ -24,9 +22,9 @@ class Win32Desktop;
 class XTab;
 
 // The program's only window, as the layout designs it: a fixed dialog frame with a close button only and
-// no taskbar button, centred on the screen. It holds the controls and the session whose actions its three
-// buttons run, one at a time (ui::ActionRunner); everything the actions do to the window goes through the
-// session's desktop.
+// no taskbar button, centred on the screen. It draws the controls over the window core (ui::WindowCore)
+// that holds the session whose actions its three buttons run; everything the actions do to the window goes
+// through the session's desktop.
 class MainFrm : private ui::LayoutToolkit<HWND> {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
@@ -48,6 +46,12 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK pictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // The steps of handle, one for each message that needs more than a line.
+    LRESULT eraseBackground(HDC dc);
+    LRESULT paint();
+    void command(WPARAM wParam, LPARAM lParam);
+    void activate(WPARAM wParam);
+    void endSession(WPARAM wParam);
 
     void registerClasses() const;
     void createWindow();
@@ -65,7 +69,6 @@ private:
     HBRUSH colourControl(HDC dc, HWND control);
     COLORREF backgroundBehind(const ui::layout::Control& design);
 
-    void act(void (Session::*action)());
     // Unloads once and destroys the window; during an action, once it has ended.
     void close();
 
@@ -79,10 +82,7 @@ private:
     std::unique_ptr<XTab> XTab_;
 
     std::unique_ptr<Win32Desktop> desktop_;
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<ActionGuard> guard_;
-    std::unique_ptr<ui::ActionRunner> runner_;
-    std::function<void()> tellRecording_;
+    std::unique_ptr<ui::WindowCore> core_;
 };
 
 } // namespace z83::win

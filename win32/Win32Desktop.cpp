@@ -1,6 +1,5 @@
 #include "win32/Win32Desktop.h"
 
-#include "desktop/UserFolders.h"
 #include "desktop/UserSettingsWin32.h"
 #include "desktop/Utf16.h"
 #include "ui/BoxText.h"
@@ -145,10 +144,6 @@ bool Win32Desktop::setClipboardText(const std::string& text) {
     }
     ::CloseClipboard();
     return taken;
-}
-
-std::string Win32Desktop::GetSpecialFolder(SpecialFolder folder) {
-    return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
 }
 
 void Win32Desktop::openFile(const std::string& path) {

@@ -27,9 +27,7 @@ public:
     std::string applicationName() override;
 
     bool setClipboardText(const std::string& text) override;
-    std::string GetSpecialFolder(SpecialFolder folder) override;
     void openFile(const std::string& path) override;
-    LocalDateTime localNow() override { return currentLocalTime(); }
 
     // Whether the busy pointer is on, which the window then shows wherever the pointer is.
     bool busy() const { return busy_; }

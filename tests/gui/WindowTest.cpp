@@ -84,8 +84,9 @@ private:
     std::unique_ptr<app::MainFrm> window;
     std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
-    // could be read as markup, the busy pointer still showing.
-    QStringList seen;
+    // could be read as markup, the busy pointer still showing. In shown, the same without the text: the
+    // core owns the texts, the window how it shows them.
+    QStringList seen, shown;
     QStringList opened;
     QList<QMessageBox::StandardButton> answers;
     std::function<void()> whileBoxShows; // done once, when the next box shows, before it is answered
@@ -98,9 +99,10 @@ private:
         if (box == nullptr || !box->isVisible()) // an answered box hides at once
             return;
         const auto buttons = QMetaEnum::fromType<QMessageBox::StandardButtons>();
-        QString note = QStringLiteral("%1 \"%2\": %3")
-                           .arg(QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
-                                box->windowTitle(), box->text());
+        const QString head =
+            QStringLiteral("%1 \"%2\"")
+                .arg(QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()), box->windowTitle());
+        QString note;
         if (box->standardButtons() != QMessageBox::Ok)
             note += QStringLiteral(" [%1, default %2]")
                         .arg(buttons.valueToKeys(int(box->standardButtons())),
@@ -109,7 +111,8 @@ private:
             note += QStringLiteral(" (markup)");
         if (QGuiApplication::overrideCursor() != nullptr)
             note += QStringLiteral(" (busy pointer)");
-        seen << note;
+        seen << head + ": " + box->text() + note;
+        shown << head + note;
         if (whileBoxShows) {
             nested_.start(5);
             std::exchange(whileBoxShows, {})();
@@ -158,6 +161,7 @@ private:
 private slots:
     void init() { // nothing seen, no remembered ID, an empty documents folder
         seen.clear();
+        shown.clear();
         opened.clear();
         endRequests.clear();
         fileSystem.failing = test::FailingFileSystem::Step::None;
@@ -174,11 +178,9 @@ private slots:
         // The ID box is stored back only once it held the remembered ID.
         const std::tuple<void (*)(sim::Scenario&), QVariant, QString, int, QVariant> failures[] = {
             {[](sim::Scenario& s) { s.probeError = {-2147221164, "Class not registered"}; }, "ABC123",
-             "Critical \"gui_tests\": Z83DataProviderCOM.DLL possibly not registered!\n"
-             "Error: Class not registered [Code: -2147221164]", 1, "ABC123"},
-            {[](sim::Scenario& s) { s.openStatus = 5; }, {}, "Warning \"Warning\": Cannot open USB interface", 0, {}},
-            {[](sim::Scenario& s) { s.basePresent = false; }, {},
-             "Critical \"Warning\": Base station not detected! Connect base station and restart program.", 1, "0"},
+             "Critical \"gui_tests\"", 1, "ABC123"},
+            {[](sim::Scenario& s) { s.openStatus = 5; }, {}, "Warning \"Warning\"", 0, {}},
+            {[](sim::Scenario& s) { s.basePresent = false; }, {}, "Critical \"Warning\"", 1, "0"},
         };
         // clang-format on
         for (const auto& [change, storedBefore, box, closeUsbCalls, storedAfter] : failures) {
@@ -186,7 +188,7 @@ private slots:
             if (storedBefore.isValid())
                 store().setValue(QStringLiteral("Settings/ID"), storedBefore);
             QCOMPARE(start(change), std::optional<int>(ui::ExitStatus::StartupFailed));
-            QCOMPARE(seen, QStringList{box});
+            QCOMPARE(shown, QStringList{box});
             QVERIFY(!window->isVisible());
             QCOMPARE(callCount("CloseUSB"), closeUsbCalls);
             window.reset(); // destroying the window must not unload it either
@@ -244,7 +246,7 @@ private slots:
             closedAtOnce = window->close();
         };
         extractTyped(QStringLiteral("77"));
-        QCOMPARE(seen, QStringList{"Information \"No Logs\": The handheld does not contain any logs!"});
+        QCOMPARE(shown, QStringList{"Information \"No Logs\""});
         QVERIFY(!closedAtOnce);
         QCOMPARE(callCount("ReadCommand", '3'), 1);
         QCOMPARE(closed, 1);
@@ -262,11 +264,7 @@ private slots:
     // the desktop to open and put on the clipboard, a cleared status line and Clear Log enabled, kept
     // when the tabs are switched.
     void extractTypedOrPairedThenClear() {
-        const QString reminder = QStringLiteral(
-            "Warning \"Remember To Clear Log Data\": When you have confirmed that the data has been "
-            "extracted "
-            "correctly you should clear the log data from the handheld by clicking the 'Clear Log' button on "
-            "the main window.");
+        const QString reminder = QStringLiteral("Warning \"Remember To Clear Log Data\"");
         for (bool pairing : {false, true}) {
             init();
             start();
@@ -284,7 +282,7 @@ private slots:
             } else {
                 extractTyped(QStringLiteral("1A2B3C"));
             }
-            QCOMPARE(seen, QStringList{reminder});
+            QCOMPARE(shown, QStringList{reminder});
             // The demo module's first log, written out by hand, and 24 more.
             const QString lines = QGuiApplication::clipboard()->text();
             QVERIFY(lines.startsWith("1,4/3/2024,10:19:6,4/3/2024,10:19:58,4/3/2024,10:24:23,12.5,SAFE\r\n"));
@@ -305,36 +303,20 @@ private slots:
         }
 
         // Clear Log asks first: No sends nothing, Yes empties the module and says nothing more.
-        const QString confirm = QStringLiteral("Question \"Clear All Logs\": Are you sure that you want to "
-                                               "delete all logs? [Yes|No, default Yes]");
+        const QString confirm = QStringLiteral("Question \"Clear All Logs\" [Yes|No, default Yes]");
         answers = {QMessageBox::No};
         QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen, QStringList({reminder, confirm}));
+        QCOMPARE(shown, QStringList({reminder, confirm}));
         QCOMPARE(callCount("WriteCommand", 'W'), 0);
         answers = {QMessageBox::Yes};
         QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen, QStringList({reminder, confirm, confirm}));
+        QCOMPARE(shown, QStringList({reminder, confirm, confirm}));
         QCOMPARE(callCount("WriteCommand", 'W'), 1);
         QVERIFY(station()->module(kDemoModule)->records.empty());
     }
 
-    // Clear Log reads the count again before its question: a log recorded since the extraction stops it with
-    // both numbers, and nothing reaches the module.
-    void clearLogRechecksTheCount() {
-        start([](sim::Scenario& s) { s.faults.push_back({"T", sim::FaultKind::NewLog, 2, 1}); });
-        extractTyped(QStringLiteral("1A2B3C"));
-        seen.clear();
-        QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen.size(), 1);
-        QVERIFY2(
-            seen[0].startsWith("Critical \"Logs Not Cleared\": The handheld reports 26 logs, but the last "
-                               "report holds 25."),
-            qPrintable(seen[0]));
-        QCOMPARE(callCount("WriteCommand", 'W'), 0);
-    }
-
-    // The link drops after log 5: ten failure boxes at most, one "Link Lost", the five logs saved and opened,
-    // and no Clear Log. A report with flagged logs: Clear Log's question says so, and Enter answers No.
+    // The link drops after log 5: ten failure boxes at most, one "Link Lost" that names the report opened,
+    // and no Clear Log. A report with flagged logs: Enter answers No to Clear Log's question.
     void lostLinkAndFlaggedLogs() {
         start([](sim::Scenario& s) {
             s.faults.push_back({"U", sim::FaultKind::Status, 6, 0});
@@ -344,24 +326,18 @@ private slots:
         QVERIFY2(seen.size() <= 11, qPrintable(seen.join('\n')));
         QCOMPARE(seen.filter(QStringLiteral("Link Lost")).size(), 1);
         QCOMPARE(opened.size(), 1);
-        QCOMPARE(seen.last(), "Critical \"Link Lost\": The link to the handheld was lost at log 6 of 25. The "
-                              "report (" +
-                                  opened[0] +
-                                  ") holds the 5 logs read before it.\nExtract the logs again when the link "
-                                  "is back, and do not clear the module's logs.");
+        QCOMPARE(shown.last(), "Critical \"Link Lost\"");
+        QVERIFY2(seen.last().contains("(" + opened[0] + ")"), qPrintable(seen.last()));
         QVERIFY(!find("cbClear")->isEnabled());
         QCOMPARE(QGuiApplication::clipboard()->text().count("\r\n"), 5);
 
         init();
         start([](sim::Scenario& s) { s.faults.push_back({"U", sim::FaultKind::BadCrc, 2, 1}); });
         extractTyped(QStringLiteral("1A2B3C"));
-        seen.clear();
+        shown.clear();
         answers = {QMessageBox::NoButton};
         QTest::mouseClick(find("cbClear"), Qt::LeftButton);
-        QCOMPARE(seen,
-                 QStringList{"Question \"Clear All Logs\": Are you sure that you want to delete all logs?\n\n"
-                             "1 of the report's 25 logs was not read correctly (\"Bad CRC\" or \"Incorrect "
-                             "Log Number!\"). Clearing erases it for good. [Yes|No, default No]"});
+        QCOMPARE(shown, QStringList{"Question \"Clear All Logs\" [Yes|No, default No]"});
         QCOMPARE(callCount("WriteCommand", 'W'), 0);
     }
 

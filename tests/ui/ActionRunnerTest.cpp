@@ -1,10 +1,14 @@
-// The rules both windows run their actions by, with a window that only notes what happens to it.
+// The rules both windows run their actions by, with a window that only notes what happens to it, and the
+// core's table of which button runs which action.
 #include "ui/ActionRunner.h"
 #include "link/DataProvider.h"
 #include "tests/support/FakeDesktop.h"
+#include "ui/WindowCore.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -78,4 +82,18 @@ TEST(ActionRunner, AnErrorTheComponentRaisesIsReportedAndLeavesNoActionRunning) 
     EXPECT_FALSE(window.runner.acting());
     window.close();
     EXPECT_EQ(window.log, (std::vector<std::string>{"program ended", "unloaded", "gone"}));
+}
+
+// The windows connect their buttons from the core's table: a button of the layout missing from it, or an
+// entry that names no button, leaves a button that does nothing.
+TEST(WindowCore, EveryButtonOfTheLayoutRunsExactlyOneAction) {
+    std::size_t buttons = 0;
+    for (const auto& control : ui::layout::kControls) {
+        buttons += control.kind == ui::layout::Kind::Button;
+        const auto runs =
+            std::count_if(std::begin(ui::kButtonActions), std::end(ui::kButtonActions),
+                          [&](const ui::ButtonAction& known) { return known.button == control.name; });
+        EXPECT_EQ(runs, control.kind == ui::layout::Kind::Button ? 1 : 0) << control.name;
+    }
+    EXPECT_EQ(std::size(ui::kButtonActions), buttons) << "an entry names no button";
 }
