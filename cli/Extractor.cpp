@@ -112,71 +112,77 @@ private:
         if (!collection.hasReport())
             return collection.outcome == Collection::Outcome::CountUnreadable ? ExitCode::Link
                                                                               : ExitCode::NoLogs;
+        result.logs = collection.entries.size();
+        result.flagged = collection.flaggedCount();
+        const SavedReport saved = deliver(collection);
+        // --force only lets flagged logs go; without --clear the ending still tells of them.
+        const auto refused = session_.admitReport(collection, saved, !options_.force);
+        if (saved.saved())
+            result.report = saved.path;
+        if (const int cutShort = endCutShort(collection, saved); cutShort != ExitCode::Success)
+            return cutShort;
+        const int success = tellFlagged(result.logs, result.flagged);
+        if (!options_.clear) {
+            remind(collection, refused, result.flagged);
+            return success;
+        }
+        const int cleared = clear(collection, saved);
+        result.cleared = cleared == ExitCode::Success;
+        return result.cleared ? success : cleared;
+    }
+
+    // Says what was read, then saves and journals the report.
+    SavedReport deliver(const Collection& collection) {
         const bool partial = collection.partial();
         const std::size_t logs = collection.entries.size();
-        const std::size_t flagged = collection.flaggedCount();
-        result.logs = logs;
-        result.flagged = flagged;
         desktop_.note("Read " + std::to_string(logs) +
                       (partial ? " of " + std::to_string(collection.total) : std::string()) +
                       (logs == 1 && !partial ? " log" : " logs") + " of module " +
                       idHex(session_.moduleId()) + ".");
-
         const std::string content = options_.format == Options::Format::Json
                                         ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
                                         : reportFileContent(collection.entries);
         const SavedReport saved = save(content);
         session_.journalExtraction(collection, saved);
-        if (saved.saved())
-            result.report = saved.path;
-        if (partial) {
-            // Saved first, as the window does: the logs read before the run was cut short are safe by now.
+        return saved;
+    }
+
+    // A run cut short or a report not saved: told, a --clear refused, and a raised error raised again.
+    int endCutShort(const Collection& collection, const SavedReport& saved) {
+        const bool partial = collection.partial();
+        if (partial) // saved first, as the window does: the logs read before it are safe by now
             desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
                                  MessageIcon::Error);
-            if (options_.clear) {
-                const bool lost = collection.outcome == Collection::Outcome::LinkLost;
-                desktop_.error(
-                    std::string("Clear refused: ") +
-                    (lost ? "the link was lost during the run." : "the base station raised an error.") +
-                    " The module's logs were kept.");
-                session_.journalClear({}, ClearOutcome::Refused, lost ? "link lost" : "error raised");
-            }
-            collection.rethrowRaised(); // ends the run as any raised error does
-        }
-        if (!saved.saved()) {
-            if (options_.clear && !partial)
-                session_.journalClear({}, ClearOutcome::Refused, "report not saved");
+        if (options_.clear && (partial || !saved.saved()))
+            session_.clearThroughGate(asking(collection, saved));
+        collection.rethrowRaised(); // ends the run as any raised error does
+        if (!saved.saved())
             return ExitCode::NotSaved;
-        }
-        if (partial)
-            return ExitCode::LinkLost;
+        return partial ? ExitCode::LinkLost : ExitCode::Success;
+    }
 
-        if (flagged > 0)
-            desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
-                           (logs == 1 ? " log is" : " logs are") +
-                           " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
-        const int success = flagged > 0 ? ExitCode::Flagged : ExitCode::Success;
-        if (!options_.clear) {
-            if (!saved.safeToClear())
-                return success;
-            if (!collection.countClean) {
-                desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
-                return success;
-            }
-            if (flagged > 0)
-                desktop_.note("Extract the " + std::to_string(flagged) +
-                              (flagged == 1 ? " flagged log" : " flagged logs") +
-                              " again before you clear the log data from the handheld.");
-            else
-                desktop_.note("When you have confirmed that the data has been extracted correctly, clear the "
-                              "log data from the handheld with --clear.");
-            return success;
-        }
-        const int cleared = clear(collection, saved, flagged, logs);
-        if (cleared != ExitCode::Success)
-            return cleared;
-        result.cleared = true;
-        return success;
+    int tellFlagged(std::size_t logs, std::size_t flagged) {
+        if (flagged == 0)
+            return ExitCode::Success;
+        desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
+                       (logs == 1 ? " log is" : " logs are") +
+                       " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
+        return ExitCode::Flagged;
+    }
+
+    // Without --clear: what stands between the report and a clear, or the reminder.
+    void remind(const Collection& collection, const std::optional<ClearRefusal>& refused,
+                std::size_t flagged) {
+        if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain)
+            desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
+        else if (refused && refused->rule != ClearRefusal::Rule::Flagged)
+            return; // a report not in a file: its saving has said so
+        else if (flagged > 0)
+            desktop_.note("Extract the " + std::to_string(flagged) +
+                          (flagged == 1 ? " flagged log" : " flagged logs") +
+                          " again before you clear the log data from the handheld.");
+        else
+            desktop_.note(clearReminderText("with --clear"));
     }
 
     int identify(const std::optional<std::string>& idText) {
@@ -248,70 +254,76 @@ private:
         return options_.outputStream == Options::Stream::Out ? "standard output" : "standard error";
     }
 
-    // Says why, journals it with the count read for it (if any) and keeps the logs.
-    int refuse(const std::string& why, const std::string& journalled, const std::string& countText = {}) {
-        desktop_.error("Clear refused: " + why + " The module's logs were kept.");
-        session_.journalClear(countText, ClearOutcome::Refused, journalled);
+    int clear(const Collection& collection, const SavedReport& saved) {
+        switch (session_.clearThroughGate(asking(collection, saved))) {
+        case ClearEnd::Cleared:
+            desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
+            return ExitCode::Success;
+        case ClearEnd::WriteFailed:
+            return ExitCode::ClearFailed; // the write's own message has been shown
+        case ClearEnd::Refused:
+            break;
+        }
         return ExitCode::ClearRefused;
     }
 
-    int clear(const Collection& collection, const SavedReport& saved, std::size_t flagged, std::size_t logs) {
-        // Not even --force: what the module holds beyond the report is unknown, so nothing says it may go.
-        if (!collection.countClean)
-            return refuse("the module answered the log count with \"" +
-                              shownDeviceText(collection.countText, 40) +
-                              "\", which is more than a number, so the report may not hold every log.",
-                          uncleanCountReason(collection.countText));
-        if (!saved.safeToClear())
-            return refuse("the report went to " +
-                              (options_.outputStream != Options::Stream::None ? streamName() : saved.path) +
-                              ", not to a saved file that reads back as written.",
-                          "report not in a file");
-        if (flagged > 0 && !options_.force)
-            return refuse(std::to_string(flagged) + (flagged == 1 ? " log is" : " logs are") +
-                              " flagged in the report; check them, then clear with --force if they may go.",
-                          "flagged logs without --force");
-        if (!options_.yes) {
-            const std::string question =
-                (flagged > 0 ? flaggedLossText(flagged, logs) + "\n" : std::string()) +
-                "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ";
+    // --yes, --force and the terminal around the one gate; the refusals as lines.
+    ClearAsking asking(const Collection& collection, const SavedReport& saved) {
+        ClearAsking asking;
+        asking.confirm = [this](std::size_t flagged, std::size_t logs) -> std::optional<bool> {
+            if (options_.yes)
+                return true;
             if (!console_.in || !console_.stdinIsTerminal || !console_.stderrIsTerminal)
-                return refuse("there is no terminal to confirm on; add --yes to clear without asking.",
-                              "no terminal to confirm on");
-            if (!desktop_.confirm(question, *console_.in))
-                return refuse("not confirmed.", "not confirmed");
+                return std::nullopt;
+            return desktop_.confirm((flagged > 0 ? flaggedLossText(flagged, logs) + "\n" : std::string()) +
+                                        "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ",
+                                    *console_.in);
+        };
+        asking.tellRefusal = [this, &collection, &saved](const ClearRefusal& refused) {
+            if (refused.rule != ClearRefusal::Rule::ReportNotSaved) // its saving has said so
+                desktop_.error("Clear refused: " + refusalText(refused, collection, saved) +
+                               " The module's logs were kept.");
+        };
+        return asking;
+    }
+
+    std::string refusalText(const ClearRefusal& refused, const Collection& collection,
+                            const SavedReport& saved) {
+        using Rule = ClearRefusal::Rule;
+        const std::size_t logs = refused.reportLogs, flagged = refused.flagged;
+        const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
+        switch (refused.rule) {
+        case Rule::LinkLost:
+            return "the link was lost during the run.";
+        case Rule::ErrorRaised:
+            return "the base station raised an error.";
+        case Rule::ReportNotSaved:
+        case Rule::ReportNotInFile:
+            return "the report went to " +
+                   (options_.outputStream != Options::Stream::None ? streamName() : saved.path) +
+                   ", not to a saved file that reads back as written.";
+        case Rule::CountNotPlain:
+            return "the module answered the log count with \"" + shownDeviceText(collection.countText, 40) +
+                   "\", which is more than a number, so the report may not hold every log.";
+        case Rule::Flagged:
+            return std::to_string(flagged) + (flagged == 1 ? " log is" : " logs are") +
+                   " flagged in the report; check them, then clear with --force if they may go.";
+        case Rule::NoTerminal:
+            return "there is no terminal to confirm on; add --yes to clear without asking.";
+        case Rule::NotConfirmed:
+            return "not confirmed.";
+        case Rule::CountUnreadable:
+            return "the module's log count could not be read again to compare it with the report's " +
+                   std::to_string(logs) + ".";
+        case Rule::CountNone:
+            return "the module now reports no logs" + holds;
+        case Rule::CountDiffers:
+            return "the module now reports " + refused.shownCount + " logs" + holds;
+        case Rule::CountNotPlainNow:
+            return "the module now answers the log count with " + refused.shownCount +
+                   ", which is more than a number" + holds;
         }
-        // Read again just before the clear: a count that lost a digit, or logs recorded since the report,
-        // would otherwise clear logs that no report holds.
-        const LogCount count = session_.readLogCountBeforeClear();
-        if (const auto refused = clearRefusal(count, logs)) {
-            const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
-            switch (count.kind) {
-            case LogCount::Kind::Unreadable:
-                return refuse(
-                    "the module's log count could not be read again to compare it with the report's " +
-                        std::to_string(logs) + ".",
-                    *refused, count.text);
-            case LogCount::Kind::None:
-                return refuse("the module now reports no logs" + holds, *refused, count.text);
-            case LogCount::Kind::Impossible:
-                return refuse("the module now reports \"" + shownDeviceText(count.text, 40) + "\" logs" +
-                                  holds,
-                              *refused, count.text);
-            case LogCount::Kind::Logs:
-                if (!count.clean)
-                    return refuse("the module now answers the log count with \"" +
-                                      shownDeviceText(count.text, 40) + "\", which is more than a number" +
-                                      holds,
-                                  *refused, count.text);
-                return refuse("the module now reports " + std::to_string(count.logs) + " logs" + holds,
-                              *refused, count.text);
-            }
-        }
-        if (!session_.clearAndJournal(count.text))
-            return ExitCode::ClearFailed; // the write's own message has been shown
-        desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
-        return ExitCode::Success;
+        return {};
     }
 
     const Options& options_;

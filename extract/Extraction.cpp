@@ -232,25 +232,19 @@ SavedReport Session::deliverReport(const Collection& collection) {
         desktop_.openFile(saved.path);
     }
     // Saved first, so that the logs read before the run was cut short are safe whatever the user does next.
-    if (collection.partial()) {
+    if (collection.partial())
         desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
                              MessageIcon::Error);
-        return saved;
-    }
-    if (!saved.safeToClear())
-        return saved;
-    if (!collection.countClean) {
+    // Over flagged logs the window asks, with No as the default, rather than refusing.
+    const auto refused = admitReport(collection, saved, false);
+    if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain) {
         disableClearLog();
         desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
-        return saved;
+    } else if (!refused) {
+        desktop_.setClearLogEnabled(true);
+        desktop_.showMessage(clearReminderText("by clicking the 'Clear Log' button on the main window"),
+                             "Remember To Clear Log Data", MessageIcon::Warning);
     }
-
-    reported_ = ReportedLogs{collection.entries.size(), collection.flaggedCount()};
-    desktop_.setClearLogEnabled(true);
-    desktop_.showMessage(
-        "When you have confirmed that the data has been extracted correctly you should clear the "
-        "log data from the handheld by clicking the 'Clear Log' button on the main window.",
-        "Remember To Clear Log Data", MessageIcon::Warning);
     return saved;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/Desktop.h"
+#include "extract/ClearGate.h"
 #include "extract/CsvReport.h"
 #include "extract/FileSystem.h"
 #include "extract/Journal.h"
@@ -92,10 +93,6 @@ struct LogCount {
 // Whether a count reply is a whole decimal number and nothing else, blanks, tabs, CR and LF around it aside.
 bool isCleanCount(std::string_view text);
 
-// Why a log count read again before a clear forbids clearing a report of reportEntries logs, in the
-// journal's words; nothing when the module still plainly holds exactly those logs.
-std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries);
-
 // Where the journal goes and how a failure to write it is told.
 struct JournalSettings {
     std::string folder;   // the program's per-user data folder
@@ -148,6 +145,12 @@ public:
     // The clearing write to ModuleID, without asking, journalled with the count read before it; true when
     // the module took it. An error raised by the write is journalled before it ends the program.
     bool clearAndJournal(const std::string& countText);
+    // After a report was delivered: remembers it for a clear when it lets one follow, else why not.
+    std::optional<ClearRefusal> admitReport(const Collection& collection, const SavedReport& saved,
+                                            bool flaggedNeedForce);
+    // The clear of the admitted report through the one gate: the refusals are told and journalled, the
+    // clear is written and journalled.
+    ClearEnd clearThroughGate(const ClearAsking& asking);
 
     // Reads the current log record of ModuleID into CSV (left as it was when none could be read).
     LogStatus cvLogToCSV(CsvLine& CSV);
@@ -174,10 +177,13 @@ public:
 private:
     Identification checkModel();
     void finishIdentification(Identification outcome);
-    // Why the module no longer holds exactly the logs of the last saved report, in the journal's words,
-    // after showing it; nothing when it does. count is the count read for it.
-    std::optional<std::string> whyNotClear(LogCount& count);
-    void clearAfterConfirmation();
+    // The count read again and what it forbids; without an admitted report, always a refusal.
+    std::optional<ClearRefusal> recountRefusal(LogCount& count);
+    std::optional<ClearRefusal> questionRefusal(const ClearAsking& asking, const std::string& countText);
+    ClearEnd refuse(const ClearRefusal& refused, const ClearAsking& asking);
+    // The window's question and boxes around the gate.
+    std::optional<bool> askInBox(std::size_t flagged, std::size_t logs);
+    void tellInBox(const ClearRefusal& refused);
     void disableClearLog();
     void journal(JournalEntry entry, const std::optional<JournalReport>& report);
     // The window's actions end with the journal's one warning of the program's run, when one is due.
@@ -197,6 +203,7 @@ private:
         std::size_t flagged = 0; // entries with a status text: logs the report does not hold as they are
     };
     std::optional<ReportedLogs> reported_;
+    std::optional<ClearRefusal> reportRefused_; // why the last delivered report allows no clear
 
     std::optional<JournalSettings> journal_;
     std::optional<JournalReport> lastReport_; // of the last extraction, for the clear that relies on it
