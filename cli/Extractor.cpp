@@ -13,6 +13,7 @@
 #include "desktop/ShownText.h"
 #include "desktop/UserFolders.h"
 #include "desktop/Version.h"
+#include "extract/Flow.h"
 #include "extract/Journal.h"
 #include "extract/ReportFile.h"
 #include "extract/Session.h"
@@ -37,7 +38,7 @@ struct ModuleResult {
     bool cleared = false;
 };
 
-class Run {
+class Run : public FlowFrontEnd {
 public:
     Run(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
         ConsoleDesktop& desktop, Session& session, FileSystem& fileSystem)
@@ -106,68 +107,73 @@ private:
             result.id = idHex(session_.moduleId());
         if (identified != 0)
             return identified;
-
-        Collection collection = session_.collectLogs();
+        const FlowEnd end = session_.runFlow(*this);
         desktop_.endProgressLine();
+        return ending(end, result);
+    }
+
+    // The exit code of a flow that ended, and what it did for the summary.
+    int ending(const FlowEnd& end, ModuleResult& result) {
+        const Collection& collection = end.collection;
         if (!collection.hasReport())
             return collection.outcome == Collection::Outcome::CountUnreadable ? ExitCode::Link
                                                                               : ExitCode::NoLogs;
         result.logs = collection.entries.size();
         result.flagged = collection.flaggedCount();
-        const SavedReport saved = deliver(collection);
-        // --force only lets flagged logs go; without --clear the ending still tells of them.
-        const auto refused = session_.admitReport(collection, saved, !options_.force);
-        if (saved.saved())
-            result.report = saved.path;
-        if (const int cutShort = endCutShort(collection, saved); cutShort != ExitCode::Success)
-            return cutShort;
-        const int success = tellFlagged(result.logs, result.flagged);
-        if (!options_.clear) {
-            remind(collection, refused, result.flagged);
-            return success;
+        if (!end.saved.saved())
+            return ExitCode::NotSaved;
+        result.report = end.saved.path;
+        if (collection.partial())
+            return ExitCode::LinkLost;
+        if (end.cleared == ClearEnd::Refused)
+            return ExitCode::ClearRefused;
+        if (end.cleared == ClearEnd::WriteFailed)
+            return ExitCode::ClearFailed; // the write's own message has been shown
+        if (end.cleared == ClearEnd::Cleared) {
+            desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
+            result.cleared = true;
         }
-        const int cleared = clear(collection, saved);
-        result.cleared = cleared == ExitCode::Success;
-        return result.cleared ? success : cleared;
+        return result.flagged > 0 ? ExitCode::Flagged : ExitCode::Success;
     }
 
-    // Says what was read, then saves and journals the report.
-    SavedReport deliver(const Collection& collection) {
+    void collected(const Collection& collection) override {
+        desktop_.endProgressLine();
         const bool partial = collection.partial();
         const std::size_t logs = collection.entries.size();
         desktop_.note("Read " + std::to_string(logs) +
                       (partial ? " of " + std::to_string(collection.total) : std::string()) +
                       (logs == 1 && !partial ? " log" : " logs") + " of module " +
                       idHex(session_.moduleId()) + ".");
-        const std::string content = options_.format == Options::Format::Json
-                                        ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
-                                        : reportFileContent(collection.entries);
-        const SavedReport saved = save(content);
-        session_.journalExtraction(collection, saved);
-        return saved;
     }
 
-    // A run cut short or a report not saved: told, a --clear refused, and a raised error raised again.
-    int endCutShort(const Collection& collection, const SavedReport& saved) {
-        const bool partial = collection.partial();
-        if (partial) // saved first, as the window does: the logs read before it are safe by now
+    SavedReport save(const Collection& collection) override {
+        return saveContent(options_.format == Options::Format::Json
+                               ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
+                               : reportFileContent(collection.entries));
+    }
+
+    bool flaggedNeedForce() const override { return !options_.force; }
+
+    void tellEnding(const Collection& collection, const SavedReport& saved,
+                    const std::optional<ClearRefusal>& refused) override {
+        if (collection.partial()) // saved first, as the window does: the logs read before it are safe by now
             desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
                                  MessageIcon::Error);
-        if (options_.clear && (partial || !saved.saved()))
-            session_.clearThroughGate(asking(collection, saved));
-        collection.rethrowRaised(); // ends the run as any raised error does
-        if (!saved.saved())
-            return ExitCode::NotSaved;
-        return partial ? ExitCode::LinkLost : ExitCode::Success;
+        if (collection.partial() || !saved.saved())
+            return;
+        const std::size_t logs = collection.entries.size(), flagged = collection.flaggedCount();
+        if (flagged > 0)
+            desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
+                           (logs == 1 ? " log is" : " logs are") +
+                           " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
+        if (!options_.clear)
+            remind(collection, refused, flagged);
     }
 
-    int tellFlagged(std::size_t logs, std::size_t flagged) {
-        if (flagged == 0)
-            return ExitCode::Success;
-        desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
-                       (logs == 1 ? " log is" : " logs are") +
-                       " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
-        return ExitCode::Flagged;
+    std::optional<ClearAsking> clearNow(const Collection& collection, const SavedReport& saved) override {
+        if (!options_.clear)
+            return std::nullopt;
+        return asking(collection, saved);
     }
 
     // Without --clear: what stands between the report and a clear, or the reminder.
@@ -208,7 +214,7 @@ private:
         return ExitCode::Module;
     }
 
-    SavedReport save(const std::string& content) {
+    SavedReport saveContent(const std::string& content) {
         SavedReport saved;
         if (options_.outputStream != Options::Stream::None) {
             // Into the stream as it is: a file behind it opened for appending keeps what it held.
@@ -252,19 +258,6 @@ private:
 
     std::string streamName() const {
         return options_.outputStream == Options::Stream::Out ? "standard output" : "standard error";
-    }
-
-    int clear(const Collection& collection, const SavedReport& saved) {
-        switch (session_.clearThroughGate(asking(collection, saved))) {
-        case ClearEnd::Cleared:
-            desktop_.note("Cleared all logs of module " + idHex(session_.moduleId()) + ".");
-            return ExitCode::Success;
-        case ClearEnd::WriteFailed:
-            return ExitCode::ClearFailed; // the write's own message has been shown
-        case ClearEnd::Refused:
-            break;
-        }
-        return ExitCode::ClearRefused;
     }
 
     // --yes, --force and the terminal around the one gate; the refusals as lines.

@@ -1,4 +1,4 @@
-#include "extract/Session.h"
+#include "extract/Flow.h"
 
 #include "desktop/ShownText.h"
 #include "link/ModuleCommands.h"
@@ -213,48 +213,85 @@ Collection Session::collectLogs() {
     return result;
 }
 
-SavedReport Session::deliverReport(const Collection& collection) {
-    const std::string content = reportFileContent(collection.entries);
-    // The lines reach the clipboard first, so they survive a failure to save the file.
-    const bool onClipboard = desktop_.setClipboardText(std::string(reportLinesOf(content)));
+// The window's part: the clipboard, the default folder, boxes, and Clear Log for the clear.
+class WindowFlow : public FlowFrontEnd {
+public:
+    explicit WindowFlow(Session& session) : session_(session), desktop_(session.desktop_) {}
 
-    SavedReport saved = saveReport(content, {}, desktop_, fileSystem_);
-    journalExtraction(collection, saved);
-    if (!saved.safeToClear()) {
+    void collected(const Collection&) override { desktop_.setBusyPointer(false); }
+
+    SavedReport save(const Collection& collection) override {
+        const std::string content = reportFileContent(collection.entries);
+        // The lines reach the clipboard first, so they survive a failure to save the file.
+        onClipboard_ = desktop_.setClipboardText(std::string(reportLinesOf(content)));
+        return saveReport(content, {}, desktop_, session_.fileSystem_);
+    }
+
+    // The window asks over flagged logs, with No as the default, rather than refusing.
+    bool flaggedNeedForce() const override { return false; }
+
+    void tellEnding(const Collection& collection, const SavedReport& saved,
+                    const std::optional<ClearRefusal>& refused) override {
+        tellSaved(saved);
+        // Saved first, so that the logs read before the run was cut short are safe whatever the user does
+        // next.
+        if (collection.partial())
+            desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
+                                 MessageIcon::Error);
+        if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain) {
+            session_.disableClearLog();
+            desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
+        } else if (!refused) {
+            desktop_.setClearLogEnabled(true);
+            desktop_.showMessage(clearReminderText("by clicking the 'Clear Log' button on the main window"),
+                                 "Remember To Clear Log Data", MessageIcon::Warning);
+        }
+    }
+
+    // The clear waits for the Clear Log button.
+    std::optional<ClearAsking> clearNow(const Collection&, const SavedReport&) override {
+        return std::nullopt;
+    }
+
+private:
+    void tellSaved(const SavedReport& saved) {
+        if (saved.safeToClear()) {
+            desktop_.openFile(saved.path);
+            return;
+        }
         desktop_.showMessage("The report could not be saved" +
                                  (saved.path.empty() ? std::string() : " as " + saved.path) + ":\r\n" +
                                  saved.error + ".\r\n" +
-                                 (onClipboard ? "The logs are on the clipboard. "
-                                              : "The logs could not be put on the clipboard either. ") +
+                                 (onClipboard_ ? "The logs are on the clipboard. "
+                                               : "The logs could not be put on the clipboard either. ") +
                                  "Do not clear the module's logs.",
                              "Report Not Saved", MessageIcon::Error);
-    } else {
-        desktop_.openFile(saved.path);
     }
-    // Saved first, so that the logs read before the run was cut short are safe whatever the user does next.
-    if (collection.partial())
-        desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
-                             MessageIcon::Error);
-    // Over flagged logs the window asks, with No as the default, rather than refusing.
-    const auto refused = admitReport(collection, saved, false);
-    if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain) {
-        disableClearLog();
-        desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
-    } else if (!refused) {
-        desktop_.setClearLogEnabled(true);
-        desktop_.showMessage(clearReminderText("by clicking the 'Clear Log' button on the main window"),
-                             "Remember To Clear Log Data", MessageIcon::Warning);
-    }
-    return saved;
+
+    Session& session_;
+    Desktop& desktop_;
+    bool onClipboard_ = false;
+};
+
+FlowEnd Session::runFlow(FlowFrontEnd& frontEnd) {
+    FlowEnd end;
+    end.collection = collectLogs();
+    if (!end.collection.hasReport())
+        return end;
+    frontEnd.collected(end.collection);
+    end.saved = frontEnd.save(end.collection);
+    journalExtraction(end.collection, end.saved);
+    end.refused = admitReport(end.collection, end.saved, frontEnd.flaggedNeedForce());
+    frontEnd.tellEnding(end.collection, end.saved, end.refused);
+    if (auto asking = frontEnd.clearNow(end.collection, end.saved))
+        end.cleared = clearThroughGate(*asking);
+    end.collection.rethrowRaised(); // ends the run as any raised error does, now that the logs are safe
+    return end;
 }
 
 void Session::ExtractLogs() {
-    Collection collection = collectLogs();
-    if (!collection.hasReport())
-        return;
-    desktop_.setBusyPointer(false);
-    deliverReport(collection);
-    collection.rethrowRaised();
+    WindowFlow flow(*this);
+    runFlow(flow);
 }
 
 } // namespace z83

@@ -20,6 +20,9 @@
 
 namespace z83 {
 
+class FlowFrontEnd;
+struct FlowEnd;
+
 // What collecting the logs of one module gave.
 struct Collection {
     enum class Outcome {
@@ -135,9 +138,9 @@ public:
     Identification identifyByPairing();
     void ExtractLogs();
     Collection collectLogs();
-    // The clipboard, the saved report and the file opened; then Clear Log and the reminder, or after a lost
-    // link the "Link Lost" box and no Clear Log; or the "not saved" box.
-    SavedReport deliverReport(const Collection& collection);
+    // After identification, for every front end: collect, save and journal the report, tell the ending,
+    // and the clear when the front end asks for it at once. A raised error is raised again at the end.
+    FlowEnd runFlow(FlowFrontEnd& frontEnd);
     // Reads the module's log count; shows nothing beyond MRead's own message.
     LogCount readLogCount();
     // The count read again just before a clear; an error raised by it is journalled as the clear's end.
@@ -175,6 +178,7 @@ public:
     const std::string& moduleModel() const { return ModuleModel; }
 
 private:
+    friend class WindowFlow; // the window's part in runFlow
     Identification checkModel();
     void finishIdentification(Identification outcome);
     // The count read again and what it forbids; without an admitted report, always a refusal.
