@@ -125,83 +125,76 @@ LogStatus Session::cvLogToCSV(CsvLine& CSV) {
 }
 
 Collection Session::collectLogs() {
-    Collection result;
     desktop_.setBusyPointer(true);
-
     std::uint8_t setIndex = Cmd::LogIndex;
     for (int write = 0; write < kFirstLogIndexWrites; ++write)
         MWrite(ModuleID, setIndex, std::string(kFirstLogIndex), "LogIndex");
 
     const LogCount count = readLogCount();
+    Collection result;
     result.countText = count.text;
     result.countClean = count.clean;
-    // A run without a report is journalled here; one with a report once its report is saved, or not.
-    const auto endWithoutReport = [&](Collection::Outcome outcome, ExtractionOutcome journalled) {
-        result.outcome = outcome;
-        JournalEntry entry;
-        entry.model = ModuleModel;
-        entry.count = count.text;
-        entry.logs = entry.flagged = 0;
-        entry.outcome = outcomeText(journalled);
-        lastReport_.reset();
-        journal(std::move(entry), std::nullopt);
-        return result;
-    };
+    if (count.kind != LogCount::Kind::Logs)
+        return endWithoutReport(std::move(result), count);
+    result.total = count.logs;
+    result.outcome = Collection::Outcome::Collected;
+    result.entries.reserve(static_cast<std::size_t>(count.logs));
+    readEveryLog(result, setIndex);
+    return result;
+}
+
+Collection Session::endWithoutReport(Collection result, const LogCount& count) {
+    auto journalled = ExtractionOutcome::CountUnreadable;
     switch (count.kind) {
-    case LogCount::Kind::Unreadable:
-        return endWithoutReport(Collection::Outcome::CountUnreadable, ExtractionOutcome::CountUnreadable);
+    case LogCount::Kind::Unreadable: // MRead has shown its message
+    case LogCount::Kind::Logs:       // not reached: a count of logs is read
+        result.outcome = Collection::Outcome::CountUnreadable;
+        break;
     case LogCount::Kind::None:
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
-        return endWithoutReport(Collection::Outcome::NoLogs, ExtractionOutcome::NoLogs);
+        result.outcome = Collection::Outcome::NoLogs;
+        journalled = ExtractionOutcome::NoLogs;
+        break;
     case LogCount::Kind::Impossible:
         desktop_.showMessage("The handheld reports an impossible number of logs: " + quoted(count.text) +
                                  ".\r\nA module holds a whole number of logs from 1 to " +
                                  std::to_string(kMaxLogs) + ". No report was written.",
                              "Error", MessageIcon::Error);
-        return endWithoutReport(Collection::Outcome::ImpossibleCount, ExtractionOutcome::ImpossibleCount);
-    case LogCount::Kind::Logs:
+        result.outcome = Collection::Outcome::ImpossibleCount;
+        journalled = ExtractionOutcome::ImpossibleCount;
         break;
     }
+    // A run with a report is journalled once its report is saved, or not.
+    JournalEntry entry;
+    entry.model = ModuleModel;
+    entry.count = count.text;
+    entry.logs = entry.flagged = 0;
+    entry.outcome = outcomeText(journalled);
+    lastReport_.reset();
+    journal(std::move(entry), std::nullopt);
+    return result;
+}
 
-    const int total = count.logs;
-    result.total = total;
-    result.outcome = Collection::Outcome::Collected;
-    result.entries.reserve(static_cast<std::size_t>(total));
-
+void Session::readEveryLog(Collection& result, std::uint8_t& setIndex) {
     // The line is kept from one log to the next: after a failed read the entry repeats the previous
     // log's line, whose number then does not match.
     CsvLine line;
     int unreadInARow = 0;
     int d = 1;
     try {
-        for (; d <= total; ++d) {
+        for (; d <= result.total; ++d) {
             bool arrived = false;
-            const auto read = [&] {
-                const auto status = readLogRecord(line);
-                arrived = arrived || status.has_value();
-                return status.value_or(LogStatus::Good);
-            };
-            LogStatus status = read();
-            if (status == LogStatus::Good && line.logNumber() != d) {
-                for (int repair = 0; repair < 2; ++repair) {
-                    MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                    status = read();
-                    if (line.logNumber() == d)
-                        break;
-                    if (repair == 1)
-                        status = LogStatus::IncorrectLogNumber;
-                }
-            }
+            const LogStatus status = readLog(d, line, arrived, setIndex);
             unreadInARow = arrived ? 0 : unreadInARow + 1;
             if (unreadInARow == kUnreadLogsMeaningLinkLost) {
                 // The unread logs' entries would only repeat the last line read; the report ends before them.
                 result.entries.resize(result.entries.size() - (kUnreadLogsMeaningLinkLost - 1));
                 result.outcome = Collection::Outcome::LinkLost;
                 result.lostAt = d - (kUnreadLogsMeaningLinkLost - 1);
-                return result;
+                return;
             }
             result.entries.push_back({line, status});
-            desktop_.collectProgress(d, total);
+            desktop_.collectProgress(d, result.total);
         }
     } catch (const ProviderError& error) {
         // The error still ends the program, but only once the logs read before it are saved.
@@ -210,7 +203,25 @@ Collection Session::collectLogs() {
         result.raised =
             Collection::RaisedError{std::current_exception(), error.number(), error.description()};
     }
-    return result;
+}
+
+LogStatus Session::readLog(int d, CsvLine& line, bool& arrived, std::uint8_t& setIndex) {
+    const auto read = [&] {
+        const auto status = readLogRecord(line);
+        arrived = arrived || status.has_value();
+        return status.value_or(LogStatus::Good);
+    };
+    LogStatus status = read();
+    if (status != LogStatus::Good || line.logNumber() == d)
+        return status;
+    // A record of another log: set the index to this one and read again, twice at most.
+    for (int repair = 0; repair < 2; ++repair) {
+        MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
+        status = read();
+        if (line.logNumber() == d)
+            return status;
+    }
+    return LogStatus::IncorrectLogNumber;
 }
 
 // The window's part: the clipboard, the default folder, boxes, and Clear Log for the clear.

@@ -179,6 +179,11 @@ public:
 
 private:
     friend class WindowFlow; // the window's part in runFlow
+    // collectLogs' steps: a count that names no logs told and journalled; every log read, until the link
+    // is lost or an error is raised; one log read, its index set again when a record of another log came.
+    Collection endWithoutReport(Collection result, const LogCount& count);
+    void readEveryLog(Collection& result, std::uint8_t& setIndex);
+    LogStatus readLog(int d, CsvLine& line, bool& arrived, std::uint8_t& setIndex);
     Identification checkModel();
     void finishIdentification(Identification outcome);
     // The count read again and what it forbids; without an admitted report, always a refusal.
