@@ -330,6 +330,12 @@ private:
     std::vector<ModuleResult> results_;
 };
 
+int usageError(std::ostream& err, const std::string& message) {
+    err << kProgramName << ": " << message << "\nRun with --help for more information.\n";
+    err.flush();
+    return ExitCode::Usage;
+}
+
 std::filesystem::path pathOf(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
@@ -379,10 +385,9 @@ int runGuarded(Run& run, Session& session, ConsoleDesktop& desktop) {
     return code;
 }
 
-} // namespace
-
-int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
-                 FileSystem& fileSystem) {
+// What a request that needs no base station prints, and its exit code; nothing for a run.
+std::optional<int> answerRequest(const Options& options, std::ostream& out, std::ostream& err,
+                                 FileSystem& fileSystem) {
     switch (options.request) {
     case Options::Request::Help:
     case Options::Request::Version:
@@ -390,9 +395,7 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
         out.flush();
         return ExitCode::Success;
     case Options::Request::Invalid:
-        err << kProgramName << ": " << options.message << "\nRun with --help for more information.\n";
-        err.flush();
-        return ExitCode::Usage;
+        return usageError(err, options.message);
     case Options::Request::Journal: {
         // The listings are read by people and by Windows tools: this platform's line ends.
         std::ostringstream listing;
@@ -408,14 +411,12 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     case Options::Request::Run:
         break;
     }
-    if (const auto problem = ownFileProblem(options, fileSystem)) {
-        err << kProgramName << ": " << printableLine(*problem) << "\nRun with --help for more information.\n";
-        err.flush();
-        return ExitCode::Usage;
-    }
-    if (options.diagnose)
-        return runDiagnosis(options, out, err, fileSystem);
+    return std::nullopt;
+}
 
+// The provider, the session and its journal around the run over the modules.
+int runModules(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
+               FileSystem& fileSystem) {
     ConsoleDesktop desktop(err, {options.quiet, console.stderrIsTerminal && !options.quiet,
                                  options.backend.kind == BackendChoice::Kind::Component});
     ProviderSetup setup;
@@ -439,6 +440,19 @@ int runExtractor(const Options& options, std::ostream& out, std::ostream& err, c
     const int code = runGuarded(run, session, desktop);
     warnOfRecording();
     return code;
+}
+
+} // namespace
+
+int runExtractor(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
+                 FileSystem& fileSystem) {
+    if (const auto answered = answerRequest(options, out, err, fileSystem))
+        return *answered;
+    if (const auto problem = ownFileProblem(options, fileSystem))
+        return usageError(err, printableLine(*problem));
+    if (options.diagnose)
+        return runDiagnosis(options, out, err, fileSystem);
+    return runModules(options, out, err, console, fileSystem);
 }
 
 } // namespace z83::cli
