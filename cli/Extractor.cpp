@@ -4,12 +4,11 @@
 #include "backend/SessionRecording.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
+#include "cli/ConsoleFlow.h"
 #include "cli/Diagnosis.h"
 #include "cli/ExitCode.h"
 #include "cli/HistoryCommand.h"
 #include "cli/JournalListing.h"
-#include "cli/JsonReport.h"
-#include "desktop/Sha256.h"
 #include "desktop/ShownText.h"
 #include "desktop/UserFolders.h"
 #include "desktop/Version.h"
@@ -38,12 +37,12 @@ struct ModuleResult {
     bool cleared = false;
 };
 
-class Run : public FlowFrontEnd {
+class Run {
 public:
     Run(const Options& options, std::ostream& out, std::ostream& err, const Console& console,
         ConsoleDesktop& desktop, Session& session, FileSystem& fileSystem)
-        : options_(options), out_(out), err_(err), console_(console), desktop_(desktop), session_(session),
-          fileSystem_(fileSystem) {}
+        : options_(options), console_(console), desktop_(desktop), session_(session),
+          flow_(options, out, err, console, desktop, session, fileSystem) {}
 
     // Start-up and the extractions; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
     // the other start-up failures and every run that got going shut down afterwards.
@@ -107,7 +106,7 @@ private:
             result.id = idHex(session_.moduleId());
         if (identified != 0)
             return identified;
-        const FlowEnd end = session_.runFlow(*this);
+        const FlowEnd end = session_.runFlow(flow_);
         desktop_.endProgressLine();
         return ending(end, result);
     }
@@ -136,61 +135,6 @@ private:
         return result.flagged > 0 ? ExitCode::Flagged : ExitCode::Success;
     }
 
-    void collected(const Collection& collection) override {
-        desktop_.endProgressLine();
-        const bool partial = collection.partial();
-        const std::size_t logs = collection.entries.size();
-        desktop_.note("Read " + std::to_string(logs) +
-                      (partial ? " of " + std::to_string(collection.total) : std::string()) +
-                      (logs == 1 && !partial ? " log" : " logs") + " of module " +
-                      idHex(session_.moduleId()) + ".");
-    }
-
-    SavedReport save(const Collection& collection) override {
-        return saveContent(options_.format == Options::Format::Json
-                               ? jsonReport(collection, session_.moduleId(), session_.moduleModel())
-                               : reportFileContent(collection.entries));
-    }
-
-    bool flaggedNeedForce() const override { return !options_.force; }
-
-    void tellEnding(const Collection& collection, const SavedReport& saved,
-                    const std::optional<ClearRefusal>& refused) override {
-        if (collection.partial()) // saved first, as the window does: the logs read before it are safe by now
-            desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
-                                 MessageIcon::Error);
-        if (collection.partial() || !saved.saved())
-            return;
-        const std::size_t logs = collection.entries.size(), flagged = collection.flaggedCount();
-        if (flagged > 0)
-            desktop_.error("Warning: " + std::to_string(flagged) + " of " + std::to_string(logs) +
-                           (logs == 1 ? " log is" : " logs are") +
-                           " flagged \"Bad CRC\" or \"Incorrect Log Number!\" in the report.");
-        if (!options_.clear)
-            remind(collection, refused, flagged);
-    }
-
-    std::optional<ClearAsking> clearNow(const Collection& collection, const SavedReport& saved) override {
-        if (!options_.clear)
-            return std::nullopt;
-        return asking(collection, saved);
-    }
-
-    // Without --clear: what stands between the report and a clear, or the reminder.
-    void remind(const Collection& collection, const std::optional<ClearRefusal>& refused,
-                std::size_t flagged) {
-        if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain)
-            desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
-        else if (refused && refused->rule != ClearRefusal::Rule::Flagged)
-            return; // a report not in a file: its saving has said so
-        else if (flagged > 0)
-            desktop_.note("Extract the " + std::to_string(flagged) +
-                          (flagged == 1 ? " flagged log" : " flagged logs") +
-                          " again before you clear the log data from the handheld.");
-        else
-            desktop_.note(clearReminderText("with --clear"));
-    }
-
     int identify(const std::optional<std::string>& idText) {
         Identification outcome;
         if (!idText) {
@@ -214,118 +158,11 @@ private:
         return ExitCode::Module;
     }
 
-    SavedReport saveContent(const std::string& content) {
-        SavedReport saved;
-        if (options_.outputStream != Options::Stream::None) {
-            // Into the stream as it is: a file behind it opened for appending keeps what it held.
-            std::ostream& stream = options_.outputStream == Options::Stream::Out ? out_ : err_;
-            desktop_.endProgressLine();
-            stream.write(content.data(), static_cast<std::streamsize>(content.size()));
-            stream.flush();
-            if (stream) {
-                saved.outcome = SavedReport::Outcome::Stream;
-                saved.path = *options_.output;
-                saved.size = content.size();
-                saved.sha256 = sha256Hex(content);
-            } else {
-                desktop_.error("Report Not Saved: The report could not be written to " + streamName() + ".");
-            }
-            return saved;
-        }
-        ReportDestination where;
-        where.path = options_.output;
-        where.extension = options_.format == Options::Format::Json ? ".json" : ".CSV";
-        where.nameTemplate = options_.reportNameTemplate();
-        where.moduleId = idHex(session_.moduleId());
-        where.model = session_.moduleModel();
-        saved = saveReport(content, where, desktop_, fileSystem_);
-        if (!saved.saved()) {
-            desktop_.error("Report Not Saved: The report could not be saved" +
-                           (saved.path.empty() ? std::string() : " as " + saved.path) + ": " + saved.error +
-                           "." + (options_.clear ? " The module's logs were not cleared." : ""));
-        } else if (options_.output) {
-            desktop_.note("Report saved as " + fullPath(saved.path) + ".");
-        } else {
-            // The one line on standard output, so a script can pick the report up.
-            out_ << saved.path << '\n';
-            out_.flush();
-            if (!out_)
-                desktop_.error("The report was saved as " + saved.path +
-                               ", but its path could not be written to standard output.");
-        }
-        return saved;
-    }
-
-    std::string streamName() const {
-        return options_.outputStream == Options::Stream::Out ? "standard output" : "standard error";
-    }
-
-    // --yes, --force and the terminal around the one gate; the refusals as lines.
-    ClearAsking asking(const Collection& collection, const SavedReport& saved) {
-        ClearAsking asking;
-        asking.confirm = [this](std::size_t flagged, std::size_t logs) -> std::optional<bool> {
-            if (options_.yes)
-                return true;
-            if (!console_.in || !console_.stdinIsTerminal || !console_.stderrIsTerminal)
-                return std::nullopt;
-            return desktop_.confirm((flagged > 0 ? flaggedLossText(flagged, logs) + "\n" : std::string()) +
-                                        "Clear all logs of module " + idHex(session_.moduleId()) + "? [y/N] ",
-                                    *console_.in);
-        };
-        asking.tellRefusal = [this, &collection, &saved](const ClearRefusal& refused) {
-            if (refused.rule != ClearRefusal::Rule::ReportNotSaved) // its saving has said so
-                desktop_.error("Clear refused: " + refusalText(refused, collection, saved) +
-                               " The module's logs were kept.");
-        };
-        return asking;
-    }
-
-    std::string refusalText(const ClearRefusal& refused, const Collection& collection,
-                            const SavedReport& saved) {
-        using Rule = ClearRefusal::Rule;
-        const std::size_t logs = refused.reportLogs, flagged = refused.flagged;
-        const std::string holds = ", but the report holds " + std::to_string(logs) + "; extract again.";
-        switch (refused.rule) {
-        case Rule::LinkLost:
-            return "the link was lost during the run.";
-        case Rule::ErrorRaised:
-            return "the base station raised an error.";
-        case Rule::ReportNotSaved:
-        case Rule::ReportNotInFile:
-            return "the report went to " +
-                   (options_.outputStream != Options::Stream::None ? streamName() : saved.path) +
-                   ", not to a saved file that reads back as written.";
-        case Rule::CountNotPlain:
-            return "the module answered the log count with \"" + shownDeviceText(collection.countText, 40) +
-                   "\", which is more than a number, so the report may not hold every log.";
-        case Rule::Flagged:
-            return std::to_string(flagged) + (flagged == 1 ? " log is" : " logs are") +
-                   " flagged in the report; check them, then clear with --force if they may go.";
-        case Rule::NoTerminal:
-            return "there is no terminal to confirm on; add --yes to clear without asking.";
-        case Rule::NotConfirmed:
-            return "not confirmed.";
-        case Rule::CountUnreadable:
-            return "the module's log count could not be read again to compare it with the report's " +
-                   std::to_string(logs) + ".";
-        case Rule::CountNone:
-            return "the module now reports no logs" + holds;
-        case Rule::CountDiffers:
-            return "the module now reports " + refused.shownCount + " logs" + holds;
-        case Rule::CountNotPlainNow:
-            return "the module now answers the log count with " + refused.shownCount +
-                   ", which is more than a number" + holds;
-        }
-        return {};
-    }
-
     const Options& options_;
-    std::ostream& out_;
-    std::ostream& err_;
     const Console& console_;
     ConsoleDesktop& desktop_;
     Session& session_;
-    FileSystem& fileSystem_;
+    ConsoleFlow flow_;
     bool unloadAfterwards_ = false;
     std::vector<ModuleResult> results_;
 };
