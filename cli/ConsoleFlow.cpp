@@ -5,7 +5,6 @@
 #include "cli/JsonReport.h"
 #include "desktop/Sha256.h"
 #include "desktop/ShownText.h"
-#include "desktop/UserFolders.h"
 #include "extract/Session.h"
 
 #include <ostream>
