@@ -44,13 +44,8 @@ public:
         : options_(options), console_(console), desktop_(desktop), session_(session),
           flow_(options, out, err, console, desktop, session, fileSystem) {}
 
-    // Start-up and the extractions; the exit code. Start-up as in the window: a failed OpenUSB ends at once,
-    // the other start-up failures and every run that got going shut down afterwards.
+    // The extractions once the station runs; the exit code.
     int operator()() {
-        const auto load = session_.Load();
-        unloadAfterwards_ = load != Session::LoadResult::EndAtOnce;
-        if (load != Session::LoadResult::Running)
-            return ExitCode::Link;
         // A module that fails never stops the next: each gets its own report, clear and exit code.
         int worst = ExitCode::Success;
         if (options_.pair) {
@@ -66,7 +61,6 @@ public:
         return worst;
     }
 
-    bool unloadAfterwards() const { return unloadAfterwards_; }
     // What a successful run had done, for when closing the link fails after it.
     std::string done() const {
         const bool one = results_.size() == 1;
@@ -163,7 +157,6 @@ private:
     ConsoleDesktop& desktop_;
     Session& session_;
     ConsoleFlow flow_;
-    bool unloadAfterwards_ = false;
     std::vector<ModuleResult> results_;
 };
 
@@ -207,13 +200,15 @@ std::optional<std::string> ownFileProblem(const Options& options, FileSystem& fi
 }
 
 // Start-up, the run and the unloading under the one guard: an error the base station raises ends the run at
-// once, as it ends the window.
+// once, as it ends the window. Start-up as in the window: a failed OpenUSB ends at once, the other start-up
+// failures and every run that got going shut down afterwards.
 int runGuarded(Run& run, Session& session, ConsoleDesktop& desktop) {
     int code = ExitCode::Link;
     ActionGuard guard(desktop, [] {});
-    if (!guard.run([&] { code = run(); }))
+    const auto ran = session.runGuarded(guard, [&] { code = run(); });
+    if (!ran.worked())
         return ExitCode::Link;
-    if (run.unloadAfterwards() && !guard.run([&] { session.Unload(); })) {
+    if (ran.unloadFailed) {
         if (code != ExitCode::Success && code != ExitCode::Flagged)
             return code; // the run's own failure says more
         desktop.error(run.done() + ", but closing the link to the base station failed.");

@@ -2,6 +2,7 @@
 
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
+#include "link/ActionGuard.h"
 #include "link/ModuleCommands.h"
 
 #include <utility>
@@ -54,6 +55,18 @@ void Session::Unload() {
         DP.reset();
     }
     desktop_.setBusyPointer(false);
+}
+
+Session::GuardedRun Session::runGuarded(ActionGuard& guard, const std::function<void()>& whileRunning) {
+    GuardedRun ran;
+    ran.raised = !guard.run([&] {
+        ran.load = Load();
+        if (ran.load == LoadResult::Running)
+            whileRunning();
+    });
+    if (!ran.raised && ran.load != LoadResult::EndAtOnce)
+        ran.unloadFailed = !guard.run([&] { Unload(); });
+    return ran;
 }
 
 bool Session::MRead(std::int32_t& ID, std::uint8_t& Command, std::string& Value,

@@ -20,6 +20,7 @@
 
 namespace z83 {
 
+class ActionGuard;
 class FlowFrontEnd;
 struct FlowEnd;
 
@@ -127,6 +128,16 @@ public:
     LoadResult Load();
     // Stores the ID text, closes the USB interface, waits 1 second and releases the provider.
     void Unload();
+    // For a front end that starts, works and ends under one guard (the extractor, the diagnosis): Load, the
+    // work while running, then Unload unless OpenUSB failed. A raised error ends it at once, unloading
+    // nothing.
+    struct GuardedRun {
+        bool raised = false;
+        LoadResult load = LoadResult::EndAtOnce;
+        bool unloadFailed = false;
+        bool worked() const { return !raised && load == LoadResult::Running; }
+    };
+    GuardedRun runGuarded(ActionGuard& guard, const std::function<void()>& whileRunning);
 
     // The three buttons of the window.
     void IKnow();
