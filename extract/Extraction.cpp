@@ -1,4 +1,4 @@
-#include "extract/Session.h"
+#include "extract/Flow.h"
 
 #include "desktop/ShownText.h"
 #include "link/ModuleCommands.h"
@@ -125,83 +125,76 @@ LogStatus Session::cvLogToCSV(CsvLine& CSV) {
 }
 
 Collection Session::collectLogs() {
-    Collection result;
     desktop_.setBusyPointer(true);
-
     std::uint8_t setIndex = Cmd::LogIndex;
     for (int write = 0; write < kFirstLogIndexWrites; ++write)
         MWrite(ModuleID, setIndex, std::string(kFirstLogIndex), "LogIndex");
 
     const LogCount count = readLogCount();
+    Collection result;
     result.countText = count.text;
     result.countClean = count.clean;
-    // A run without a report is journalled here; one with a report once its report is saved, or not.
-    const auto endWithoutReport = [&](Collection::Outcome outcome, ExtractionOutcome journalled) {
-        result.outcome = outcome;
-        JournalEntry entry;
-        entry.model = ModuleModel;
-        entry.count = count.text;
-        entry.logs = entry.flagged = 0;
-        entry.outcome = outcomeText(journalled);
-        lastReport_.reset();
-        journal(std::move(entry), std::nullopt);
-        return result;
-    };
+    if (count.kind != LogCount::Kind::Logs)
+        return endWithoutReport(std::move(result), count);
+    result.total = count.logs;
+    result.outcome = Collection::Outcome::Collected;
+    result.entries.reserve(static_cast<std::size_t>(count.logs));
+    readEveryLog(result, setIndex);
+    return result;
+}
+
+Collection Session::endWithoutReport(Collection result, const LogCount& count) {
+    auto journalled = ExtractionOutcome::CountUnreadable;
     switch (count.kind) {
-    case LogCount::Kind::Unreadable:
-        return endWithoutReport(Collection::Outcome::CountUnreadable, ExtractionOutcome::CountUnreadable);
+    case LogCount::Kind::Unreadable: // MRead has shown its message
+    case LogCount::Kind::Logs:       // not reached: a count of logs is read
+        result.outcome = Collection::Outcome::CountUnreadable;
+        break;
     case LogCount::Kind::None:
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
-        return endWithoutReport(Collection::Outcome::NoLogs, ExtractionOutcome::NoLogs);
+        result.outcome = Collection::Outcome::NoLogs;
+        journalled = ExtractionOutcome::NoLogs;
+        break;
     case LogCount::Kind::Impossible:
         desktop_.showMessage("The handheld reports an impossible number of logs: " + quoted(count.text) +
                                  ".\r\nA module holds a whole number of logs from 1 to " +
                                  std::to_string(kMaxLogs) + ". No report was written.",
                              "Error", MessageIcon::Error);
-        return endWithoutReport(Collection::Outcome::ImpossibleCount, ExtractionOutcome::ImpossibleCount);
-    case LogCount::Kind::Logs:
+        result.outcome = Collection::Outcome::ImpossibleCount;
+        journalled = ExtractionOutcome::ImpossibleCount;
         break;
     }
+    // A run with a report is journalled once its report is saved, or not.
+    JournalEntry entry;
+    entry.model = ModuleModel;
+    entry.count = count.text;
+    entry.logs = entry.flagged = 0;
+    entry.outcome = outcomeText(journalled);
+    lastReport_.reset();
+    journal(std::move(entry), std::nullopt);
+    return result;
+}
 
-    const int total = count.logs;
-    result.total = total;
-    result.outcome = Collection::Outcome::Collected;
-    result.entries.reserve(static_cast<std::size_t>(total));
-
+void Session::readEveryLog(Collection& result, std::uint8_t& setIndex) {
     // The line is kept from one log to the next: after a failed read the entry repeats the previous
     // log's line, whose number then does not match.
     CsvLine line;
     int unreadInARow = 0;
     int d = 1;
     try {
-        for (; d <= total; ++d) {
+        for (; d <= result.total; ++d) {
             bool arrived = false;
-            const auto read = [&] {
-                const auto status = readLogRecord(line);
-                arrived = arrived || status.has_value();
-                return status.value_or(LogStatus::Good);
-            };
-            LogStatus status = read();
-            if (status == LogStatus::Good && line.logNumber() != d) {
-                for (int repair = 0; repair < 2; ++repair) {
-                    MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
-                    status = read();
-                    if (line.logNumber() == d)
-                        break;
-                    if (repair == 1)
-                        status = LogStatus::IncorrectLogNumber;
-                }
-            }
+            const LogStatus status = readLog(d, line, arrived, setIndex);
             unreadInARow = arrived ? 0 : unreadInARow + 1;
             if (unreadInARow == kUnreadLogsMeaningLinkLost) {
                 // The unread logs' entries would only repeat the last line read; the report ends before them.
                 result.entries.resize(result.entries.size() - (kUnreadLogsMeaningLinkLost - 1));
                 result.outcome = Collection::Outcome::LinkLost;
                 result.lostAt = d - (kUnreadLogsMeaningLinkLost - 1);
-                return result;
+                return;
             }
             result.entries.push_back({line, status});
-            desktop_.collectProgress(d, total);
+            desktop_.collectProgress(d, result.total);
         }
     } catch (const ProviderError& error) {
         // The error still ends the program, but only once the logs read before it are saved.
@@ -210,57 +203,106 @@ Collection Session::collectLogs() {
         result.raised =
             Collection::RaisedError{std::current_exception(), error.number(), error.description()};
     }
-    return result;
 }
 
-SavedReport Session::deliverReport(const Collection& collection) {
-    const std::string content = reportFileContent(collection.entries);
-    // The lines reach the clipboard first, so they survive a failure to save the file.
-    const bool onClipboard = desktop_.setClipboardText(std::string(reportLinesOf(content)));
+LogStatus Session::readLog(int d, CsvLine& line, bool& arrived, std::uint8_t& setIndex) {
+    const auto read = [&] {
+        const auto status = readLogRecord(line);
+        arrived = arrived || status.has_value();
+        return status.value_or(LogStatus::Good);
+    };
+    LogStatus status = read();
+    if (status != LogStatus::Good || line.logNumber() == d)
+        return status;
+    // A record of another log: set the index to this one and read again, twice at most.
+    for (int repair = 0; repair < 2; ++repair) {
+        MWrite(ModuleID, setIndex, std::to_string(d), "LogIndex");
+        status = read();
+        if (line.logNumber() == d)
+            return status;
+    }
+    return LogStatus::IncorrectLogNumber;
+}
 
-    SavedReport saved = saveReport(content, {}, desktop_, fileSystem_);
-    journalExtraction(collection, saved);
-    if (!saved.safeToClear()) {
+// The window's part: the clipboard, the default folder, boxes, and Clear Log for the clear.
+class WindowFlow : public FlowFrontEnd {
+public:
+    explicit WindowFlow(Session& session) : session_(session), desktop_(session.desktop_) {}
+
+    void collected(const Collection&) override { desktop_.setBusyPointer(false); }
+
+    SavedReport save(const Collection& collection) override {
+        const std::string content = reportFileContent(collection.entries);
+        // The lines reach the clipboard first, so they survive a failure to save the file.
+        onClipboard_ = desktop_.setClipboardText(std::string(reportLinesOf(content)));
+        return saveReport(content, {}, desktop_, session_.fileSystem_);
+    }
+
+    // The window asks over flagged logs, with No as the default, rather than refusing.
+    bool flaggedNeedForce() const override { return false; }
+
+    void tellEnding(const Collection& collection, const SavedReport& saved,
+                    const std::optional<ClearRefusal>& refused) override {
+        tellSaved(saved);
+        // Saved first, so that the logs read before the run was cut short are safe whatever the user does
+        // next.
+        if (collection.partial())
+            desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
+                                 MessageIcon::Error);
+        if (refused && refused->rule == ClearRefusal::Rule::CountNotPlain) {
+            session_.disableClearLog();
+            desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
+        } else if (!refused) {
+            desktop_.setClearLogEnabled(true);
+            desktop_.showMessage(clearReminderText("by clicking the 'Clear Log' button on the main window"),
+                                 "Remember To Clear Log Data", MessageIcon::Warning);
+        }
+    }
+
+    // The clear waits for the Clear Log button.
+    std::optional<ClearAsking> clearNow(const Collection&, const SavedReport&) override {
+        return std::nullopt;
+    }
+
+private:
+    void tellSaved(const SavedReport& saved) {
+        if (saved.safeToClear()) {
+            desktop_.openFile(saved.path);
+            return;
+        }
         desktop_.showMessage("The report could not be saved" +
                                  (saved.path.empty() ? std::string() : " as " + saved.path) + ":\r\n" +
                                  saved.error + ".\r\n" +
-                                 (onClipboard ? "The logs are on the clipboard. "
-                                              : "The logs could not be put on the clipboard either. ") +
+                                 (onClipboard_ ? "The logs are on the clipboard. "
+                                               : "The logs could not be put on the clipboard either. ") +
                                  "Do not clear the module's logs.",
                              "Report Not Saved", MessageIcon::Error);
-    } else {
-        desktop_.openFile(saved.path);
-    }
-    // Saved first, so that the logs read before the run was cut short are safe whatever the user does next.
-    if (collection.partial()) {
-        desktop_.showMessage(partialReportText(collection, saved), partialReportTitle(collection),
-                             MessageIcon::Error);
-        return saved;
-    }
-    if (!saved.safeToClear())
-        return saved;
-    if (!collection.countClean) {
-        disableClearLog();
-        desktop_.showMessage(uncleanCountText(collection), kUncleanCountTitle, MessageIcon::Warning);
-        return saved;
     }
 
-    reported_ = ReportedLogs{collection.entries.size(), collection.flaggedCount()};
-    desktop_.setClearLogEnabled(true);
-    desktop_.showMessage(
-        "When you have confirmed that the data has been extracted correctly you should clear the "
-        "log data from the handheld by clicking the 'Clear Log' button on the main window.",
-        "Remember To Clear Log Data", MessageIcon::Warning);
-    return saved;
+    Session& session_;
+    Desktop& desktop_;
+    bool onClipboard_ = false;
+};
+
+FlowEnd Session::runFlow(FlowFrontEnd& frontEnd) {
+    FlowEnd end;
+    end.collection = collectLogs();
+    if (!end.collection.hasReport())
+        return end;
+    frontEnd.collected(end.collection);
+    end.saved = frontEnd.save(end.collection);
+    journalExtraction(end.collection, end.saved);
+    end.refused = admitReport(end.collection, end.saved, frontEnd.flaggedNeedForce());
+    frontEnd.tellEnding(end.collection, end.saved, end.refused);
+    if (auto asking = frontEnd.clearNow(end.collection, end.saved))
+        end.cleared = clearThroughGate(*asking);
+    end.collection.rethrowRaised(); // ends the run as any raised error does, now that the logs are safe
+    return end;
 }
 
 void Session::ExtractLogs() {
-    Collection collection = collectLogs();
-    if (!collection.hasReport())
-        return;
-    desktop_.setBusyPointer(false);
-    deliverReport(collection);
-    collection.rethrowRaised();
+    WindowFlow flow(*this);
+    runFlow(flow);
 }
 
 } // namespace z83

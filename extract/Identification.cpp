@@ -88,6 +88,7 @@ void Session::finishIdentification(Identification outcome) {
 
 void Session::disableClearLog() {
     reported_.reset();
+    reportRefused_.reset();
     desktop_.setClearLogEnabled(false);
 }
 

@@ -2,6 +2,7 @@
 
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
+#include "link/ActionGuard.h"
 #include "link/ModuleCommands.h"
 
 #include <utility>
@@ -56,6 +57,18 @@ void Session::Unload() {
     desktop_.setBusyPointer(false);
 }
 
+Session::GuardedRun Session::runGuarded(ActionGuard& guard, const std::function<void()>& whileRunning) {
+    GuardedRun ran;
+    ran.raised = !guard.run([&] {
+        ran.load = Load();
+        if (ran.load == LoadResult::Running)
+            whileRunning();
+    });
+    if (!ran.raised && ran.load != LoadResult::EndAtOnce)
+        ran.unloadFailed = !guard.run([&] { Unload(); });
+    return ran;
+}
+
 bool Session::MRead(std::int32_t& ID, std::uint8_t& Command, std::string& Value,
                     const std::string& Description) {
     return z83::MRead(*DP, desktop_, ID, Command, Value, Description);
@@ -67,82 +80,99 @@ bool Session::MWrite(std::int32_t& ID, std::uint8_t& Command, const std::string&
 }
 
 void Session::ClearLog() {
-    clearAfterConfirmation();
+    ClearAsking asking;
+    asking.countBeforeQuestion = true;
+    asking.confirm = [this](std::size_t flagged, std::size_t logs) { return askInBox(flagged, logs); };
+    asking.tellRefusal = [this](const ClearRefusal& refused) { tellInBox(refused); };
+    clearThroughGate(asking);
     warnOfJournalAfterAction();
 }
 
-void Session::clearAfterConfirmation() {
+std::optional<ClearRefusal> Session::admitReport(const Collection& collection, const SavedReport& saved,
+                                                 bool flaggedNeedForce) {
+    reportRefused_ = reportRefusal(collection, saved, flaggedNeedForce);
+    if (reportRefused_)
+        reported_.reset();
+    else
+        reported_ = ReportedLogs{collection.entries.size(), collection.flaggedCount()};
+    return reportRefused_;
+}
+
+ClearEnd Session::clearThroughGate(const ClearAsking& asking) {
     LogCount count;
-    if (auto refused = whyNotClear(count)) {
-        journalClear(count.text, ClearOutcome::Refused, *refused);
-        return;
+    if (asking.countBeforeQuestion) {
+        if (auto refused = recountRefusal(count))
+            return refuse(*refused, asking);
+    } else if (!reported_) {
+        ClearRefusal none;
+        none.reason = "no saved report";
+        return refuse(reportRefused_.value_or(none), asking);
     }
+    if (auto refused = questionRefusal(asking, count.text))
+        return refuse(*refused, asking);
+    if (!asking.countBeforeQuestion)
+        if (auto refused = recountRefusal(count))
+            return refuse(*refused, asking);
+    return clearAndJournal(count.text) ? ClearEnd::Cleared : ClearEnd::WriteFailed;
+}
+
+std::optional<ClearRefusal> Session::recountRefusal(LogCount& count) {
+    // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
+    count = readLogCountBeforeClear();
+    auto refused = countRefusal(count, reported_ ? reported_->entries : 0);
+    if (refused && !reported_)
+        refused->reason = "no saved report";
+    return refused;
+}
+
+std::optional<ClearRefusal> Session::questionRefusal(const ClearAsking& asking,
+                                                     const std::string& countText) {
+    const std::optional<bool> yes = asking.confirm(reported_->flagged, reported_->entries);
+    if (yes && *yes)
+        return std::nullopt;
+    ClearRefusal refused;
+    refused.rule = yes ? ClearRefusal::Rule::NotConfirmed : ClearRefusal::Rule::NoTerminal;
+    refused.reason = yes ? "not confirmed" : "no terminal to confirm on";
+    refused.countText = countText;
+    refused.reportLogs = reported_->entries;
+    refused.flagged = reported_->flagged;
+    return refused;
+}
+
+ClearEnd Session::refuse(const ClearRefusal& refused, const ClearAsking& asking) {
+    asking.tellRefusal(refused);
+    journalClear(refused.countText, ClearOutcome::Refused, refused.reason);
+    return ClearEnd::Refused;
+}
+
+std::optional<bool> Session::askInBox(std::size_t flagged, std::size_t logs) {
     std::string question = "Are you sure that you want to delete all logs?";
     auto buttons = MessageButtons::YesNo;
     // The module's own copy of a flagged log may be intact (the radio spoiled it): say what goes for good.
-    if (const std::size_t flagged = reported_->flagged; flagged > 0) {
-        question += "\r\n\r\n" + flaggedLossText(flagged, reported_->entries);
+    if (flagged > 0) {
+        question += "\r\n\r\n" + flaggedLossText(flagged, logs);
         buttons = MessageButtons::YesNoDefaultNo;
     }
-    auto answer = desktop_.showMessage(question, "Clear All Logs", MessageIcon::Question, buttons);
-    if (answer == MessageAnswer::No) {
-        journalClear(count.text, ClearOutcome::Refused, "not confirmed");
-        return;
-    }
-    clearAndJournal(count.text);
+    return desktop_.showMessage(question, "Clear All Logs", MessageIcon::Question, buttons) !=
+           MessageAnswer::No;
 }
 
-std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries) {
-    const std::string holds = ", the report holds " + std::to_string(reportEntries);
-    switch (count.kind) {
-    case LogCount::Kind::Unreadable:
-        return "count unreadable";
-    case LogCount::Kind::None:
-        return "count differs: the module reports no logs" + holds;
-    case LogCount::Kind::Impossible:
-        return "count differs: the module reports \"" + shownDeviceText(count.text, 40) + "\" logs" + holds;
-    case LogCount::Kind::Logs:
-        break;
-    }
-    // "3abc" reads as 3, but a module holding 5 might have sent it.
-    if (!count.clean)
-        return uncleanCountReason(count.text);
-    if (static_cast<std::size_t>(count.logs) == reportEntries)
-        return std::nullopt;
-    return "count differs: the module reports " + std::to_string(count.logs) + " logs" + holds;
-}
-
-std::optional<std::string> Session::whyNotClear(LogCount& count) {
-    // A count read that lost a digit, or logs recorded since, would otherwise clear logs no report holds.
+void Session::tellInBox(const ClearRefusal& refused) {
+    using Rule = ClearRefusal::Rule;
     const std::string reported = reported_ ? std::to_string(reported_->entries) : std::string("no");
     const std::string again = ".\r\nExtract the logs again before clearing them. Nothing was cleared.";
-    count = readLogCountBeforeClear();
-    auto refused =
-        reported_ ? clearRefusal(count, reported_->entries) : std::optional<std::string>("no saved report");
-    if (!refused)
-        return std::nullopt;
-    switch (count.kind) {
-    case LogCount::Kind::Unreadable:
+    if (refused.rule == Rule::CountUnreadable)
         desktop_.showMessage(
             "The number of logs on the handheld could not be read to compare it with the last "
             "report, which holds " +
                 reported + " logs" + again,
             "Logs Not Cleared", MessageIcon::Error);
-        break;
-    case LogCount::Kind::None:
+    else if (refused.rule == Rule::CountNone)
         desktop_.showMessage("The handheld does not contain any logs!", "No Logs", MessageIcon::Information);
-        break;
-    case LogCount::Kind::Impossible:
-    case LogCount::Kind::Logs:
-        desktop_.showMessage("The handheld reports " +
-                                 (count.kind == LogCount::Kind::Logs && count.clean
-                                      ? std::to_string(count.logs)
-                                      : "\"" + shownDeviceText(count.text, 40) + "\"") +
+    else if (refused.rule == Rule::CountDiffers || refused.rule == Rule::CountNotPlainNow)
+        desktop_.showMessage("The handheld reports " + refused.shownCount +
                                  " logs, but the last report holds " + reported + again,
                              "Logs Not Cleared", MessageIcon::Error);
-        break;
-    }
-    return refused;
 }
 
 namespace {

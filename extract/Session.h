@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/Desktop.h"
+#include "extract/ClearGate.h"
 #include "extract/CsvReport.h"
 #include "extract/FileSystem.h"
 #include "extract/Journal.h"
@@ -18,6 +19,10 @@
 #include <vector>
 
 namespace z83 {
+
+class ActionGuard;
+class FlowFrontEnd;
+struct FlowEnd;
 
 // What collecting the logs of one module gave.
 struct Collection {
@@ -92,10 +97,6 @@ struct LogCount {
 // Whether a count reply is a whole decimal number and nothing else, blanks, tabs, CR and LF around it aside.
 bool isCleanCount(std::string_view text);
 
-// Why a log count read again before a clear forbids clearing a report of reportEntries logs, in the
-// journal's words; nothing when the module still plainly holds exactly those logs.
-std::optional<std::string> clearRefusal(const LogCount& count, std::size_t reportEntries);
-
 // Where the journal goes and how a failure to write it is told.
 struct JournalSettings {
     std::string folder;   // the program's per-user data folder
@@ -127,6 +128,16 @@ public:
     LoadResult Load();
     // Stores the ID text, closes the USB interface, waits 1 second and releases the provider.
     void Unload();
+    // For a front end that starts, works and ends under one guard (the extractor, the diagnosis): Load, the
+    // work while running, then Unload unless OpenUSB failed. A raised error ends it at once, unloading
+    // nothing.
+    struct GuardedRun {
+        bool raised = false;
+        LoadResult load = LoadResult::EndAtOnce;
+        bool unloadFailed = false;
+        bool worked() const { return !raised && load == LoadResult::Running; }
+    };
+    GuardedRun runGuarded(ActionGuard& guard, const std::function<void()>& whileRunning);
 
     // The three buttons of the window.
     void IKnow();
@@ -138,9 +149,9 @@ public:
     Identification identifyByPairing();
     void ExtractLogs();
     Collection collectLogs();
-    // The clipboard, the saved report and the file opened; then Clear Log and the reminder, or after a lost
-    // link the "Link Lost" box and no Clear Log; or the "not saved" box.
-    SavedReport deliverReport(const Collection& collection);
+    // After identification, for every front end: collect, save and journal the report, tell the ending,
+    // and the clear when the front end asks for it at once. A raised error is raised again at the end.
+    FlowEnd runFlow(FlowFrontEnd& frontEnd);
     // Reads the module's log count; shows nothing beyond MRead's own message.
     LogCount readLogCount();
     // The count read again just before a clear; an error raised by it is journalled as the clear's end.
@@ -148,6 +159,12 @@ public:
     // The clearing write to ModuleID, without asking, journalled with the count read before it; true when
     // the module took it. An error raised by the write is journalled before it ends the program.
     bool clearAndJournal(const std::string& countText);
+    // After a report was delivered: remembers it for a clear when it lets one follow, else why not.
+    std::optional<ClearRefusal> admitReport(const Collection& collection, const SavedReport& saved,
+                                            bool flaggedNeedForce);
+    // The clear of the admitted report through the one gate: the refusals are told and journalled, the
+    // clear is written and journalled.
+    ClearEnd clearThroughGate(const ClearAsking& asking);
 
     // Reads the current log record of ModuleID into CSV (left as it was when none could be read).
     LogStatus cvLogToCSV(CsvLine& CSV);
@@ -172,12 +189,21 @@ public:
     const std::string& moduleModel() const { return ModuleModel; }
 
 private:
+    friend class WindowFlow; // the window's part in runFlow
+    // collectLogs' steps: a count that names no logs told and journalled; every log read, until the link
+    // is lost or an error is raised; one log read, its index set again when a record of another log came.
+    Collection endWithoutReport(Collection result, const LogCount& count);
+    void readEveryLog(Collection& result, std::uint8_t& setIndex);
+    LogStatus readLog(int d, CsvLine& line, bool& arrived, std::uint8_t& setIndex);
     Identification checkModel();
     void finishIdentification(Identification outcome);
-    // Why the module no longer holds exactly the logs of the last saved report, in the journal's words,
-    // after showing it; nothing when it does. count is the count read for it.
-    std::optional<std::string> whyNotClear(LogCount& count);
-    void clearAfterConfirmation();
+    // The count read again and what it forbids; without an admitted report, always a refusal.
+    std::optional<ClearRefusal> recountRefusal(LogCount& count);
+    std::optional<ClearRefusal> questionRefusal(const ClearAsking& asking, const std::string& countText);
+    ClearEnd refuse(const ClearRefusal& refused, const ClearAsking& asking);
+    // The window's question and boxes around the gate.
+    std::optional<bool> askInBox(std::size_t flagged, std::size_t logs);
+    void tellInBox(const ClearRefusal& refused);
     void disableClearLog();
     void journal(JournalEntry entry, const std::optional<JournalReport>& report);
     // The window's actions end with the journal's one warning of the program's run, when one is due.
@@ -197,6 +223,7 @@ private:
         std::size_t flagged = 0; // entries with a status text: logs the report does not hold as they are
     };
     std::optional<ReportedLogs> reported_;
+    std::optional<ClearRefusal> reportRefused_; // why the last delivered report allows no clear
 
     std::optional<JournalSettings> journal_;
     std::optional<JournalReport> lastReport_; // of the last extraction, for the clear that relies on it
