@@ -78,7 +78,7 @@ inline std::string exitCodeTable() {
         std::string text = meaning.text;
         for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
             text.insert(at + 1, 5, ' ');
-        table += std::string(3 - code.size(), ' ') + code + "  " + text + "\n";
+        table.append(3 - code.size(), ' ').append(code).append("  ").append(text).append("\n");
     }
     return table + "With several modules, the worst of theirs, from worst to best: " + worstFirstText() +
            "\n";

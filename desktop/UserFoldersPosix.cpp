@@ -83,7 +83,7 @@ std::string homeFolder() {
 }
 
 std::string documentsFolder() {
-    const std::string home = homeFolder();
+    std::string home = homeFolder();
     if (home.empty())
         return {};
     const std::string configHome = environment("XDG_CONFIG_HOME");
@@ -92,7 +92,7 @@ std::string documentsFolder() {
     std::ifstream file(config + "/user-dirs.dirs");
     std::ostringstream text;
     text << file.rdbuf();
-    const std::string fromSettings = documentsFolderFromUserDirs(text.str(), home);
+    std::string fromSettings = documentsFolderFromUserDirs(text.str(), home);
     if (fromSettings.empty())
         return home + "/Documents";
     // A setting that names a missing folder outside the home folder (a removed disk, a typing error) means

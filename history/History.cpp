@@ -6,6 +6,7 @@
 #include "link/NumberReaders.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -21,7 +22,8 @@ struct RecordKey {
     ReadRecord r;
     bool operator==(const RecordKey& other) const {
         return r.logNumber == other.r.logNumber && r.start == other.r.start && r.peak == other.r.peak &&
-               r.end == other.r.end && std::memcmp(&r.peakValue, &other.r.peakValue, sizeof(float)) == 0 &&
+               r.end == other.r.end &&
+               std::bit_cast<std::uint32_t>(r.peakValue) == std::bit_cast<std::uint32_t>(other.r.peakValue) &&
                r.overload == other.r.overload && r.status == other.r.status;
     }
 };

@@ -28,7 +28,7 @@ std::int64_t daysFrom2000(std::int64_t y, std::int64_t m, std::int64_t d) {
 }
 
 LogSeconds secondsOf(int y, int mo, int d, int h, int mi, int s) {
-    return daysFrom2000(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    return daysFrom2000(y, mo, d) * 86400 + LogSeconds{h} * 3600 + LogSeconds{mi} * 60 + s;
 }
 
 bool number(std::string_view text, int& into, std::size_t maxDigits = 5) {
@@ -186,7 +186,7 @@ ReadReport readJson(std::string_view content) {
         else if (statusName == statusText(LogStatus::IncorrectLogNumber))
             record.status = LogStatus::IncorrectLogNumber;
         else if (!statusName.empty())
-            return fail(where + "unknown status \"" + statusName + "\"");
+            return fail(std::string(where).append("unknown status \"").append(statusName).append("\""));
         const Json& logNumber = log.value("log_number", Json());
         if (logNumber.is_null() && record.status != LogStatus::Good) {
             record.hasRecord = false;

@@ -5,7 +5,7 @@
 
 namespace z83::sim {
 
-ReplayedStation::ReplayedStation(std::shared_ptr<const Recording> recording, std::string name)
+ReplayedStation::ReplayedStation(const std::shared_ptr<const Recording>& recording, std::string name)
     : calls_(recording), replayTimes_(recording->replayTimes), name_(std::move(name)) {}
 
 std::int32_t ReplayedStation::invoke(Operation operation, std::span<const ArgumentSlot> arguments) {

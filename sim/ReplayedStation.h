@@ -19,7 +19,7 @@ inline constexpr std::int32_t kReplayMismatch = -2147418113; // E_UNEXPECTED
 // error; so does a recorded call that cannot be read.
 class ReplayedStation final : public UniformProvider {
 public:
-    ReplayedStation(std::shared_ptr<const Recording> recording, std::string name);
+    ReplayedStation(const std::shared_ptr<const Recording>& recording, std::string name);
 
     // How many recorded calls have been answered.
     std::size_t answered() const { return next_; }
