@@ -1,6 +1,7 @@
 #include "sim/Recording.h"
 
 #include "link/Hex.h"
+#include "sim/ModuleIdField.h"
 
 #include <algorithm>
 #include <cctype>
@@ -229,22 +230,11 @@ public:
             }
             return {integer(value, path, 0, 255), {}};
         case Passing::IdRef:
-            return {moduleId(value, path), {}};
+            return {moduleIdField(*this, value, path), {}};
         case Passing::TextRef:
             return {0, textOrBytes(value, path)};
         }
         return {};
-    }
-
-    std::int32_t moduleId(const Json& value, const std::string& path) const {
-        const std::string digits = value.is_string() ? value.get<std::string>() : std::string();
-        if (digits.empty() || digits.size() > 8 ||
-            std::any_of(digits.begin(), digits.end(), [](char c) { return hexDigitValue(c) < 0; }))
-            fail(path, "expected a module ID of 1 to 8 hexadecimal digits, got " + shown(value));
-        std::uint32_t id = 0;
-        for (char c : digits)
-            id = id << 4 | static_cast<std::uint32_t>(hexDigitValue(c));
-        return static_cast<std::int32_t>(id);
     }
 
     std::string textOrBytes(const Json& value, const std::string& path) const {
@@ -274,7 +264,7 @@ std::string recordingOpening(const RecordingHeader& header) {
     opening["arguments"] = header.arguments;
     opening["started"] = header.started;
     opening["replay_times"] = false;
-    std::string text = opening.dump(-1, ' ', false, Ordered::error_handler_t::replace);
+    std::string text = jsonDump(opening);
     text.pop_back(); // the closing brace: the calls follow
     return text + "," + std::string(kCallsStart);
 }

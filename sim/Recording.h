@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/ProviderRecorder.h"
-#include "sim/JsonFieldReader.h"
+#include "desktop/JsonFieldReader.h"
 
 #include <cstdint>
 #include <memory>

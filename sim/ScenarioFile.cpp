@@ -4,6 +4,7 @@
 #include "link/LogRecord.h"
 #include "link/Wire.h"
 #include "sim/GeneratedLogs.h"
+#include "sim/ModuleIdField.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -119,21 +120,10 @@ private:
     }
 
     std::int32_t moduleId(const Json& value, const std::string& path) const {
-        const std::string expected = "expected a hexadecimal ID text of 1 to 8 digits, got " + shown(value);
-        if (!value.is_string())
-            fail(path, expected);
-        const std::string& digits = value.get_ref<const std::string&>();
-        if (digits.empty() || digits.size() > 8)
-            fail(path, expected);
-        std::uint32_t id = 0;
-        for (char c : digits) {
-            if (hexDigitValue(c) < 0)
-                fail(path, expected);
-            id = id << 4 | static_cast<std::uint32_t>(hexDigitValue(c));
-        }
+        const std::int32_t id = moduleIdField(*this, value, path);
         if (id == 0)
             fail(path, "0 is no module ID (it means that nothing paired)");
-        return static_cast<std::int32_t>(id); // eight digits reach the negative IDs, as the ID box does
+        return id;
     }
 
     CurrentError error(const Json& value, const std::string& path, CurrentError defaults) const {
