@@ -154,7 +154,7 @@ void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t 
     }
     throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
                             ": " + what,
-                        what);
+                        what, line);
 }
 
 void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) const {

@@ -31,13 +31,16 @@ std::string jsonQuoted(std::string_view text);
 class JsonFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-    JsonFileError(const std::string& what, std::string fault)
-        : std::runtime_error(what), fault_(std::move(fault)) {}
-    // The fault alone, without the file, line and field, for a reader that names the place its own way.
+    JsonFileError(const std::string& what, std::string fault, std::size_t line = 0)
+        : std::runtime_error(what), fault_(std::move(fault)), line_(line) {}
+    // The fault alone, without the file, line and field, for a reader that names the place its own way;
+    // the line of the text it lies on, 0 when it is a field's.
     const std::string& fault() const { return fault_; }
+    std::size_t line() const { return line_; }
 
 private:
     std::string fault_;
+    std::size_t line_ = 0;
 };
 
 // Reads the fields of a JSON document strictly: every field checked for its type and range, unknown and

@@ -80,6 +80,9 @@ TEST(ReportReading, ReadsTheProgramsReportsAndNamesTheWrongLine) {
         {"{\"module_id\": \"1A\", \"logs\": [{\"log_number\": 1, \"status\": \"\"}]}", 1, 0},
         {"{\"module_id\": \"1A\",\n \"logs\": [", 2, 0},
         {"{\"model\": 1e99999}", 1, 0}, // a number past any double: refused, never thrown
+        // Nesting no report needs is refused before parsing; an odd byte reads as U+FFFD.
+        {"{\"module_id\": \"1A\",\n\"logs\": " + std::string(40, '[') + std::string(40, ']') + "}", 2, 0},
+        {"{\"module_id\": \"1A\", \"model\": \"Z83\xff\", \"logs\": []}", 0, 0}, // U+FFFD for the odd byte
     };
     for (const Case& c : cases) {
         const ReadReport read = readReport(c.content);
