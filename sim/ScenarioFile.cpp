@@ -249,6 +249,16 @@ private:
         return module;
     }
 
+    [[noreturn]] void failUnfitting(const std::string& target, const std::string& kind, bool command,
+                                    const std::string& path) const {
+        std::string fitting;
+        for (const auto& k : kKindNames)
+            if (faultApplies(target, k.kind))
+                fitting += (fitting.empty() ? "" : ", ") + std::string(k.name);
+        fail(path, "a " + inQuotes(kind) + " fault cannot hit " + (command ? "command " : "operation ") +
+                       inQuotes(target) + " (it takes " + fitting + ")");
+    }
+
     Fault fault(const Json& value, const std::string& path) const {
         object(value, path, {"command", "operation", "kind", "start", "count", "status", "error"});
         Fault fault;
@@ -263,15 +273,8 @@ private:
         fault.kind = std::find_if(std::begin(kKindNames), std::end(kKindNames), [&](const KindName& k) {
                          return kind == k.name;
                      })->kind;
-        if (!faultApplies(fault.target, fault.kind)) {
-            std::string fitting;
-            for (const auto& k : kKindNames)
-                if (faultApplies(fault.target, k.kind))
-                    fitting += (fitting.empty() ? "" : ", ") + std::string(k.name);
-            fail(path + "/kind", "a " + inQuotes(kind) + " fault cannot hit " +
-                                     (command ? "command " : "operation ") + inQuotes(fault.target) +
-                                     " (it takes " + fitting + ")");
-        }
+        if (!faultApplies(fault.target, fault.kind))
+            failUnfitting(fault.target, kind, command != nullptr, path + "/kind");
         if (const Json* v = find(value, "start"))
             fault.start = static_cast<int>(integer(*v, path + "/start", 1, INT32_MAX));
         if (const Json* v = find(value, "count"))
