@@ -1,5 +1,6 @@
 #include "history/ReportReading.h"
 
+#include "desktop/IsoTime.h"
 #include "desktop/JsonFieldReader.h"
 #include "desktop/ShownText.h"
 
@@ -240,21 +241,11 @@ std::string isoText(LogSeconds seconds) {
     const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yoe + era * 400 + (month <= 2);
-    // Written digit by digit: a million events' export formats three million of these.
     if (year < 0 || year > 9999)
         return "0000-00-00T00:00:00";
-    char text[20] = "0000-00-00T00:00:00";
-    const auto put = [&text](int at, std::int64_t value, int digits) {
-        for (int k = digits - 1; k >= 0; --k, value /= 10)
-            text[at + k] = static_cast<char>('0' + value % 10);
-    };
-    put(0, year, 4);
-    put(5, month, 2);
-    put(8, day, 2);
-    put(11, rest / 3600, 2);
-    put(14, rest / 60 % 60, 2);
-    put(17, rest % 60, 2);
-    return std::string(text, 19);
+    return isoTime({static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+                    static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+                    static_cast<int>(rest % 60)});
 }
 
 std::optional<LogSeconds> fromIso(std::string_view text) {
