@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace z83::cli {
 
