@@ -7,7 +7,6 @@
 #include "sim/SimulatedBaseStation.h"
 #include "sim/StationFile.h"
 
-
 #ifdef _WIN32
 #include "win/com/ComponentChoice.h"
 #endif

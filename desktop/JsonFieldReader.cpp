@@ -106,7 +106,7 @@ private:
         spent_ += bytes;
         if (spent_ > budget_)
             reader_.fail(path(), "too many values for a file of " + std::to_string(size_) +
-                                     " bytes: no scenario or recording holds so many");
+                                     " bytes: no file of ours holds so many");
     }
     bool close(bool going) {
         frames_.pop_back();

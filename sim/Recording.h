@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/ProviderRecorder.h"
 #include "desktop/JsonFieldReader.h"
+#include "link/ProviderRecorder.h"
 
 #include <cstdint>
 #include <memory>
