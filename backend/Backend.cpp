@@ -1,13 +1,11 @@
 #include "backend/Backend.h"
 
 #include "backend/SessionRecording.h"
-#include "desktop/Desktop.h"
+#include "desktop/IsoTime.h"
 
 #include "sim/ReplayedStation.h"
 #include "sim/SimulatedBaseStation.h"
 #include "sim/StationFile.h"
-
-#include <cstdio>
 
 #ifdef _WIN32
 #include "com/ComponentChoice.h"
@@ -81,10 +79,7 @@ ProviderSetup setUpProvider(const BackendChoice& choice, const std::string& prog
     ProviderSetup setup{makeProviderFactory(choice), nullptr};
     if (choice.recordFile.empty())
         return setup;
-    const LocalDateTime now = currentLocalTime();
-    char started[32];
-    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d", now.year, now.month, now.day,
-                  now.hour, now.minute, now.second);
+    const std::string started = isoTime(currentLocalTime());
     const std::string platform = std::string(componentAvailable() ? "Windows" : "Linux") + ", " +
                                  std::to_string(sizeof(void*) * 8) + "-bit program";
     setup.recording = std::make_shared<SessionRecording>(

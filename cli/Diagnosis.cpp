@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ExitCode.h"
+#include "desktop/IsoTime.h"
 #include "desktop/ShownText.h"
 #include "extract/ReportFile.h"
 #include "extract/Session.h"
@@ -219,11 +220,7 @@ std::string diagnosisText(const std::vector<DiagnosisSection>& sections, const s
 
 int runDiagnosis(const Options& options, std::ostream& out, std::ostream& err, FileSystem& fileSystem) {
     std::vector<DiagnosisSection> sections{programSection()};
-    const LocalDateTime now = currentLocalTime();
-    char time[32];
-    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
-                  now.minute, now.second);
-    sections.front().lines.emplace_back("time", time);
+    sections.front().lines.emplace_back("time", isoTime(currentLocalTime(), ' '));
     ComponentFindings findings = componentFindings(options.backend);
     sections.insert(sections.end(), findings.sections.begin(), findings.sections.end());
     Probe probed = probe(options, fileSystem);

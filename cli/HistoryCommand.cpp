@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ExitCode.h"
+#include "desktop/IsoTime.h"
 #include "desktop/OpenFile.h"
 #include "desktop/UserFolders.h"
 #include "desktop/Version.h"
@@ -122,8 +123,8 @@ int importReports(const Options& options, std::ostream& err, FileSystem& fileSys
     if (!journal)
         return ExitCode::NotSaved;
     JournalEntry stamp;
-    stamp.time = journalTime(desktop.localNow());
-    stamp.utc = journalUtcNow();
+    stamp.time = isoTime(desktop.localNow());
+    stamp.utc = isoUtcNow();
     stamp.program = desktop.applicationName();
     stamp.version = kVersion;
     stamp.frontEnd = "extractor";

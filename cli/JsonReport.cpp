@@ -1,21 +1,15 @@
 #include "cli/JsonReport.h"
 
+#include "desktop/IsoTime.h"
+#include "desktop/JsonFieldReader.h"
 #include "link/LogRecord.h"
-
-#include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace z83::cli {
 
 namespace {
-
-// A text in JSON quotes. Texts come from the module: bytes that are not UTF-8 must not stop the report.
-std::string quoted(const std::string& text) {
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
 
 // The shortest text that reads back as the same single-precision value (0.3333333, -1e+23), or null when
 // the value is not finite. Written here rather than by the JSON library, which prints doubles.
@@ -29,16 +23,13 @@ std::string peakNumber(float value) {
 } // namespace
 
 std::string isoMoment(const LogMoment& m) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", 2000u + m.yearSince2000,
-                  unsigned{m.month}, unsigned{m.day}, unsigned{m.hour}, unsigned{m.minute},
-                  unsigned{m.second});
-    return text;
+    return isoTime({2000 + m.yearSince2000, m.month, m.day, m.hour, m.minute, m.second});
 }
 
 std::string jsonReport(const Collection& collection, std::int32_t moduleId, const std::string& model) {
-    std::string out = "{\n  \"module_id\": " + quoted(idHex(moduleId)) + ",\n  \"model\": " + quoted(model) +
-                      ",\n  \"count\": " + quoted(collection.countText) + ",\n";
+    std::string out = "{\n  \"module_id\": " + jsonQuoted(idHex(moduleId)) +
+                      ",\n  \"model\": " + jsonQuoted(model) +
+                      ",\n  \"count\": " + jsonQuoted(collection.countText) + ",\n";
     // A partial report must never pass for a whole one.
     if (collection.outcome == Collection::Outcome::LinkLost)
         out += "  \"link_lost_at\": " + std::to_string(collection.lostAt) + ",\n";
@@ -55,16 +46,16 @@ std::string jsonReport(const Collection& collection, std::int32_t moduleId, cons
         if (entry.line.record) {
             const LogFields fields = fieldsOf(*entry.line.record);
             field("log_number", std::to_string(fields.logNumber));
-            field("start", quoted(isoMoment(fields.start)));
-            field("peak", quoted(isoMoment(fields.peak)));
-            field("end", quoted(isoMoment(fields.end)));
+            field("start", jsonQuoted(isoMoment(fields.start)));
+            field("peak", jsonQuoted(isoMoment(fields.peak)));
+            field("end", jsonQuoted(isoMoment(fields.end)));
             field("peak_value", peakNumber(fields.peakValue));
             field("overload", fields.overload() ? "true" : "false");
         } else {
             for (const char* name : {"log_number", "start", "peak", "end", "peak_value", "overload"})
                 field(name, "null");
         }
-        field("status", quoted(std::string(statusText(entry.status))), true);
+        field("status", jsonQuoted(std::string(statusText(entry.status))), true);
         out += "    }";
         separator = ",\n";
     }

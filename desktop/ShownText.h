@@ -17,5 +17,7 @@ std::string shownDeviceText(std::string_view text, std::size_t maxChars = kShown
 // The text with every byte that is not part of a UTF-8 character replaced by U+FFFD, so that a model name
 // or a path in another encoding still shows as text, and a line holding one still reads as JSON.
 std::string validUtf8(std::string_view text);
+// Whether every byte of text is part of a UTF-8 character.
+bool isUtf8(std::string_view text);
 
 } // namespace z83

@@ -1,20 +1,16 @@
 #include "extract/Journal.h"
 
-#include "desktop/JsonDepth.h"
+#include "desktop/JsonFieldReader.h"
 #include "desktop/Sha256.h"
-#include "desktop/ShownText.h"
 
-#include <nlohmann/json.hpp>
-
-#include <chrono>
-#include <cstdio>
 #include <map>
 
 namespace z83 {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json; // written in this order
+using Read = JsonFieldReader::Json;
 
 std::string failed(const std::string& step, std::error_code e) {
     return step + ": " + e.message();
@@ -23,7 +19,7 @@ std::string failed(const std::string& step, std::error_code e) {
 // Reads the fields of one entry, noting the first that is not what an entry holds.
 class FieldReader {
 public:
-    explicit FieldReader(const Json& object) : object_(object) {}
+    explicit FieldReader(const Read& object) : object_(object) {}
 
     void text(const char* key, std::string& into, bool required = false) {
         const auto it = object_.find(key);
@@ -54,7 +50,7 @@ public:
         else
             fail(std::string("\"") + key + "\" is not true or false");
     }
-    const Json* object(const char* key) {
+    const Read* object(const char* key) {
         const auto it = object_.find(key);
         if (it == object_.end())
             return nullptr;
@@ -70,20 +66,21 @@ public:
     const std::string& why() const { return why_; }
 
 private:
-    const Json& object_;
+    const Read& object_;
     std::string why_;
 };
 
 std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) {
-    if (jsonTooDeepAt(line) != std::string_view::npos) {
-        why = "nested deeper than " + std::to_string(kDeepestJson) + " levels";
+    // A line edited in another encoding keeps its entry; only the odd characters are lost.
+    Read document;
+    try {
+        document = JsonFieldReader(kJournalFileName).parse(line);
+    } catch (const JsonFileError& error) {
+        why = error.fault(); // the line is named by its number
         return std::nullopt;
     }
-    // A line edited in another encoding keeps its entry; only the odd characters are lost.
-    const std::string valid = validUtf8(line);
-    Json document = Json::parse(valid.begin(), valid.end(), nullptr, false);
-    if (document.is_discarded() || !document.is_object()) {
-        why = document.is_discarded() ? "not JSON (an entry cut short, or edited)" : "not a JSON object";
+    if (!document.is_object()) {
+        why = "not a JSON object";
         return std::nullopt;
     }
     JournalEntry entry;
@@ -108,7 +105,7 @@ std::optional<JournalEntry> parseEntry(std::string_view line, std::string& why) 
     fields.number("flagged", entry.flagged);
     fields.text("outcome", entry.outcome, true);
     fields.text("reason", entry.reason);
-    if (const Json* report = fields.object("report")) {
+    if (const Read* report = fields.object("report")) {
         FieldReader reportFields(*report);
         JournalReport named;
         reportFields.text("path", named.path, true);
@@ -179,7 +176,7 @@ std::string journalLine(const JournalEntry& entry) {
             named["stream"] = true;
         line["report"] = std::move(named);
     }
-    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return jsonDump(line);
 }
 
 JournalReading readJournal(std::string_view text) {
@@ -220,27 +217,6 @@ std::string appendToJournal(FileSystem& fs, const std::string& folder, const Jou
         if (auto e = fs.syncFolder(folder))
             return failed("could not flush the folder to disk", e);
     return {};
-}
-
-std::string journalTime(const LocalDateTime& time) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day,
-                  time.hour, time.minute, time.second);
-    return text;
-}
-
-std::string journalUtcNow() {
-    using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    return text;
 }
 
 std::vector<ReportCheck> checkReports(const std::vector<JournalEntry>& entries, FileSystem& fs) {

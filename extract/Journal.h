@@ -74,10 +74,6 @@ JournalReading readJournal(std::string_view text);
 // step; "" on success, else why not.
 std::string appendToJournal(FileSystem& fs, const std::string& folder, const JournalEntry& entry);
 
-// The local date and time as entries write it, and the current UTC time.
-std::string journalTime(const LocalDateTime& time);
-std::string journalUtcNow();
-
 // A saved report read again and compared with what its entry says was saved.
 struct ReportCheck {
     enum class State {

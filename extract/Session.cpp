@@ -1,5 +1,6 @@
 #include "extract/Session.h"
 
+#include "desktop/IsoTime.h"
 #include "desktop/ShownText.h"
 #include "desktop/Version.h"
 #include "link/ActionGuard.h"
@@ -216,8 +217,8 @@ void Session::journal(JournalEntry entry, const std::optional<JournalReport>& re
     entry.report = report;
     if (!journal_)
         return;
-    entry.time = journalTime(desktop_.localNow());
-    entry.utc = journalUtcNow();
+    entry.time = isoTime(desktop_.localNow());
+    entry.utc = isoUtcNow();
     entry.program = desktop_.applicationName();
     entry.version = kVersion;
     entry.frontEnd = journal_->frontEnd;

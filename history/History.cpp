@@ -237,6 +237,34 @@ std::string normalModuleId(const std::string& text) {
     return id ? idHex(*id) : std::string();
 }
 
+namespace {
+
+// An extraction or an import with what its report still gives (check is its report's, if one was saved).
+// A report whose entry lies outside the dates still gives the events that lie inside them.
+void addVisit(const JournalEntry& entry, const ReportCheck* check, ModuleHistory& module,
+              ModuleBuilder& builder, int epoch, FileSystem& fs) {
+    HistorySource source{&entry, HistorySource::State::NoReport, {}, 0, 0};
+    ReadReport report;
+    if (check) {
+        source.state = stateOf(check->state);
+        source.detail = check->detail;
+        if (source.state == State::Used)
+            readSource(source, fs, report);
+    } else if (entry.report && entry.report->stream) {
+        source.state = State::Stream;
+    }
+    if (!entry.model.empty())
+        module.model = entry.model;
+    else if (!report.model.empty())
+        module.model = report.model;
+    module.visits.push_back(std::move(source));
+    if (module.visits.back().state == State::Used)
+        builder.add(report, static_cast<std::uint32_t>(module.visits.size() - 1),
+                    entry.kind == JournalEntry::Kind::Import ? -1 : epoch);
+}
+
+} // namespace
+
 History buildHistory(const JournalReading& journal, const HistoryFilter& filter, FileSystem& fs) {
     History history;
     history.filter = filter;
@@ -266,25 +294,8 @@ History buildHistory(const JournalReading& journal, const HistoryFilter& filter,
             epoch += entry.outcome == outcomeText(ClearOutcome::Cleared);
             continue;
         }
-        HistorySource source{&entry, HistorySource::State::NoReport, {}, 0, 0};
-        ReadReport report;
-        if (const auto check = checks.find(&entry); check != checks.end()) {
-            source.state = stateOf(check->second.state);
-            source.detail = check->second.detail;
-            if (source.state == State::Used)
-                readSource(source, fs, report);
-        } else if (entry.report && entry.report->stream) {
-            source.state = State::Stream;
-        }
-        if (!entry.model.empty())
-            module.model = entry.model;
-        else if (!report.model.empty())
-            module.model = report.model;
-        // A report whose entry lies outside the dates still gives the events that lie inside them.
-        module.visits.push_back(std::move(source));
-        if (module.visits.back().state == State::Used)
-            builder.add(report, static_cast<std::uint32_t>(module.visits.size() - 1),
-                        entry.kind == JournalEntry::Kind::Import ? -1 : epoch);
+        const auto check = checks.find(&entry);
+        addVisit(entry, check == checks.end() ? nullptr : &check->second, module, builder, epoch, fs);
         if (!within(entry.time, filter) && module.visits.back().newEvents == 0)
             module.visits.pop_back();
     }

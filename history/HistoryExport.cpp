@@ -1,6 +1,6 @@
 #include "history/HistoryPage.h"
 
-#include <nlohmann/json.hpp>
+#include "desktop/JsonFieldReader.h"
 
 #include <cmath>
 #include <cstdint>
@@ -17,10 +17,6 @@ std::string csvField(std::string_view text) {
     for (const char c : valid)
         quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
-}
-
-std::string quoted(const std::string& text) {
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 const JournalReport* reportOf(const ModuleHistory& module, const HistoryEvent& e) {
@@ -76,7 +72,7 @@ std::string historyJson(const History& history) {
             const ReadRecord& r = e.record;
             const JournalReport* report = reportOf(module, e);
             out += separator;
-            out += "  {\"module\": " + quoted(module.id);
+            out += "  {\"module\": " + jsonQuoted(module.id);
             if (r.hasRecord) {
                 // The JSON report's own forms: null for a value that is not finite.
                 const std::string value =
@@ -86,10 +82,10 @@ std::string historyJson(const History& history) {
                        isoText(r.end) + "\", \"peak_value\": " + value +
                        ", \"overload\": " + (r.overload ? "true" : "false");
             }
-            out += ", \"status\": " + quoted(std::string(statusText(r.status))) +
+            out += ", \"status\": " + jsonQuoted(std::string(statusText(r.status))) +
                    ", \"disagrees\": " + (e.disagrees ? "true" : "false") +
-                   ", \"report\": " + quoted(report ? report->path : std::string()) +
-                   ", \"report_time\": " + quoted(module.visits[e.source].entry->time) + "}";
+                   ", \"report\": " + jsonQuoted(report ? report->path : std::string()) +
+                   ", \"report_time\": " + jsonQuoted(module.visits[e.source].entry->time) + "}";
             separator = ",\n";
         }
     out += std::string(separator) == "\n" ? "]\n" : "\n]\n";

@@ -135,30 +135,8 @@ void appendf(std::string& out, const char* format, auto... values) {
 constexpr int kLeft = 64, kTop = 12, kBottom = 34, kRight = 16;
 constexpr std::size_t kDenseMarks = 5000;
 
-// The chart of one module: one mark in each pixel where events fall, an overload mark wherever one of
-// them is an overload.
-void appendChart(const ModuleHistory& module, std::string& out) {
-    const Scale scale = scaleOf(module);
-    std::vector<std::uint8_t> cells(std::size_t(kChartWidth) * kChartHeight, 0);
-    std::size_t overloads = 0;
-    for (const HistoryEvent& e : module.events) {
-        if (!e.record.hasRecord || e.record.status != LogStatus::Good)
-            continue;
-        std::uint8_t& cell = cells[std::size_t(scale.y(e.record.peakValue)) * kChartWidth +
-                                   std::size_t(scale.x(e.record.peak))];
-        cell = std::max<std::uint8_t>(cell, e.record.overload ? 2 : 1);
-        overloads += e.record.overload;
-    }
-    const int width = kLeft + kChartWidth + kRight, height = kTop + kChartHeight + kBottom;
-    // Where marks crowd, smaller ones without edges keep the red of the overloads readable.
-    const auto drawn =
-        static_cast<std::size_t>(std::count_if(cells.begin(), cells.end(), [](auto c) { return c != 0; }));
-    appendf(out,
-            "<svg class=\"chart%s\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" role=\"img\" "
-            "data-events=\"%zu\" data-overloads=\"%zu\">\n",
-            drawn > kDenseMarks ? " dense" : "", width, height, module.figures.events, overloads);
-    out += "<title>Peak value of every event of module " + escaped(module.id) +
-           " over time, on a logarithmic scale</title>\n";
+// The chart's grid, axes and labels: a line for each decade, five dates along the bottom.
+void appendAxes(const Scale& scale, std::string& out) {
     // A line and a label for each decade.
     std::string grid, labels;
     for (int decade = scale.lowDecade; decade <= scale.highDecade; ++decade) {
@@ -183,6 +161,33 @@ void appendChart(const ModuleHistory& module, std::string& out) {
     appendf(out, "<path class=\"axis\" d=\"M%d %dV%dH%d\"/>\n", kLeft, kTop, kTop + kChartHeight,
             kLeft + kChartWidth);
     out += labels + "\n";
+}
+
+// The chart of one module: one mark in each pixel where events fall, an overload mark wherever one of
+// them is an overload.
+void appendChart(const ModuleHistory& module, std::string& out) {
+    const Scale scale = scaleOf(module);
+    std::vector<std::uint8_t> cells(std::size_t(kChartWidth) * kChartHeight, 0);
+    std::size_t overloads = 0;
+    for (const HistoryEvent& e : module.events) {
+        if (!e.record.hasRecord || e.record.status != LogStatus::Good)
+            continue;
+        std::uint8_t& cell = cells[std::size_t(scale.y(e.record.peakValue)) * kChartWidth +
+                                   std::size_t(scale.x(e.record.peak))];
+        cell = std::max<std::uint8_t>(cell, e.record.overload ? 2 : 1);
+        overloads += e.record.overload;
+    }
+    const int width = kLeft + kChartWidth + kRight, height = kTop + kChartHeight + kBottom;
+    // Where marks crowd, smaller ones without edges keep the red of the overloads readable.
+    const auto drawn =
+        static_cast<std::size_t>(std::count_if(cells.begin(), cells.end(), [](auto c) { return c != 0; }));
+    appendf(out,
+            "<svg class=\"chart%s\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" role=\"img\" "
+            "data-events=\"%zu\" data-overloads=\"%zu\">\n",
+            drawn > kDenseMarks ? " dense" : "", width, height, module.figures.events, overloads);
+    out += "<title>Peak value of every event of module " + escaped(module.id) +
+           " over time, on a logarithmic scale</title>\n";
+    appendAxes(scale, out);
     std::string events = "<path class=\"ev\" d=\"", overloadMarks = "<path class=\"ov\" d=\"";
     for (int y = 0; y < kChartHeight; ++y)
         for (int x = 0; x < kChartWidth; ++x) {

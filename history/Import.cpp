@@ -60,6 +60,34 @@ std::vector<std::string> reportFilesIn(const std::vector<std::string>& paths,
     return files;
 }
 
+namespace {
+
+// A file read and checked to be a report of the module: Added when it is, with its counts.
+ImportedFile examined(const std::string& path, const std::string& moduleId, FileSystem& fs,
+                      std::string& content, ReadReport& report) {
+    ImportedFile result{path, ImportedFile::Outcome::Added, {}, 0, 0};
+    if (auto e = fs.readWhole(path, content)) {
+        result.outcome = ImportedFile::Outcome::Unreadable;
+        result.why = e.message();
+        return result;
+    }
+    report = readReport(content);
+    if (!report.ok()) {
+        result.outcome = ImportedFile::Outcome::Refused;
+        result.why = "line " + std::to_string(report.badLine) + ": " + report.why;
+    } else if (!report.moduleId.empty() && normalModuleId(report.moduleId) != moduleId) {
+        result.outcome = ImportedFile::Outcome::Refused;
+        result.why = "it is the report of module " + validUtf8(report.moduleId) + ", not of " + moduleId;
+    }
+    result.logs = report.records.size();
+    result.flagged = static_cast<std::size_t>(
+        std::count_if(report.records.begin(), report.records.end(),
+                      [](const ReadRecord& r) { return r.status != LogStatus::Good; }));
+    return result;
+}
+
+} // namespace
+
 std::vector<ImportedFile> importReports(const std::vector<std::string>& files, const std::string& moduleId,
                                         const std::vector<JournalEntry>& journal,
                                         const JournalEntry& template_, const std::string& journalFolder,
@@ -73,32 +101,14 @@ std::vector<ImportedFile> importReports(const std::vector<std::string>& files, c
     std::vector<JournalEntry> entries;
     bool refused = false;
     for (const std::string& path : files) {
-        ImportedFile result{path, ImportedFile::Outcome::Added, {}, 0, 0};
         std::string content;
-        if (auto e = fs.readWhole(path, content)) {
-            result.outcome = ImportedFile::Outcome::Unreadable;
-            result.why = e.message();
+        ReadReport report;
+        ImportedFile result = examined(path, moduleId, fs, content, report);
+        if (result.outcome != ImportedFile::Outcome::Added) {
             refused = true;
             results.push_back(std::move(result));
             continue;
         }
-        const ReadReport report = readReport(content);
-        if (!report.ok()) {
-            result.outcome = ImportedFile::Outcome::Refused;
-            result.why = "line " + std::to_string(report.badLine) + ": " + report.why;
-        } else if (!report.moduleId.empty() && normalModuleId(report.moduleId) != moduleId) {
-            result.outcome = ImportedFile::Outcome::Refused;
-            result.why = "it is the report of module " + validUtf8(report.moduleId) + ", not of " + moduleId;
-        }
-        if (result.outcome == ImportedFile::Outcome::Refused) {
-            refused = true;
-            results.push_back(std::move(result));
-            continue;
-        }
-        result.logs = report.records.size();
-        result.flagged = static_cast<std::size_t>(
-            std::count_if(report.records.begin(), report.records.end(),
-                          [](const ReadRecord& r) { return r.status != LogStatus::Good; }));
         const std::string sha256 = sha256Hex(content);
         if (!listed.insert(sha256).second) {
             result.outcome = ImportedFile::Outcome::AlreadyListed;

@@ -1,8 +1,10 @@
 #include "history/ReportReading.h"
 
+#include "desktop/IsoTime.h"
+#include "desktop/JsonFieldReader.h"
 #include "desktop/ShownText.h"
 
-#include <nlohmann/json.hpp>
+#include <algorithm>
 
 #include <charconv>
 #include <cstdio>
@@ -139,27 +141,60 @@ ReadReport readCsv(std::string_view content) {
     return report;
 }
 
-// The line of a JSON document where a byte offset lies.
-std::size_t lineAt(std::string_view content, std::size_t offset) {
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < offset && i < content.size(); ++i)
-        line += content[i] == '\n';
-    return line;
+// One log of a JSON report; "" when it reads, else why not.
+std::string readJsonLog(const JsonFieldReader::Json& log, ReadRecord& record) {
+    using Json = JsonFieldReader::Json;
+    const auto status = log.is_object() ? log.find("status") : log.end();
+    if (!log.is_object() || status == log.end() || !status->is_string())
+        return "no \"status\"";
+    const std::string statusName = status->get<std::string>();
+    if (statusName == statusText(LogStatus::BadCrc))
+        record.status = LogStatus::BadCrc;
+    else if (statusName == statusText(LogStatus::IncorrectLogNumber))
+        record.status = LogStatus::IncorrectLogNumber;
+    else if (!statusName.empty())
+        return "unknown status \"" + statusName + "\"";
+    const Json& logNumber = log.value("log_number", Json());
+    if (logNumber.is_null() && record.status != LogStatus::Good) {
+        record.hasRecord = false;
+        return {};
+    }
+    if (!logNumber.is_number_unsigned() || logNumber.get<std::uint64_t>() > kMostLogNumber)
+        return "\"log_number\" is not a log number";
+    record.logNumber = logNumber.get<int>();
+    for (auto [name, into] : {std::pair{"start", &record.start}, std::pair{"peak", &record.peak},
+                              std::pair{"end", &record.end}}) {
+        const Json& text = log.value(name, Json());
+        const auto seconds = text.is_string() ? fromIso(text.get<std::string>()) : std::nullopt;
+        if (!seconds)
+            return "\"" + std::string(name) + "\" is not a date and time";
+        *into = *seconds;
+    }
+    // The JSON report writes a value that is not finite as null.
+    const Json& value = log.value("peak_value", Json());
+    if (value.is_number())
+        record.peakValue = value.get<float>();
+    else if (value.is_null())
+        record.peakValue = std::numeric_limits<float>::quiet_NaN();
+    else
+        return "\"peak_value\" is not a number";
+    const Json& overload = log.value("overload", Json());
+    if (!overload.is_boolean())
+        return "\"overload\" is not true or false";
+    record.overload = overload.get<bool>();
+    return {};
 }
 
 ReadReport readJson(std::string_view content) {
-    using Json = nlohmann::json;
+    using Json = JsonFieldReader::Json;
     ReadReport report;
     Json document;
     try {
-        document = Json::parse(content.begin(), content.end());
-    } catch (const Json::parse_error& error) {
-        report.badLine = lineAt(content, error.byte > 0 ? error.byte - 1 : 0);
-        report.why = "not JSON";
-        return report;
-    } catch (const Json::exception& error) { // a number too large, and the like
-        report.badLine = 1;
-        report.why = std::string("not JSON: ") + error.what();
+        // A file anyone may hand to --import: read as the programs read every JSON file.
+        document = JsonFieldReader("report").parse(content);
+    } catch (const JsonFileError& error) {
+        report.badLine = std::max<std::size_t>(error.line(), 1);
+        report.why = error.fault();
         return report;
     }
     const auto fail = [&](std::string why) {
@@ -175,47 +210,10 @@ ReadReport readJson(std::string_view content) {
         report.model = model->get<std::string>();
     std::size_t index = 0;
     for (const Json& log : document["logs"]) {
-        const std::string where = "logs[" + std::to_string(index++) + "]: ";
         ReadRecord record;
-        const auto status = log.is_object() ? log.find("status") : log.end();
-        if (!log.is_object() || status == log.end() || !status->is_string())
-            return fail(where + "no \"status\"");
-        const std::string statusName = status->get<std::string>();
-        if (statusName == statusText(LogStatus::BadCrc))
-            record.status = LogStatus::BadCrc;
-        else if (statusName == statusText(LogStatus::IncorrectLogNumber))
-            record.status = LogStatus::IncorrectLogNumber;
-        else if (!statusName.empty())
-            return fail(std::string(where).append("unknown status \"").append(statusName).append("\""));
-        const Json& logNumber = log.value("log_number", Json());
-        if (logNumber.is_null() && record.status != LogStatus::Good) {
-            record.hasRecord = false;
-            report.records.push_back(record);
-            continue;
-        }
-        if (!logNumber.is_number_unsigned() || logNumber.get<std::uint64_t>() > kMostLogNumber)
-            return fail(where + "\"log_number\" is not a log number");
-        record.logNumber = logNumber.get<int>();
-        for (auto [name, into] : {std::pair{"start", &record.start}, std::pair{"peak", &record.peak},
-                                  std::pair{"end", &record.end}}) {
-            const Json& text = log.value(name, Json());
-            const auto seconds = text.is_string() ? fromIso(text.get<std::string>()) : std::nullopt;
-            if (!seconds)
-                return fail(where + "\"" + name + "\" is not a date and time");
-            *into = *seconds;
-        }
-        // The JSON report writes a value that is not finite as null.
-        const Json& value = log.value("peak_value", Json());
-        if (value.is_number())
-            record.peakValue = value.get<float>();
-        else if (value.is_null())
-            record.peakValue = std::numeric_limits<float>::quiet_NaN();
-        else
-            return fail(where + "\"peak_value\" is not a number");
-        const Json& overload = log.value("overload", Json());
-        if (!overload.is_boolean())
-            return fail(where + "\"overload\" is not true or false");
-        record.overload = overload.get<bool>();
+        if (std::string why = readJsonLog(log, record); !why.empty())
+            return fail("logs[" + std::to_string(index) + "]: " + why);
+        ++index;
         report.records.push_back(record);
     }
     return report;
@@ -243,21 +241,11 @@ std::string isoText(LogSeconds seconds) {
     const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yoe + era * 400 + (month <= 2);
-    // Written digit by digit: a million events' export formats three million of these.
     if (year < 0 || year > 9999)
         return "0000-00-00T00:00:00";
-    char text[20] = "0000-00-00T00:00:00";
-    const auto put = [&text](int at, std::int64_t value, int digits) {
-        for (int k = digits - 1; k >= 0; --k, value /= 10)
-            text[at + k] = static_cast<char>('0' + value % 10);
-    };
-    put(0, year, 4);
-    put(5, month, 2);
-    put(8, day, 2);
-    put(11, rest / 3600, 2);
-    put(14, rest / 60 % 60, 2);
-    put(17, rest % 60, 2);
-    return std::string(text, 19);
+    return isoTime({static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+                    static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+                    static_cast<int>(rest % 60)});
 }
 
 std::optional<LogSeconds> fromIso(std::string_view text) {

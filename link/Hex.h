@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace z83 {
 
@@ -40,6 +42,20 @@ inline std::string idHex(std::int32_t id) {
         bits >>= 4;
     } while (bits != 0);
     return text;
+}
+
+// The ID idHex wrote: 1 to 8 hexadecimal digits of either case and nothing else (unlike the ID box, which
+// reads what a person typed); nothing for any other text.
+inline std::optional<std::int32_t> idFromHex(std::string_view digits) {
+    if (digits.empty() || digits.size() > 8)
+        return std::nullopt;
+    std::uint32_t id = 0;
+    for (char c : digits) {
+        if (hexDigitValue(c) < 0)
+            return std::nullopt;
+        id = id << 4 | static_cast<std::uint32_t>(hexDigitValue(c));
+    }
+    return static_cast<std::int32_t>(id); // eight digits reach the negative IDs, as the ID box does
 }
 
 } // namespace z83

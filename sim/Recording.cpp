@@ -1,6 +1,7 @@
 #include "sim/Recording.h"
 
 #include "link/Hex.h"
+#include "sim/ModuleIdField.h"
 
 #include <algorithm>
 #include <cctype>
@@ -139,16 +140,7 @@ public:
         const auto facts = contractOf(c.operation).arguments();
         c.in = arguments(require(value, path, "in"), path + "/in", facts, false);
         if (const Json* v = find(value, "raised")) {
-            const std::string at = path + "/raised";
-            object(*v, at, {"number", "source", "description"});
-            RaisedError raised;
-            raised.number = static_cast<std::int32_t>(
-                integer(require(*v, at, "number"), at + "/number", INT32_MIN, INT32_MAX));
-            if (const Json* s = find(*v, "source"))
-                raised.source = textOrBytes(*s, at + "/source");
-            if (const Json* d = find(*v, "description"))
-                raised.description = textOrBytes(*d, at + "/description");
-            c.raised = std::move(raised);
+            c.raised = raisedError(*v, path + "/raised");
             for (const char* field : {"out", "result"})
                 if (find(value, field))
                     fail(path + "/" + field, "a call that raised an error gives nothing back");
@@ -165,20 +157,35 @@ public:
             else if (const Json* v = find(value, "result"))
                 integer(*v, path + "/result", 0, 0);
         }
-        if (const Json* v = find(value, "current_error")) {
-            const std::string at = path + "/current_error";
-            object(*v, at, {"number", "description"});
-            if (const Json* n = find(*v, "number"))
-                c.currentError.number =
-                    static_cast<std::int32_t>(integer(*n, at + "/number", INT32_MIN, INT32_MAX));
-            if (const Json* d = find(*v, "description"))
-                c.currentError.description = textOrBytes(*d, at + "/description");
-        }
+        if (const Json* v = find(value, "current_error"))
+            c.currentError = currentError(*v, path + "/current_error");
         if (const Json* v = find(value, "at_ms"))
             c.startSeconds = number(*v, path + "/at_ms", 0, 1e12) / 1e3;
         if (const Json* v = find(value, "ms"))
             c.seconds = number(*v, path + "/ms", 0, 3.6e6) / 1e3;
         return c;
+    }
+
+    RaisedError raisedError(const Json& value, const std::string& at) const {
+        object(value, at, {"number", "source", "description"});
+        RaisedError raised;
+        raised.number = static_cast<std::int32_t>(
+            integer(require(value, at, "number"), at + "/number", INT32_MIN, INT32_MAX));
+        if (const Json* s = find(value, "source"))
+            raised.source = textOrBytes(*s, at + "/source");
+        if (const Json* d = find(value, "description"))
+            raised.description = textOrBytes(*d, at + "/description");
+        return raised;
+    }
+
+    CurrentError currentError(const Json& value, const std::string& at) const {
+        object(value, at, {"number", "description"});
+        CurrentError error;
+        if (const Json* n = find(value, "number"))
+            error.number = static_cast<std::int32_t>(integer(*n, at + "/number", INT32_MIN, INT32_MAX));
+        if (const Json* d = find(value, "description"))
+            error.description = textOrBytes(*d, at + "/description");
+        return error;
     }
 
     // The arguments by name: all of them going in, the by-reference ones coming out (the others keep the
@@ -229,22 +236,11 @@ public:
             }
             return {integer(value, path, 0, 255), {}};
         case Passing::IdRef:
-            return {moduleId(value, path), {}};
+            return {moduleIdField(*this, value, path), {}};
         case Passing::TextRef:
             return {0, textOrBytes(value, path)};
         }
         return {};
-    }
-
-    std::int32_t moduleId(const Json& value, const std::string& path) const {
-        const std::string digits = value.is_string() ? value.get<std::string>() : std::string();
-        if (digits.empty() || digits.size() > 8 ||
-            std::any_of(digits.begin(), digits.end(), [](char c) { return hexDigitValue(c) < 0; }))
-            fail(path, "expected a module ID of 1 to 8 hexadecimal digits, got " + shown(value));
-        std::uint32_t id = 0;
-        for (char c : digits)
-            id = id << 4 | static_cast<std::uint32_t>(hexDigitValue(c));
-        return static_cast<std::int32_t>(id);
     }
 
     std::string textOrBytes(const Json& value, const std::string& path) const {
@@ -274,7 +270,7 @@ std::string recordingOpening(const RecordingHeader& header) {
     opening["arguments"] = header.arguments;
     opening["started"] = header.started;
     opening["replay_times"] = false;
-    std::string text = opening.dump(-1, ' ', false, Ordered::error_handler_t::replace);
+    std::string text = jsonDump(opening);
     text.pop_back(); // the closing brace: the calls follow
     return text + "," + std::string(kCallsStart);
 }
@@ -355,6 +351,20 @@ RecordedCalls::RecordedCalls(std::shared_ptr<const Recording> recording)
                 recording_->text->begin() + static_cast<std::ptrdiff_t>(recording_->callsAt), '\n')) +
             1) {}
 
+namespace {
+
+// A call's line without the comma before the next one, or after the one before, and without blanks.
+std::string_view callText(std::string_view line) {
+    const auto blank = [](char c) { return c == ',' || std::isspace(static_cast<unsigned char>(c)); };
+    while (!line.empty() && blank(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && blank(line.back()))
+        line.remove_suffix(1);
+    return line;
+}
+
+} // namespace
+
 std::optional<RecordedCall> RecordedCalls::next() {
     const std::string& text = *recording_->text;
     while (at_ < text.size()) {
@@ -362,13 +372,7 @@ std::optional<RecordedCall> RecordedCalls::next() {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         at_ = end == text.size() ? end : end + 1;
         ++line_;
-        std::string_view line(text.data() + start, end - start);
-        // Each call's line ends with the comma before the next one, or begins with it.
-        const auto blank = [](char c) { return c == ',' || std::isspace(static_cast<unsigned char>(c)); };
-        while (!line.empty() && blank(line.front()))
-            line.remove_prefix(1);
-        while (!line.empty() && blank(line.back()))
-            line.remove_suffix(1);
+        const std::string_view line = callText(std::string_view(text.data() + start, end - start));
         if (line.empty())
             continue;
         const RecordingReader reader(recording_->fileName);
@@ -396,8 +400,8 @@ std::optional<RecordedCall> RecordedCalls::next() {
         } catch (const JsonFileError& error) {
             const std::string what = error.what();
             const std::string name = recording_->fileName + ": ";
-            throw JsonFileError(name + "line " + std::to_string(lineNumber) + ": " +
-                                what.substr(name.size()));
+            throw JsonFileError(name + "line " + std::to_string(lineNumber) + ": " + what.substr(name.size()),
+                                error.fault(), lineNumber);
         }
         ++read_;
         const auto number = value.find("call");

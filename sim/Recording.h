@@ -1,7 +1,7 @@
 #pragma once
 
+#include "desktop/JsonFieldReader.h"
 #include "link/ProviderRecorder.h"
-#include "sim/JsonFieldReader.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,6 +4,7 @@
 #include "link/LogRecord.h"
 #include "link/Wire.h"
 #include "sim/GeneratedLogs.h"
+#include "sim/ModuleIdField.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -119,21 +120,10 @@ private:
     }
 
     std::int32_t moduleId(const Json& value, const std::string& path) const {
-        const std::string expected = "expected a hexadecimal ID text of 1 to 8 digits, got " + shown(value);
-        if (!value.is_string())
-            fail(path, expected);
-        const std::string& digits = value.get_ref<const std::string&>();
-        if (digits.empty() || digits.size() > 8)
-            fail(path, expected);
-        std::uint32_t id = 0;
-        for (char c : digits) {
-            if (hexDigitValue(c) < 0)
-                fail(path, expected);
-            id = id << 4 | static_cast<std::uint32_t>(hexDigitValue(c));
-        }
+        const std::int32_t id = moduleIdField(*this, value, path);
         if (id == 0)
             fail(path, "0 is no module ID (it means that nothing paired)");
-        return static_cast<std::int32_t>(id); // eight digits reach the negative IDs, as the ID box does
+        return id;
     }
 
     CurrentError error(const Json& value, const std::string& path, CurrentError defaults) const {
@@ -259,6 +249,16 @@ private:
         return module;
     }
 
+    [[noreturn]] void failUnfitting(const std::string& target, const std::string& kind, bool command,
+                                    const std::string& path) const {
+        std::string fitting;
+        for (const auto& k : kKindNames)
+            if (faultApplies(target, k.kind))
+                fitting += (fitting.empty() ? "" : ", ") + std::string(k.name);
+        fail(path, "a " + inQuotes(kind) + " fault cannot hit " + (command ? "command " : "operation ") +
+                       inQuotes(target) + " (it takes " + fitting + ")");
+    }
+
     Fault fault(const Json& value, const std::string& path) const {
         object(value, path, {"command", "operation", "kind", "start", "count", "status", "error"});
         Fault fault;
@@ -273,15 +273,8 @@ private:
         fault.kind = std::find_if(std::begin(kKindNames), std::end(kKindNames), [&](const KindName& k) {
                          return kind == k.name;
                      })->kind;
-        if (!faultApplies(fault.target, fault.kind)) {
-            std::string fitting;
-            for (const auto& k : kKindNames)
-                if (faultApplies(fault.target, k.kind))
-                    fitting += (fitting.empty() ? "" : ", ") + std::string(k.name);
-            fail(path + "/kind", "a " + inQuotes(kind) + " fault cannot hit " +
-                                     (command ? "command " : "operation ") + inQuotes(fault.target) +
-                                     " (it takes " + fitting + ")");
-        }
+        if (!faultApplies(fault.target, fault.kind))
+            failUnfitting(fault.target, kind, command != nullptr, path + "/kind");
         if (const Json* v = find(value, "start"))
             fault.start = static_cast<int>(integer(*v, path + "/start", 1, INT32_MAX));
         if (const Json* v = find(value, "count"))

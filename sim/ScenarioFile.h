@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/JsonFieldReader.h"
+#include "desktop/JsonFieldReader.h"
 #include "sim/SimulatedBaseStation.h"
 
 #include <string>

@@ -1,4 +1,5 @@
 // A module's history: reports read back, the union of their events, and the chart's marks.
+#include "desktop/IsoTime.h"
 #include "desktop/Sha256.h"
 #include "history/HistoryPage.h"
 #include "history/ReportReading.h"
@@ -43,6 +44,15 @@ std::size_t count(const std::string& text, const std::string& part) {
 } // namespace
 
 // What the program writes reads back field for field; a file that is not a report is refused at its line.
+// Every time the programs write goes through one formatter: fields padded, and a record's nonsense date shown
+// digit for digit rather than cut to the field's width.
+TEST(IsoTime, PadsEachFieldAndCutsNothing) {
+    EXPECT_EQ(isoTime({2024, 6, 1, 9, 5, 7}), "2024-06-01T09:05:07");
+    EXPECT_EQ(isoTime({999, 12, 31, 23, 59, 59}, ' '), "0999-12-31 23:59:59");
+    EXPECT_EQ(isoTime({2255, 255, 0, 100, 0, 61}), "2255-255-00T100:00:61");
+    EXPECT_EQ(isoText(-1), "1999-12-31T23:59:59");
+}
+
 TEST(ReportReading, ReadsTheProgramsReportsAndNamesTheWrongLine) {
     const ReadReport own =
         readReport(report({record(1, 0.01f), record(2, 1500.0f, true), record(3, 1.5e7f)}));
@@ -80,6 +90,9 @@ TEST(ReportReading, ReadsTheProgramsReportsAndNamesTheWrongLine) {
         {"{\"module_id\": \"1A\", \"logs\": [{\"log_number\": 1, \"status\": \"\"}]}", 1, 0},
         {"{\"module_id\": \"1A\",\n \"logs\": [", 2, 0},
         {"{\"model\": 1e99999}", 1, 0}, // a number past any double: refused, never thrown
+        // Nesting no report needs is refused before parsing; an odd byte reads as U+FFFD.
+        {"{\"module_id\": \"1A\",\n\"logs\": " + std::string(40, '[') + std::string(40, ']') + "}", 2, 0},
+        {"{\"module_id\": \"1A\", \"model\": \"Z83\xff\", \"logs\": []}", 0, 0}, // U+FFFD for the odd byte
     };
     for (const Case& c : cases) {
         const ReadReport read = readReport(c.content);

@@ -119,6 +119,10 @@ TEST(ScenarioLoader, BadFilesNameTheFileTheFieldAndTheFault) {
         {log + R"("peak":"2023-02-29T00:00:00"}]}]})",
          R"(/modules/0/logs/0/peak: no such date: "2023-02-29")"},
         {R"({"modules":[{"id":"1A"},{"id":"01a"}]})", "/modules/1/id: the module ID of /modules/0 again"},
+        {R"({"modules":[{"id":"0"}]})", "/modules/0/id: 0 is no module ID"},
+        // A byte that is not UTF-8 reads as U+FFFD, as in every file the programs read.
+        {"{\"modules\":[{\"id\":\"1A\xff\"}]}",
+         "/modules/0/id: expected a hexadecimal ID text of 1 to 8 digits, got \"1A\xEF\xBF\xBD\""},
         {"{\n  \"modules\": [\n}", "line 3, column 1: not valid JSON: "},
         {deep, "line 1, column 33: nested deeper than 32 levels"},
         {recording + deep + "}\n]}\n", "line 3, column 73: nested deeper than 32 levels"},

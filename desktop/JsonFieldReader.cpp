@@ -1,10 +1,12 @@
-#include "sim/JsonFieldReader.h"
+#include "desktop/JsonFieldReader.h"
+
+#include "desktop/ShownText.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-namespace z83::sim {
+namespace z83 {
 
 namespace {
 
@@ -104,7 +106,7 @@ private:
         spent_ += bytes;
         if (spent_ > budget_)
             reader_.fail(path(), "too many values for a file of " + std::to_string(size_) +
-                                     " bytes: no scenario or recording holds so many");
+                                     " bytes: no file of ours holds so many");
     }
     bool close(bool going) {
         frames_.pop_back();
@@ -119,6 +121,26 @@ private:
 
 } // namespace
 
+std::string_view jsonUtf8(std::string_view text, std::string& repaired) {
+    // Most files are UTF-8 throughout: they are read where they lie, without a copy.
+    if (isUtf8(text))
+        return text;
+    repaired = validUtf8(text);
+    return repaired;
+}
+
+std::string jsonDump(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string jsonDump(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string jsonQuoted(std::string_view text) {
+    return jsonDump(nlohmann::json(std::string(text)));
+}
+
 void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t firstLine,
                              const std::string& what) const {
     std::size_t line = firstLine, column = 1;
@@ -131,7 +153,8 @@ void JsonFieldReader::failAt(std::string_view text, std::size_t at, std::size_t 
         }
     }
     throw JsonFileError(fileName_ + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
-                        ": " + what);
+                            ": " + what,
+                        what, line);
 }
 
 void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) const {
@@ -139,7 +162,9 @@ void JsonFieldReader::checkDepth(std::string_view text, std::size_t firstLine) c
         failAt(text, at, firstLine, "nested deeper than " + std::to_string(kDeepestJson) + " levels");
 }
 
-Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine, bool depthChecked) const {
+Json JsonFieldReader::parse(std::string_view given, std::size_t firstLine, bool depthChecked) const {
+    std::string repaired;
+    const std::string_view text = jsonUtf8(given, repaired);
     // Before parsing: each level costs the parser memory and time, and no file of ours nests deeply.
     if (!depthChecked)
         checkDepth(text, firstLine);
@@ -156,12 +181,13 @@ Json JsonFieldReader::parse(std::string_view text, std::size_t firstLine, bool d
                                                       : std::string("the text ends too early")));
     } catch (const Json::out_of_range&) {
         // The one range error of parsing: a number beyond a double, such as 1e999.
-        throw JsonFileError(fileName_ + ": not valid JSON: a number is too large");
+        throw JsonFileError(fileName_ + ": not valid JSON: a number is too large",
+                            "not valid JSON: a number is too large");
     }
 }
 
 void JsonFieldReader::fail(const std::string& path, const std::string& what) const {
-    throw JsonFileError(fileName_ + ": " + (path.empty() ? "/" : path) + ": " + what);
+    throw JsonFileError(fileName_ + ": " + (path.empty() ? "/" : path) + ": " + what, what);
 }
 
 void JsonFieldReader::object(const Json& value, const std::string& path,
@@ -246,7 +272,7 @@ const Json& JsonFieldReader::array(const Json& value, const std::string& path, s
 }
 
 std::string JsonFieldReader::inQuotes(std::string_view text) {
-    return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+    return jsonQuoted(text);
 }
 
 std::string JsonFieldReader::shown(const Json& value) {
@@ -254,7 +280,7 @@ std::string JsonFieldReader::shown(const Json& value) {
         return "an object";
     if (value.is_array())
         return "an array";
-    std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string text = jsonDump(value);
     if (text.size() > 60)
         text.replace(57, std::string::npos, "...");
     return text;
@@ -273,4 +299,4 @@ std::string JsonFieldReader::pathStep(std::string_view key) {
     return out;
 }
 
-} // namespace z83::sim
+} // namespace z83
