@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     z83::BackendChoice station;
     station.kind = z83::BackendChoice::Kind::Scenario;
     station.scenarioFile = argv[1];
-    z83::app::MainFrm window(z83::makeProviderFactory(station), fileSystem,
+    z83::qt::MainFrm window(z83::makeProviderFactory(station), fileSystem,
                              [](int status) { std::exit(status); });
     if (window.start())
         return 1;

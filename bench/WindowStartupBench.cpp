@@ -20,7 +20,7 @@ void BM_WindowStartup(benchmark::State& state) {
     const z83::sim::Scenario scenario = z83::sim::demoScenario();
     z83::NativeFileSystem fileSystem;
     for (auto _ : state) {
-        auto window = std::make_unique<z83::app::MainFrm>(
+        auto window = std::make_unique<z83::qt::MainFrm>(
             [&scenario] { return std::make_unique<z83::sim::SimulatedBaseStation>(scenario); }, fileSystem,
             [](int) {});
         if (window->start() || !QTest::qWaitForWindowExposed(window.get())) {

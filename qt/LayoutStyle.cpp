@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace z83::app {
+namespace z83::qt {
 
 namespace {
 
@@ -42,4 +42,4 @@ QRect toQRect(const ui::PixelRect& place) {
     return {place.left, place.top, place.width, place.height};
 }
 
-} // namespace z83::app
+} // namespace z83::qt

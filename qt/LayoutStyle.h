@@ -9,7 +9,7 @@
 #include <QPalette>
 #include <QRect>
 
-namespace z83::app {
+namespace z83::qt {
 
 // The system colours of the layout as Qt's palette gives them.
 ui::layout::SystemColours systemColours(const QPalette& palette);
@@ -21,4 +21,4 @@ QColor toQColor(const ui::layout::Colour& colour, const QPalette& palette);
 QFont toQFont(const ui::layout::Font& font);
 QRect toQRect(const ui::PixelRect& place);
 
-} // namespace z83::app
+} // namespace z83::qt

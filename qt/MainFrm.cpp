@@ -18,7 +18,7 @@
 
 #include <limits>
 
-namespace z83::app {
+namespace z83::qt {
 
 namespace {
 
@@ -190,4 +190,4 @@ void MainFrm::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-} // namespace z83::app
+} // namespace z83::qt

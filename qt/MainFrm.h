@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace z83::app {
+namespace z83::qt {
 
 class QtDesktop;
 class XTab;
@@ -65,4 +65,4 @@ private:
     std::unique_ptr<ui::WindowCore> core_;
 };
 
-} // namespace z83::app
+} // namespace z83::qt

@@ -18,7 +18,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 
-namespace z83::app {
+namespace z83::qt {
 
 QString toQString(const std::string& text) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -215,4 +215,4 @@ void QtDesktop::openFile(const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(toQString(path))));
 }
 
-} // namespace z83::app
+} // namespace z83::qt

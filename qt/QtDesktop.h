@@ -11,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QWidget;
 
-namespace z83::app {
+namespace z83::qt {
 
 // Texts from the core are bytes: UTF-8 when they are valid UTF-8, otherwise taken as Latin-1 so that no
 // byte a module sends is lost or turned into something else.
@@ -52,4 +52,4 @@ private:
     bool busy_ = false;
 };
 
-} // namespace z83::app
+} // namespace z83::qt

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace z83::app {
+namespace z83::qt {
 
 RoundedPanel::RoundedPanel(const QColor& fill, QWidget* parent) : QWidget(parent), fill_(fill) {
     setFocusPolicy(Qt::NoFocus);
@@ -20,4 +20,4 @@ void RoundedPanel::paintEvent(QPaintEvent* /*event*/) {
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
 }
 
-} // namespace z83::app
+} // namespace z83::qt

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-namespace z83::app {
+namespace z83::qt {
 
 // A filled rounded rectangle without outline, drawn behind other controls as a panel. It takes no
 // focus and lets mouse clicks through to nothing: it is decoration only.
@@ -20,4 +20,4 @@ private:
     QColor fill_;
 };
 
-} // namespace z83::app
+} // namespace z83::qt

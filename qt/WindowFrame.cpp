@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-namespace z83::app {
+namespace z83::qt {
 
 namespace {
 
@@ -65,4 +65,4 @@ void showCloseButtonOnly(QWidget& window) {
     xcb_flush(connection);
 }
 
-} // namespace z83::app
+} // namespace z83::qt

@@ -2,7 +2,7 @@
 
 class QWidget;
 
-namespace z83::app {
+namespace z83::qt {
 
 // Makes the window manager show the window's close button only. Qt already asks for that through the
 // Motif hints; openbox ignores those for minimise and maximise and draws both on every window but toolbars
@@ -10,4 +10,4 @@ namespace z83::app {
 // does nothing elsewhere (other window managers, Wayland, the offscreen platform).
 void showCloseButtonOnly(QWidget& window);
 
-} // namespace z83::app
+} // namespace z83::qt

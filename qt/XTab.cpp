@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace z83::app {
+namespace z83::qt {
 
 XTab::XTab(const ui::layout::TabStripLook& look, QWidget* parent)
     : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
@@ -133,4 +133,4 @@ void XTab::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-} // namespace z83::app
+} // namespace z83::qt

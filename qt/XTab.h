@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace z83::app {
+namespace z83::qt {
 
 // The window's tab strip: a row of tab captions over a page. Each tab owns a set of controls (children
 // of the strip) that are visible only while that tab is shown; nothing else changes when the tab does.
@@ -52,4 +52,4 @@ private:
     QFont inactiveFont_;
 };
 
-} // namespace z83::app
+} // namespace z83::qt

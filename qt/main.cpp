@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-using namespace z83::app;
+using namespace z83::qt;
 using namespace z83::ui;
 
 namespace {

@@ -81,7 +81,7 @@ private:
     std::unique_ptr<sim::SimulatedBaseStation> simulated; // outlives the window's hold on it
     std::vector<test::Call> calls;                        // what the window sent it
     test::FailingFileSystem fileSystem;                   // the real one unless a test makes a step fail
-    std::unique_ptr<app::MainFrm> window;
+    std::unique_ptr<qt::MainFrm> window;
     std::vector<int> endRequests; // what the error guard asked of the program
     // Each box as `Icon "title": text`, then what was unusual: buttons other than OK alone, a text that
     // could be read as markup, the busy pointer still showing. In shown, the same without the text: the
@@ -133,7 +133,7 @@ private:
         scenario.pairDelaySeconds = 0.1;
         if (change)
             change(scenario);
-        window = std::make_unique<app::MainFrm>(
+        window = std::make_unique<qt::MainFrm>(
             [this, scenario] {
                 calls.clear();
                 simulated = std::make_unique<sim::SimulatedBaseStation>(scenario);
@@ -154,7 +154,7 @@ private:
     }
     // The remembered ID in the real per-user store, where the window keeps it; invalid when none is stored.
     static QSettings store() {
-        return {QSettings::NativeFormat, QSettings::UserScope, app::executableName(), app::executableName()};
+        return {QSettings::NativeFormat, QSettings::UserScope, qt::executableName(), qt::executableName()};
     }
     static QVariant storedId() { return store().value(QStringLiteral("Settings/ID")); }
 
@@ -239,7 +239,7 @@ private slots:
     void aCloseDuringAnActionWaitsAndASecondClickIsDropped() {
         start([](sim::Scenario& s) { s.modules.push_back({0x77, "Z83-PM-VX", {}, {}}); });
         int closed = 0;
-        connect(window.get(), &app::MainFrm::closed, this, [&closed] { ++closed; });
+        connect(window.get(), &qt::MainFrm::closed, this, [&closed] { ++closed; });
         bool closedAtOnce = true;
         whileBoxShows = [&] {
             find<QPushButton>("IKnow")->click();
@@ -269,7 +269,7 @@ private slots:
             init();
             start();
             if (pairing) {
-                auto* tabs = find<app::XTab>("XTab");
+                auto* tabs = find<qt::XTab>("XTab");
                 QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
                 QTest::mouseClick(find("IDontKnow"), Qt::LeftButton);
                 QCOMPARE(visibleOnTabs(tabs), QStringList({"IDontKnow", "Label5"}));
@@ -368,7 +368,7 @@ private slots:
         qputenv("XDG_DATA_HOME", notes.fileName().toLocal8Bit());
         ui::Launch launched =
             ui::launch({"--record", notes.fileName().toStdString()}, "z83-log-extraction", fileSystem);
-        window = std::make_unique<app::MainFrm>(std::move(launched.createProvider), fileSystem,
+        window = std::make_unique<qt::MainFrm>(std::move(launched.createProvider), fileSystem,
                                                 [this](int status) { endRequests.push_back(status); });
         window->tellRecordingTrouble(launched.recording);
         QVERIFY(!window->start());
