@@ -94,7 +94,7 @@ SavedReport ConsoleFlow::saveContent(const std::string& content) {
     where.nameTemplate = options_.reportNameTemplate();
     where.moduleId = idHex(session_.moduleId());
     where.model = session_.moduleModel();
-    const SavedReport saved = saveReport(content, where, desktop_, fileSystem_);
+    SavedReport saved = saveReport(content, where, desktop_, fileSystem_);
     if (!saved.saved()) {
         desktop_.error("Report Not Saved: The report could not be saved" +
                        (saved.path.empty() ? std::string() : " as " + saved.path) + ": " + saved.error + "." +

@@ -54,7 +54,7 @@ public:
     // The document, its text read by the rule above; refuses malformed JSON (naming line and column, counted
     // from firstLine), fields given twice and nesting deeper than kDeepestJson (unless the text it is part of
     // was checked for it).
-    Json parse(std::string_view text, std::size_t firstLine = 1, bool depthChecked = false) const;
+    Json parse(std::string_view given, std::size_t firstLine = 1, bool depthChecked = false) const;
     // Refuses a text nested deeper than kDeepestJson before it is parsed: each level costs the parser memory.
     void checkDepth(std::string_view text, std::size_t firstLine = 1) const;
 
