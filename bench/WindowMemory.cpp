@@ -2,9 +2,9 @@
 // prints its resident memory after each press of Extract. Exits with 1 when the last press left the
 // window holding clearly more than the first did. Runs on the offscreen platform.
 // Usage: window_memory SCENARIO [PRESSES]   (the scenario's module 1A2B3C; default 4 presses)
-#include "qt/MainFrm.h"
 #include "backend/Backend.h"
 #include "extract/NativeFileSystem.h"
+#include "qt/MainFrm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     station.kind = z83::BackendChoice::Kind::Scenario;
     station.scenarioFile = argv[1];
     z83::qt::MainFrm window(z83::makeProviderFactory(station), fileSystem,
-                             [](int status) { std::exit(status); });
+                            [](int status) { std::exit(status); });
     if (window.start())
         return 1;
     // The reminder box after every extraction: OK it as a user would.

@@ -1,8 +1,8 @@
 // How long the user waits for the window: from creating the window and its session, through the
 // start-up checks against the simulated demo station, until the window is shown and exposed.
 // Runs on the offscreen platform so it needs no display.
-#include "qt/MainFrm.h"
 #include "extract/NativeFileSystem.h"
+#include "qt/MainFrm.h"
 #include "sim/SimulatedBaseStation.h"
 
 #include <QApplication>

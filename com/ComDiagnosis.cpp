@@ -1,12 +1,12 @@
 #include "com/ComDiagnosis.h"
 
-#include "desktop/Sha256.h"
-#include "desktop/Utf16.h"
 #include "com/ComContract.h"
 #include "com/ComErrors.h"
 #include "com/ComProvider.h"
 #include "com/ComponentChoice.h"
 #include "com/ComponentRegistry.h"
+#include "desktop/Sha256.h"
+#include "desktop/Utf16.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 #include "com/ComProvider.h"
 
-#include "desktop/Utf16.h"
-#include "link/Wire.h"
 #include "com/ComContract.h"
 #include "com/ComErrors.h"
 #include "com/MessagePump.h"
 #include "com/Variant.h"
+#include "desktop/Utf16.h"
+#include "link/Wire.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "com/ComponentChoice.h"
 
-#include "desktop/UserSettingsWin32.h"
 #include "com/ComProvider.h"
 #include "com/ComponentRegistry.h"
+#include "desktop/UserSettingsWin32.h"
 
 namespace z83::win {
 

@@ -1,6 +1,6 @@
-#include "qt/MainFrm.h"
 #include "desktop/CommandLine.h"
 #include "extract/NativeFileSystem.h"
+#include "qt/MainFrm.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
 

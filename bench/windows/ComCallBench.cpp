@@ -3,10 +3,10 @@
 // the program calls, with the contract's types and with the station's type library. The call is
 // ReadCommand of the model, which changes nothing on the module. Needs the test station registered.
 // Usage: com_call_bench.exe [calls per run]
-#include "link/Wire.h"
-#include "sim/SimulatedBaseStation.h"
 #include "com/ComProvider.h"
 #include "com/Variant.h"
+#include "link/Wire.h"
+#include "sim/SimulatedBaseStation.h"
 
 #include <algorithm>
 #include <chrono>

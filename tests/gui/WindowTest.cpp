@@ -369,7 +369,7 @@ private slots:
         ui::Launch launched =
             ui::launch({"--record", notes.fileName().toStdString()}, "z83-log-extraction", fileSystem);
         window = std::make_unique<qt::MainFrm>(std::move(launched.createProvider), fileSystem,
-                                                [this](int status) { endRequests.push_back(status); });
+                                               [this](int status) { endRequests.push_back(status); });
         window->tellRecordingTrouble(launched.recording);
         QVERIFY(!window->start());
         extractTyped(QStringLiteral("1A2B3C"));

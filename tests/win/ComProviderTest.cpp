@@ -1,9 +1,9 @@
 #include "backend/Backend.h"
+#include "com/ComErrors.h"
+#include "com/ComponentChoice.h"
 #include "desktop/UserSettingsWin32.h"
 #include "link/Wire.h"
 #include "tests/win/StationFixture.h"
-#include "com/ComErrors.h"
-#include "com/ComponentChoice.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "desktop/Utf16.h"
-#include "tests/support/TempDir.h"
 #include "com/ComProvider.h"
 #include "com/Variant.h"
+#include "desktop/Utf16.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

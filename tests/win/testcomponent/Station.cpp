@@ -1,5 +1,7 @@
 #include "tests/win/testcomponent/Station.h"
 
+#include "com/ComErrors.h"
+#include "com/Variant.h"
 #include "desktop/Utf16.h"
 #include "link/OperationContract.h"
 #include "link/Wire.h"
@@ -7,8 +9,6 @@
 #include "sim/SimulatedBaseStation.h"
 #include "tests/win/testcomponent/StationIds.h"
 #include "tests/win/testcomponent/TestStation.h"
-#include "com/ComErrors.h"
-#include "com/Variant.h"
 
 #include <algorithm>
 #include <array>
