@@ -322,6 +322,18 @@ bool validDate(const std::string& text) {
     return day >= 1 && day <= kDays[month - 1] + (month == 2 && leap);
 }
 
+// --module, when given: the module's ID in hexadecimal; why not when it names none.
+Problem takeModule(Options& options, const Typed& typed) {
+    if (typed.moduleOption->count() == 0)
+        return std::nullopt;
+    std::string why;
+    const auto id = checkedId("--module", typed.module, why);
+    if (!id)
+        return Refused{Rule::ModuleId, why};
+    options.module = idHex(*id);
+    return std::nullopt;
+}
+
 // --journal and what goes with it alone; why not when something else was given.
 Problem takeJournalChoices(Options& options, const Typed& typed) {
     options.request = Options::Request::Journal;
@@ -331,13 +343,8 @@ Problem takeJournalChoices(Options& options, const Typed& typed) {
         typed.nameOption->count() > 0 || typed.provider.gave("--progid"))
         return Refused{Rule::Together,
                        "--journal goes with --verify, --module, --since, --format and --quiet only"};
-    if (typed.moduleOption->count() > 0) {
-        std::string why;
-        const auto id = checkedId("--module", typed.module, why);
-        if (!id)
-            return Refused{Rule::ModuleId, why};
-        options.module = idHex(*id);
-    }
+    if (Problem problem = takeModule(options, typed))
+        return problem;
     if (typed.sinceOption->count() > 0 && !validDate(options.since))
         return Refused{Rule::Date,
                        "--since: \"" + shortened(options.since) + "\" is no date: give it as YYYY-MM-DD"};
@@ -363,13 +370,8 @@ Problem takeHistoryChoices(Options& options, const Typed& typed) {
             importing
                 ? "--import goes with --module and --quiet only"
                 : "--history goes with --module, --since, --until, --format, -o, --open and --quiet only"};
-    if (typed.moduleOption->count() > 0) {
-        std::string why;
-        const auto id = checkedId("--module", typed.module, why);
-        if (!id)
-            return Refused{Rule::ModuleId, why};
-        options.module = idHex(*id);
-    }
+    if (Problem problem = takeModule(options, typed))
+        return problem;
     if (importing) {
         if (!options.module)
             return Refused{Rule::Missing, "--import needs the module the reports came from: --module HEX"};
