@@ -11,7 +11,10 @@
 #include "history/HistoryPage.h"
 #include "history/Import.h"
 
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace z83::cli {
 
@@ -47,6 +50,78 @@ std::optional<JournalReading> readJournalFile(FileSystem& fs, std::ostream& err,
     return readJournal(text);
 }
 
+// The journal's own warnings, and how many of the reports it lists the history could not use.
+void warnOfWhatIsLeftOut(const History& history, PageDesktop& desktop) {
+    for (const std::string& warning : history.warnings)
+        desktop.error("Warning: " + warning);
+    std::size_t unused = 0;
+    for (const ModuleHistory& module : history.modules)
+        unused += module.figures.unusedReports;
+    if (unused > 0)
+        desktop.error("Warning: " + std::to_string(unused) +
+                      " of the reports the journal lists are missing, changed, replaced or unreadable; "
+                      "the history leaves their records out (see its visits, or --journal --verify).");
+}
+
+// The page or one of its exports, and the extension of a file that holds it.
+std::string historyContent(const History& history, Options::Page page, std::string& extension) {
+    switch (page) {
+    case Options::Page::Csv:
+        extension = ".csv";
+        return forPerson(historyCsv(history));
+    case Options::Page::Json:
+        extension = ".json";
+        return forPerson(historyJson(history));
+    case Options::Page::Html:
+        break;
+    }
+    extension = ".html";
+    return historyPage(history, std::string(kProgramName) + " " + kVersion);
+}
+
+// Each file's outcome told; how many were added, or nothing when any was refused (then none is kept).
+std::optional<std::size_t> tellImports(const std::vector<ImportedFile>& results, PageDesktop& desktop) {
+    bool refused = false;
+    for (const ImportedFile& file : results)
+        refused = refused || file.outcome == ImportedFile::Outcome::Refused ||
+                  file.outcome == ImportedFile::Outcome::Unreadable;
+    std::size_t added = 0;
+    for (const ImportedFile& file : results) {
+        switch (file.outcome) {
+        case ImportedFile::Outcome::Refused:
+            desktop.error(file.path + ": not a report: " + file.why);
+            break;
+        case ImportedFile::Outcome::Unreadable:
+            desktop.error(file.path + ": could not be read: " + file.why);
+            break;
+        case ImportedFile::Outcome::AlreadyListed:
+            desktop.note(file.path + ": already in the journal; not added again.");
+            break;
+        case ImportedFile::Outcome::Added:
+            if (!refused) {
+                ++added;
+                desktop.note(file.path + ": imported, " + std::to_string(file.logs) + " logs (" +
+                             std::to_string(file.flagged) + " flagged).");
+            }
+            break;
+        }
+    }
+    if (refused)
+        return std::nullopt;
+    return added;
+}
+
+// Who adds an import's journal entries, and when.
+JournalEntry importStamp(PageDesktop& desktop) {
+    JournalEntry stamp;
+    stamp.time = isoTime(desktop.localNow());
+    stamp.utc = isoUtcNow();
+    stamp.program = desktop.applicationName();
+    stamp.version = kVersion;
+    stamp.frontEnd = "extractor";
+    return stamp;
+}
+
 } // namespace
 
 int showHistory(const Options& options, std::ostream& out, std::ostream& err, FileSystem& fileSystem) {
@@ -59,32 +134,9 @@ int showHistory(const Options& options, std::ostream& out, std::ostream& err, Fi
         desktop.note("The journal " + journalPath + " lists nothing yet: the history is empty.");
     History history = buildHistory(*journal, {options.module, options.since, options.until}, fileSystem);
     history.journalPath = journalPath;
-    for (const std::string& warning : history.warnings)
-        desktop.error("Warning: " + warning);
-    std::size_t unused = 0;
-    for (const ModuleHistory& module : history.modules)
-        unused += module.figures.unusedReports;
-    if (unused > 0)
-        desktop.error("Warning: " + std::to_string(unused) +
-                      " of the reports the journal lists are missing, changed, replaced or unreadable; "
-                      "the history leaves their records out (see its visits, or --journal --verify).");
-
-    std::string content;
+    warnOfWhatIsLeftOut(history, desktop);
     ReportDestination where;
-    switch (options.page) {
-    case Options::Page::Html:
-        content = historyPage(history, std::string(kProgramName) + " " + kVersion);
-        where.extension = ".html";
-        break;
-    case Options::Page::Csv:
-        content = forPerson(historyCsv(history));
-        where.extension = ".csv";
-        break;
-    case Options::Page::Json:
-        content = forPerson(historyJson(history));
-        where.extension = ".json";
-        break;
-    }
+    const std::string content = historyContent(history, options.page, where.extension);
     const int code = history.reportsFailed() ? ExitCode::ReportsChanged : ExitCode::Success;
     // The exports are for scripts: into standard output unless a file is named.
     if (options.toStdout() || (options.page != Options::Page::Html && !options.output)) {
@@ -122,41 +174,11 @@ int importReports(const Options& options, std::ostream& err, FileSystem& fileSys
     const auto journal = readJournalFile(fileSystem, err, journalPath);
     if (!journal)
         return ExitCode::NotSaved;
-    JournalEntry stamp;
-    stamp.time = isoTime(desktop.localNow());
-    stamp.utc = isoUtcNow();
-    stamp.program = desktop.applicationName();
-    stamp.version = kVersion;
-    stamp.frontEnd = "extractor";
     std::string journalError;
-    const auto results = z83::importReports(files, *options.module, journal->entries, stamp, dataFolder(),
-                                            fileSystem, journalError);
-    bool refused = false;
-    std::size_t added = 0;
-    for (const ImportedFile& file : results)
-        refused = refused || file.outcome == ImportedFile::Outcome::Refused ||
-                  file.outcome == ImportedFile::Outcome::Unreadable;
-    for (const ImportedFile& file : results) {
-        switch (file.outcome) {
-        case ImportedFile::Outcome::Refused:
-            desktop.error(file.path + ": not a report: " + file.why);
-            break;
-        case ImportedFile::Outcome::Unreadable:
-            desktop.error(file.path + ": could not be read: " + file.why);
-            break;
-        case ImportedFile::Outcome::AlreadyListed:
-            desktop.note(file.path + ": already in the journal; not added again.");
-            break;
-        case ImportedFile::Outcome::Added:
-            if (!refused) {
-                ++added;
-                desktop.note(file.path + ": imported, " + std::to_string(file.logs) + " logs (" +
-                             std::to_string(file.flagged) + " flagged).");
-            }
-            break;
-        }
-    }
-    if (refused) {
+    const auto results = z83::importReports(files, *options.module, journal->entries, importStamp(desktop),
+                                            dataFolder(), fileSystem, journalError);
+    const auto added = tellImports(results, desktop);
+    if (!added) {
         desktop.error("Nothing was imported: move or mend the files named above and import again.");
         return ExitCode::Usage;
     }
@@ -164,7 +186,7 @@ int importReports(const Options& options, std::ostream& err, FileSystem& fileSys
         desktop.error("The journal " + journalPath + " could not be written: " + journalError);
         return ExitCode::NotSaved;
     }
-    desktop.note(std::to_string(added) + " of " + std::to_string(results.size()) +
+    desktop.note(std::to_string(*added) + " of " + std::to_string(results.size()) +
                  " reports imported into module " + *options.module + "'s history.");
     return ExitCode::Success;
 }
