@@ -91,14 +91,9 @@ void printTable(const std::vector<const JournalEntry*>& entries, std::ostream& o
     }
 }
 
-std::string csvField(const std::string& text) {
-    std::string printable = printableLine(text);
-    if (printable.find_first_of(",\"") == std::string::npos)
-        return printable;
-    std::string quoted = "\"";
-    for (const char c : printable)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+// A journal text as one field of the listing, on one line.
+std::string textField(const std::string& text) {
+    return csvField(printableLine(text));
 }
 
 void printCsv(const std::vector<const JournalEntry*>& entries, std::ostream& out) {
@@ -108,7 +103,7 @@ void printCsv(const std::vector<const JournalEntry*>& entries, std::ostream& out
     for (const JournalEntry* entry : entries) {
         std::string line;
         for (const auto& field : csvRow(*entry))
-            line += (line.empty() ? "" : ",") + csvField(field);
+            line += (line.empty() ? "" : ",") + textField(field);
         out << line << "\r\n";
     }
 }

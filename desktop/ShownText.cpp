@@ -57,4 +57,13 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
+std::string csvField(std::string text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
 } // namespace z83

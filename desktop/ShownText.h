@@ -20,4 +20,8 @@ std::string validUtf8(std::string_view text);
 // Whether every byte of text is part of a UTF-8 character.
 bool isUtf8(std::string_view text);
 
+// The text as one CSV field: as it is, or in double quotes (each quote doubled) when it holds a comma, a
+// quote or a line break.
+std::string csvField(std::string text);
+
 } // namespace z83

@@ -1,6 +1,7 @@
 #include "history/HistoryPage.h"
 
 #include "desktop/JsonFieldReader.h"
+#include "desktop/ShownText.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,14 +10,9 @@ namespace z83 {
 
 namespace {
 
-std::string csvField(std::string_view text) {
-    std::string valid = validUtf8(text);
-    if (valid.find_first_of(",\"\r\n") == std::string::npos)
-        return valid;
-    std::string quoted = "\"";
-    for (const char c : valid)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+// Text from a journal or a file name, as one field of the export.
+std::string textField(std::string_view text) {
+    return csvField(validUtf8(text));
 }
 
 const JournalReport* reportOf(const ModuleHistory& module, const HistoryEvent& e) {
@@ -31,7 +27,7 @@ std::string historyCsv(const History& history) {
         "module,log_number,start,peak,end,peak_value,overload,status,disagrees,report,report_time\r\n";
     // Appended piece by piece: a million rows built from temporaries take seconds.
     for (const ModuleHistory& module : history.modules) {
-        const std::string id = csvField(module.id);
+        const std::string id = textField(module.id);
         std::uint32_t source = UINT32_MAX;
         std::string reportFields;
         for (const HistoryEvent& e : module.events) {
@@ -39,8 +35,8 @@ std::string historyCsv(const History& history) {
             if (e.source != source) {
                 source = e.source;
                 const JournalReport* report = reportOf(module, e);
-                reportFields = csvField(report ? report->path : std::string()) + ',' +
-                               csvField(module.visits[e.source].entry->time) + "\r\n";
+                reportFields = textField(report ? report->path : std::string()) + ',' +
+                               textField(module.visits[e.source].entry->time) + "\r\n";
             }
             out += id;
             if (r.hasRecord) {
