@@ -2,7 +2,7 @@
 
 #include "com/ComProvider.h"
 #include "com/ComponentRegistry.h"
-#include "desktop/UserSettingsWin32.h"
+#include "desktop/UserSettings.h"
 
 namespace z83::win {
 

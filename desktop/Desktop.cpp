@@ -1,6 +1,8 @@
 #include "desktop/Desktop.h"
 
+#include "desktop/OpenFile.h"
 #include "desktop/UserFolders.h"
+#include "desktop/UserSettings.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +23,23 @@ void Desktop::pause(double seconds) {
 
 std::string Desktop::GetSpecialFolder(SpecialFolder folder) {
     return folder == SpecialFolder::Documents ? documentsFolder() : homeFolder();
+}
+
+std::string Desktop::readSetting(const std::string& section, const std::string& key,
+                                 const std::string& fallback) {
+    return readUserSetting(section, key).value_or(fallback);
+}
+
+void Desktop::writeSetting(const std::string& section, const std::string& key, const std::string& value) {
+    writeUserSetting(section, key, value);
+}
+
+std::string Desktop::applicationName() {
+    return executableName();
+}
+
+void Desktop::openFile(const std::string& path) {
+    openWithDesktop(path);
 }
 
 } // namespace z83

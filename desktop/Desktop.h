@@ -50,13 +50,13 @@ public:
     virtual std::string idText() = 0;
     virtual void setIdText(const std::string& text) = 0;
 
-    // The per-user settings store, keyed by application name, section and key.
+    // The per-user settings store, keyed by application name, section and key: by default this platform's
+    // (UserSettings.h).
     virtual std::string readSetting(const std::string& section, const std::string& key,
-                                    const std::string& fallback) = 0;
-    virtual void writeSetting(const std::string& section, const std::string& key,
-                              const std::string& value) = 0;
+                                    const std::string& fallback);
+    virtual void writeSetting(const std::string& section, const std::string& key, const std::string& value);
     // The executable's file name without its extension.
-    virtual std::string applicationName() = 0;
+    virtual std::string applicationName();
 
     // Replaces the clipboard's content with plain text; false when the clipboard did not take it (or there
     // is none), so that nobody is told the logs are there when they are not.
@@ -64,8 +64,9 @@ public:
     // The path of a special folder, or "" when there is none: by default the user's own folders as this
     // platform names them (UserFolders.h), the same for every front end. Tests give their own.
     virtual std::string GetSpecialFolder(SpecialFolder folder);
-    // Opens a file with the program the desktop associates with it; failures pass silently.
-    virtual void openFile(const std::string& path) = 0;
+    // Opens a file with the program the desktop associates with it (OpenFile.h by default); failures pass
+    // silently.
+    virtual void openFile(const std::string& path);
     // The computer's local date and time; tests give a fixed one.
     virtual LocalDateTime localNow() { return currentLocalTime(); }
     // Blocks for the given time without servicing the window, on a monotonic clock so that midnight

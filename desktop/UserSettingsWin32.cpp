@@ -1,4 +1,4 @@
-#include "desktop/UserSettingsWin32.h"
+#include "desktop/UserSettings.h"
 
 #include "desktop/Utf16.h"
 
@@ -6,7 +6,10 @@
 
 #include <limits>
 
-namespace z83::win {
+namespace z83 {
+
+using win::toUtf16;
+using win::toUtf8;
 
 namespace {
 
@@ -66,4 +69,4 @@ bool writeUserSetting(const std::string& section, const std::string& name, const
     return status == ERROR_SUCCESS;
 }
 
-} // namespace z83::win
+} // namespace z83

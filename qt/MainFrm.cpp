@@ -115,7 +115,8 @@ MainFrm::MainFrm(ProviderFactory createProvider, FileSystem& fileSystem,
 
     createControls();
 
-    desktop_ = std::make_unique<QtDesktop>(*this, *Found_, *cbClear_, *tbID_);
+    ui::Controls& controls = *this; // a private base: only the window hands it over
+    desktop_ = std::make_unique<QtDesktop>(*this, controls);
     core_ = std::make_unique<ui::WindowCore>(*desktop_, std::move(createProvider), fileSystem,
                                              std::move(endProgram), [this] { close(); });
     // The session manager ends the program through quit(); commitDataRequest is not the end, as a session
@@ -129,15 +130,11 @@ void MainFrm::createControls() {
     const int dpi = logicalDpiY();
     setFixedSize(ui::twipsToPixels(ui::layout::kClientWidth, dpi),
                  ui::twipsToPixels(ui::layout::kClientHeight, dpi));
-    const auto controls = ui::walkLayout<QWidget*>(*this, this, dpi);
-    XTab_ = static_cast<XTab*>(controls.at(ui::layout::kTabStripName));
-    tbID_ = static_cast<QLineEdit*>(controls.at(ui::layout::kIdBox));
-    cbClear_ = static_cast<QPushButton*>(controls.at(ui::layout::kClearLog));
-    Found_ = static_cast<QLabel*>(controls.at(ui::layout::kStatusLine));
+    controls_ = ui::walkLayout<QWidget*>(*this, this, dpi);
     for (const ui::ButtonAction& known : ui::kButtonActions)
-        connect(static_cast<QPushButton*>(controls.at(known.button)), &QPushButton::clicked, this,
+        connect(static_cast<QPushButton*>(controls_.at(known.button)), &QPushButton::clicked, this,
                 [this, name = known.button] { core_->press(name); });
-    XTab_->setFocus();
+    controls_.at(ui::layout::kTabStripName)->setFocus();
 }
 
 QWidget* MainFrm::make(const ui::layout::Control& design, QWidget* container, const ui::PixelRect& place) {
@@ -167,6 +164,30 @@ void MainFrm::centreOnScreen() {
     if (const QScreen* screen = this->screen())
         setGeometry(
             QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+}
+
+std::string MainFrm::controlText(std::string_view control) {
+    QWidget* widget = controls_.at(control);
+    if (const auto* box = qobject_cast<QLineEdit*>(widget))
+        return toStdString(box->text());
+    if (const auto* label = qobject_cast<QLabel*>(widget))
+        return toStdString(label->text());
+    return {};
+}
+
+void MainFrm::setControlText(std::string_view control, const std::string& text, bool redrawNow) {
+    QWidget* widget = controls_.at(control);
+    if (auto* box = qobject_cast<QLineEdit*>(widget))
+        box->setText(toQString(text));
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(toQString(text));
+    // Actions do not return to the event loop while they work, so an update() would come too late.
+    if (redrawNow)
+        widget->repaint();
+}
+
+void MainFrm::setControlEnabled(std::string_view control, bool enabled) {
+    controls_.at(control)->setEnabled(enabled);
 }
 
 std::optional<int> MainFrm::start() {

@@ -4,16 +4,14 @@
 #include "ui/ExitStatus.h"
 #include "ui/LayoutWalk.h"
 #include "ui/WindowCore.h"
+#include "ui/WindowDesktop.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace z83::qt {
 
@@ -23,7 +21,7 @@ class XTab;
 // The program's only window: the controls, drawn by Qt, over the window core (ui::WindowCore) that holds the
 // session whose actions its three buttons run; everything the actions do to the window goes through the
 // session's desktop.
-class MainFrm : public QWidget, private ui::LayoutToolkit<QWidget*> {
+class MainFrm : public QWidget, private ui::LayoutToolkit<QWidget*>, private ui::Controls {
     Q_OBJECT
 
 public:
@@ -55,11 +53,12 @@ private:
     void arrange(const std::vector<ui::MadeControl<QWidget*>>& inTabOrder) override;
     void centreOnScreen();
 
-    // The controls the actions and the buttons need; the others live on as children only.
-    XTab* XTab_ = nullptr;
-    QLineEdit* tbID_ = nullptr;
-    QPushButton* cbClear_ = nullptr;
-    QLabel* Found_ = nullptr;
+    std::string controlText(std::string_view control) override;
+    void setControlText(std::string_view control, const std::string& text, bool redrawNow) override;
+    void setControlEnabled(std::string_view control, bool enabled) override;
+
+    // Every control by its name in the layout; they live on as the window's children.
+    std::map<std::string_view, QWidget*> controls_;
 
     std::unique_ptr<QtDesktop> desktop_;
     std::unique_ptr<ui::WindowCore> core_;

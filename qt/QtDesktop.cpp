@@ -6,15 +6,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSettings>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -30,11 +25,6 @@ QString toQString(const std::string& text) {
 
 std::string toStdString(const QString& text) {
     return text.toStdString();
-}
-
-QString executableName() {
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return name.isEmpty() ? QCoreApplication::applicationName() : name;
 }
 
 namespace {
@@ -117,16 +107,9 @@ private:
     QWidget& window_;
 };
 
-// The remembered values live in the per-user store under the executable's name.
-QSettings userSettings() {
-    const QString name = executableName();
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, name, name);
-}
-
 } // namespace
 
-QtDesktop::QtDesktop(QWidget& window, QLabel& status, QAbstractButton& clearLog, QLineEdit& idBox)
-    : window_(window), status_(status), clearLog_(clearLog), idBox_(idBox) {}
+QtDesktop::QtDesktop(QWidget& window, ui::Controls& controls) : WindowDesktop(controls), window_(window) {}
 
 MessageAnswer QtDesktop::showMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                      MessageButtons buttons) {
@@ -160,46 +143,6 @@ void QtDesktop::setBusyPointer(bool busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-}
-
-void QtDesktop::setStatus(const std::string& text, bool redrawNow) {
-    status_.setText(toQString(text));
-    // Actions do not return to the event loop while they work, so an update() would come too late.
-    if (redrawNow)
-        status_.repaint();
-}
-
-void QtDesktop::setClearLogEnabled(bool enabled) {
-    clearLog_.setEnabled(enabled);
-}
-
-std::string QtDesktop::idText() {
-    return toStdString(idBox_.text());
-}
-
-void QtDesktop::setIdText(const std::string& text) {
-    idBox_.setText(toQString(text));
-}
-
-std::string QtDesktop::readSetting(const std::string& section, const std::string& key,
-                                   const std::string& fallback) {
-    QSettings settings = userSettings();
-    settings.beginGroup(toQString(section));
-    const QVariant value = settings.value(toQString(key));
-    return value.isValid() ? toStdString(value.toString()) : fallback;
-}
-
-void QtDesktop::writeSetting(const std::string& section, const std::string& key, const std::string& value) {
-    QSettings settings = userSettings();
-    settings.beginGroup(toQString(section));
-    settings.setValue(toQString(key), toQString(value));
-    settings.endGroup();
-    // Written at once: a component error may end the program right after without any clean-up.
-    settings.sync();
-}
-
-std::string QtDesktop::applicationName() {
-    return toStdString(executableName());
 }
 
 bool QtDesktop::setClipboardText(const std::string& text) {

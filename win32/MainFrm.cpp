@@ -59,9 +59,8 @@ MainFrm::MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem&
     createWindow();
     createControls();
 
-    desktop_ =
-        std::make_unique<Win32Desktop>(window_, controls_.at(ui::layout::kStatusLine),
-                                       controls_.at(ui::layout::kClearLog), controls_.at(ui::layout::kIdBox));
+    ui::Controls& controls = *this; // a private base: only the window hands it over
+    desktop_ = std::make_unique<Win32Desktop>(window_, controls);
     core_ = std::make_unique<ui::WindowCore>(*desktop_, std::move(createProvider), fileSystem,
                                              std::move(endProgram), [this] { close(); });
 }
@@ -252,6 +251,37 @@ int MainFrm::run() {
         ::DispatchMessageW(&message);
     }
     return got == 0 ? static_cast<int>(message.wParam) : ui::ExitStatus::Closed;
+}
+
+std::string MainFrm::controlText(std::string_view control) {
+    HWND window = controls_.at(control);
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return toUtf8(text);
+}
+
+void MainFrm::setControlText(std::string_view control, const std::string& text, bool redrawNow) {
+    HWND window = controls_.at(control);
+    ::SetWindowTextW(window, toUtf16(text).c_str());
+    // Actions do not return to the message loop while they work, so the repaint must happen now.
+    if (!redrawNow)
+        return;
+    ::UpdateWindow(window);
+    // Wine copies a window's painting to the screen when the thread next waits for messages, or at the end
+    // of a paint that comes over 50 ms after the thread last waited. An action starts on the message that
+    // woke the thread, so its first repaint comes sooner and would stay off the screen while the component
+    // blocks (pairing). Painted again once that time has passed, it shows; Windows showed it the first time.
+    constexpr DWORD kSinceWaiting = 60;
+    const DWORD since = ::GetTickCount() - static_cast<DWORD>(::GetMessageTime());
+    if (since < kSinceWaiting) {
+        ::Sleep(kSinceWaiting - since);
+        ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+}
+
+void MainFrm::setControlEnabled(std::string_view control, bool enabled) {
+    ::EnableWindow(controls_.at(control), enabled);
 }
 
 void MainFrm::close() {

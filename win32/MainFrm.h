@@ -5,6 +5,7 @@
 #include "ui/LayoutWalk.h"
 #include "ui/MainFrmLayout.h"
 #include "ui/WindowCore.h"
+#include "ui/WindowDesktop.h"
 #include "win32/ControlId.h"
 
 #include <windows.h>
@@ -25,7 +26,7 @@ class XTab;
 // no taskbar button, centred on the screen. It draws the controls over the window core (ui::WindowCore)
 // that holds the session whose actions its three buttons run; everything the actions do to the window goes
 // through the session's desktop.
-class MainFrm : private ui::LayoutToolkit<HWND> {
+class MainFrm : private ui::LayoutToolkit<HWND>, private ui::Controls {
 public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
@@ -68,6 +69,10 @@ private:
     // Text and background of a control that asks its parent for its colours.
     HBRUSH colourControl(HDC dc, HWND control);
     COLORREF backgroundBehind(const ui::layout::Control& design);
+
+    std::string controlText(std::string_view control) override;
+    void setControlText(std::string_view control, const std::string& text, bool redrawNow) override;
+    void setControlEnabled(std::string_view control, bool enabled) override;
 
     // Unloads once and destroys the window; during an action, once it has ended.
     void close();

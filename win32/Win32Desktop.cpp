@@ -1,9 +1,7 @@
 #include "win32/Win32Desktop.h"
 
-#include "desktop/UserSettingsWin32.h"
 #include "desktop/Utf16.h"
 #include "ui/BoxText.h"
-#include "win32/WindowsShell.h"
 
 #include <cstring>
 
@@ -25,17 +23,9 @@ UINT boxIcon(MessageIcon icon) {
     return MB_ICONINFORMATION;
 }
 
-std::wstring windowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 } // namespace
 
-Win32Desktop::Win32Desktop(HWND window, HWND status, HWND clearLog, HWND idBox)
-    : window_(window), status_(status), clearLog_(clearLog), idBox_(idBox) {}
+Win32Desktop::Win32Desktop(HWND window, ui::Controls& controls) : WindowDesktop(controls), window_(window) {}
 
 MessageAnswer Win32Desktop::showMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                         MessageButtons buttons) {
@@ -78,50 +68,6 @@ void Win32Desktop::setBusyPointer(bool busy) {
     ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
-void Win32Desktop::setStatus(const std::string& text, bool redrawNow) {
-    ::SetWindowTextW(status_, toUtf16(text).c_str());
-    // Actions do not return to the message loop while they work, so the repaint must happen now.
-    if (!redrawNow)
-        return;
-    ::UpdateWindow(status_);
-    // Wine copies a window's painting to the screen when the thread next waits for messages, or at the end
-    // of a paint that comes over 50 ms after the thread last waited. An action starts on the message that
-    // woke the thread, so its first repaint comes sooner and would stay off the screen while the component
-    // blocks (pairing). Painted again once that time has passed, it shows; Windows showed it the first time.
-    constexpr DWORD kSinceWaiting = 60;
-    const DWORD since = ::GetTickCount() - static_cast<DWORD>(::GetMessageTime());
-    if (since < kSinceWaiting) {
-        ::Sleep(kSinceWaiting - since);
-        ::RedrawWindow(status_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    }
-}
-
-void Win32Desktop::setClearLogEnabled(bool enabled) {
-    ::EnableWindow(clearLog_, enabled);
-}
-
-std::string Win32Desktop::idText() {
-    return toUtf8(windowText(idBox_));
-}
-
-void Win32Desktop::setIdText(const std::string& text) {
-    ::SetWindowTextW(idBox_, toUtf16(text).c_str());
-}
-
-std::string Win32Desktop::readSetting(const std::string& section, const std::string& key,
-                                      const std::string& fallback) {
-    return readUserSetting(section, key).value_or(fallback);
-}
-
-void Win32Desktop::writeSetting(const std::string& section, const std::string& key,
-                                const std::string& value) {
-    writeUserSetting(section, key, value);
-}
-
-std::string Win32Desktop::applicationName() {
-    return executableName();
-}
-
 bool Win32Desktop::setClipboardText(const std::string& text) {
     // Another program may hold the clipboard for a moment.
     bool open = false;
@@ -144,10 +90,6 @@ bool Win32Desktop::setClipboardText(const std::string& text) {
     }
     ::CloseClipboard();
     return taken;
-}
-
-void Win32Desktop::openFile(const std::string& path) {
-    openWithShell(path);
 }
 
 } // namespace z83::win

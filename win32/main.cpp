@@ -1,6 +1,6 @@
 // The window program on Windows: the command line, the provider, then the main window until it closes.
 #include "desktop/CommandLine.h"
-#include "desktop/UserSettingsWin32.h"
+#include "desktop/UserSettings.h"
 #include "desktop/Utf16.h"
 #include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
@@ -23,15 +23,14 @@ void tell(const std::string& text, bool error) {
     if (stream && stream != INVALID_HANDLE_VALUE && ::GetFileType(stream) != FILE_TYPE_UNKNOWN &&
         ::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
         return;
-    ::MessageBoxW(nullptr, z83::win::toUtf16(text).c_str(),
-                  z83::win::toUtf16(z83::win::executableName()).c_str(),
+    ::MessageBoxW(nullptr, z83::win::toUtf16(text).c_str(), z83::win::toUtf16(z83::executableName()).c_str(),
                   (error ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK | MB_SETFOREGROUND);
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    const std::string program = z83::win::executableName();
+    const std::string program = z83::executableName();
     z83::NativeFileSystem fileSystem;
     Launch launched = launch(z83::commandLineArguments(0, nullptr), program, fileSystem);
     if (launched.endWith) {

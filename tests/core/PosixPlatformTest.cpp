@@ -1,5 +1,6 @@
-// What only the POSIX file system and user folders can show.
+// What only the POSIX file system, user folders and settings store can show.
 #include "desktop/UserFolders.h"
+#include "desktop/UserSettings.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
 #include "tests/support/FakeDesktop.h"
@@ -90,4 +91,37 @@ TEST(UserFolders, HomeFromTheUserDatabaseAndDocumentsAsTheDesktopNamesThem) {
     EXPECT_EQ(homeFolder(), std::string(user->pw_dir));
     EXPECT_EQ(documentsFolder().rfind(user->pw_dir, 0), 0u);
     ::setenv("HOME", saved.c_str(), 1);
+}
+
+// The window stores the ID box's text whatever it holds, and a file written by earlier versions (or by hand)
+// must still read: other sections and keys stay as they were.
+TEST(UserSettings, ValuesComeBackAsWrittenAndTheRestOfTheFileStays) {
+    TempDir config;
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_CONFIG_HOME", config.str().c_str(), 1);
+    EXPECT_EQ(executableName(), "core_tests");
+    EXPECT_EQ(readUserSetting("Settings", "ID"), std::nullopt);
+
+    const auto folder = config.path() / "core_tests";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "core_tests.conf")
+        << "[General]\nID=other\n\n[Settings]\nID=1A2B3C\nProgID=Old.Class\n";
+    EXPECT_EQ(readUserSetting("Settings", "ID"), std::optional<std::string>("1A2B3C"));
+    EXPECT_EQ(readUserSetting("Settings", "Missing"), std::nullopt);
+
+    for (const std::string value :
+         {"", " 4d5e6f, no ID at all <b> ", "a\"b\\c\r\nd\te;f=g#h", "@at", "\x01\x7f Ä€"}) {
+        ASSERT_TRUE(writeUserSetting("Settings", "ID", value));
+        EXPECT_EQ(readUserSetting("Settings", "ID"), std::optional<std::string>(value)) << value;
+    }
+    ASSERT_TRUE(writeUserSetting("New", "Key", "v"));
+    EXPECT_EQ(readUserSetting("New", "Key"), std::optional<std::string>("v"));
+    EXPECT_EQ(readUserSetting("Settings", "ProgID"), std::optional<std::string>("Old.Class"));
+    EXPECT_EQ(readUserSetting("General", "ID"), std::optional<std::string>("other"));
+
+    if (before)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }

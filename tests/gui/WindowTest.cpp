@@ -1,6 +1,7 @@
 // The real window on a simulated base station, under the offscreen platform: how it looks, how the
 // program starts and ends, and extraction end to end. HOME, and with it the settings store and the
 // documents folder, is a temporary folder.
+#include "desktop/UserSettings.h"
 #include "qt/MainFrm.h"
 #include "qt/QtDesktop.h"
 #include "qt/XTab.h"
@@ -19,7 +20,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -153,10 +153,10 @@ private:
         QTest::mouseClick(find("IKnow"), Qt::LeftButton);
     }
     // The remembered ID in the real per-user store, where the window keeps it; invalid when none is stored.
-    static QSettings store() {
-        return {QSettings::NativeFormat, QSettings::UserScope, qt::executableName(), qt::executableName()};
+    static QVariant storedId() {
+        const std::optional<std::string> id = readUserSetting("Settings", "ID");
+        return id ? QVariant(QString::fromStdString(*id)) : QVariant();
     }
-    static QVariant storedId() { return store().value(QStringLiteral("Settings/ID")); }
 
 private slots:
     void init() { // nothing seen, no remembered ID, an empty documents folder
@@ -165,7 +165,7 @@ private slots:
         opened.clear();
         endRequests.clear();
         fileSystem.failing = test::FailingFileSystem::Step::None;
-        store().remove(QStringLiteral("Settings/ID"));
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).removeRecursively();
         for (const QString& name : documents().entryList(QDir::Files))
             documents().remove(name);
     }
@@ -186,7 +186,7 @@ private slots:
         for (const auto& [change, storedBefore, box, closeUsbCalls, storedAfter] : failures) {
             init();
             if (storedBefore.isValid())
-                store().setValue(QStringLiteral("Settings/ID"), storedBefore);
+                writeUserSetting("Settings", "ID", storedBefore.toString().toStdString());
             QCOMPARE(start(change), std::optional<int>(ui::ExitStatus::StartupFailed));
             QCOMPARE(shown, QStringList{box});
             QVERIFY(!window->isVisible());

@@ -1,7 +1,7 @@
 #include "backend/Backend.h"
 #include "com/ComErrors.h"
 #include "com/ComponentChoice.h"
-#include "desktop/UserSettingsWin32.h"
+#include "desktop/UserSettings.h"
 #include "link/Wire.h"
 #include "tests/win/StationFixture.h"
 
@@ -242,7 +242,7 @@ TEST(ComErrors, ASmallNumberAndADescriptionFilledInLateAreTaken) {
 // of its ProgIDs in any case; two classes are refused by name, never guessed between.
 TEST(ComponentRegistry, TheSettingOrTheOneRegisteredClassIsChosen) {
     {
-        ScratchKey settings(HKEY_CURRENT_USER, L"Software\\" + win::toUtf16(win::executableName()));
+        ScratchKey settings(HKEY_CURRENT_USER, L"Software\\" + win::toUtf16(executableName()));
         settings.set(L"Settings", L"ProgID", L"Chosen.ByTheSetting");
         EXPECT_EQ(win::chooseComponent("").progId, "Chosen.ByTheSetting");
     }

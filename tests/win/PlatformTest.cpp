@@ -2,7 +2,7 @@
 // names outside the code page, the local time and the settings store. Saving a report
 // step by step, and every step failing, is tested once for both platforms in tests/core.
 #include "desktop/Desktop.h"
-#include "desktop/UserSettingsWin32.h"
+#include "desktop/UserSettings.h"
 #include "desktop/Utf16.h"
 #include "extract/NativeFileSystem.h"
 #include "extract/ReportFile.h"
@@ -105,12 +105,12 @@ TEST(LocalTime, FollowsTheSystemWhateverTzSays) {
 // The window stores the ID box's text whatever it holds; an empty box must come back empty, not as the
 // default that stands for nothing stored.
 TEST(UserSettings, AnEmptyValueIsAValueAndTextKeepsItsCharacters) {
-    const std::wstring key = L"Software\\" + win::toUtf16(win::executableName());
+    const std::wstring key = L"Software\\" + win::toUtf16(executableName());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::nullopt);
-    ASSERT_TRUE(win::writeUserSetting("Settings", "ID", ""));
-    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::optional<std::string>(""));
-    ASSERT_TRUE(win::writeUserSetting("Settings", "ID", "1a2B3c Ä€ and more"));
-    EXPECT_EQ(win::readUserSetting("Settings", "ID"), std::optional<std::string>("1a2B3c Ä€ and more"));
+    EXPECT_EQ(readUserSetting("Settings", "ID"), std::nullopt);
+    ASSERT_TRUE(writeUserSetting("Settings", "ID", ""));
+    EXPECT_EQ(readUserSetting("Settings", "ID"), std::optional<std::string>(""));
+    ASSERT_TRUE(writeUserSetting("Settings", "ID", "1a2B3c Ä€ and more"));
+    EXPECT_EQ(readUserSetting("Settings", "ID"), std::optional<std::string>("1a2B3c Ä€ and more"));
     ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }

@@ -3,9 +3,11 @@
 #include <optional>
 #include <string>
 
-// The program's per-user settings: text values under HKEY_CURRENT_USER\Software\<executable name>\<section>,
-// the store that both Windows programs read and the window writes.
-namespace z83::win {
+// The program's per-user settings, keyed by the executable's name: on Windows text values under
+// HKEY_CURRENT_USER\Software\<name>\<section>, the store that both Windows programs read and the window
+// writes; elsewhere <name>/<name>.conf in the user's configuration folder, a file of [section] groups of
+// key=value lines. Sections and keys are plain words.
+namespace z83 {
 
 // The executable's file name without its extension, which keys the settings.
 std::string executableName();
@@ -15,4 +17,4 @@ std::optional<std::string> readUserSetting(const std::string& section, const std
 // Stores the value at once; false when the store refused it.
 bool writeUserSetting(const std::string& section, const std::string& name, const std::string& value);
 
-} // namespace z83::win
+} // namespace z83
