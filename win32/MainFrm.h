@@ -31,7 +31,7 @@ public:
     // endProgram ends the program with the given status after the guard reported a raised error.
     MainFrm(HINSTANCE instance, ProviderFactory createProvider, FileSystem& fileSystem,
             std::function<void(int status)> endProgram = &ui::ExitStatus::endAtOnce);
-    ~MainFrm();
+    ~MainFrm() override;
     MainFrm(const MainFrm&) = delete;
     MainFrm& operator=(const MainFrm&) = delete;
 
