@@ -75,9 +75,9 @@ void XTab::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(edge);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 
-    for (int i = 0; i < count(); ++i) {
+    for (int i = 0; i < strip_.count(); ++i) {
         const QRect tab = tabRect(i);
-        const bool active = i == currentIndex();
+        const bool active = strip_.shows(i);
         painter.fillRect(tab, active ? activeBack : inactiveBack);
         painter.setPen(edge);
         painter.drawLine(tab.topLeft(), tab.bottomLeft());

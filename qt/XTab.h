@@ -20,13 +20,9 @@ public:
 
     // The control must be a child of the strip; it is shown only with its tab.
     void addControl(int tab, QWidget* control);
-
-    int count() const { return strip_.count(); }
-    int currentIndex() const { return strip_.current(); }
     void setCurrentIndex(int index);
+    // Where the tab's caption lies; empty for no such tab.
     QRect tabRect(int index) const;
-    // Height of the caption row; the page lies below it.
-    int captionHeight() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +32,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Height of the caption row; the page lies below it.
+    int captionHeight() const;
     int captionPadding() const;
     // A caption's width in the active font.
     int textWidth(std::string_view caption) const;
