@@ -10,28 +10,35 @@
 
 namespace z83::qt {
 
+namespace {
+
+QString text(std::string_view caption) {
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+}
+
+} // namespace
+
 XTab::XTab(const ui::layout::TabStripLook& look, QWidget* parent)
-    : QWidget(parent), look_(look), activeFont_(toQFont(look.activeFont)),
+    : QWidget(parent), look_(look), strip_(look), activeFont_(toQFont(look.activeFont)),
       inactiveFont_(toQFont(look.inactiveFont)) {
     setFocusPolicy(Qt::StrongFocus);
-    for (std::string_view caption : look.captions)
-        tabs_.push_back(Tab{QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), {}});
-    // No current tab is set, so the first one shows.
-    current_ = 0;
 }
 
 void XTab::addControl(int tab, QWidget* control) {
-    if (tab < 0 || tab >= count() || control == nullptr)
-        return;
-    tabs_[static_cast<std::size_t>(tab)].controls.append(control);
-    control->setVisible(tab == current_);
+    if (strip_.add(tab, control))
+        control->setVisible(strip_.shows(tab));
 }
 
 void XTab::setCurrentIndex(int index) {
-    if (index < 0 || index >= count() || index == current_)
-        return;
-    current_ = index;
-    showControlsOfCurrent();
+    if (strip_.choose(index))
+        showCurrent();
+}
+
+void XTab::showCurrent() {
+    strip_.showControls([](const QPointer<QWidget>& control, bool visible) {
+        if (control)
+            control->setVisible(visible);
+    });
     update();
 }
 
@@ -39,24 +46,19 @@ int XTab::captionHeight() const {
     return ui::twipsToPixels(look_.captionHeight, logicalDpiY());
 }
 
-QRect XTab::tabRect(int index) const {
-    if (index < 0 || index >= count())
-        return {};
-    // Widths follow the active font so a tab does not change size when it is picked.
-    const QFontMetrics metrics(activeFont_);
-    const int padding = ui::twipsToPixels(look_.captionPadding, logicalDpiY());
-    int left = 0;
-    for (int i = 0; i < index; ++i)
-        left += metrics.horizontalAdvance(tabs_[static_cast<std::size_t>(i)].caption) + 2 * padding;
-    const int width = metrics.horizontalAdvance(tabs_[static_cast<std::size_t>(index)].caption) + 2 * padding;
-    return QRect(left, 0, width, captionHeight());
+int XTab::captionPadding() const {
+    return ui::twipsToPixels(look_.captionPadding, logicalDpiY());
 }
 
-void XTab::showControlsOfCurrent() {
-    for (int tab = 0; tab < count(); ++tab)
-        for (const auto& control : tabs_[static_cast<std::size_t>(tab)].controls)
-            if (control)
-                control->setVisible(tab == current_);
+int XTab::textWidth(std::string_view caption) const {
+    return QFontMetrics(activeFont_).horizontalAdvance(text(caption));
+}
+
+QRect XTab::tabRect(int index) const {
+    const ui::PixelRect place =
+        strip_.captionRect(index, captionPadding(), captionHeight(),
+                           [this](std::string_view caption) { return textWidth(caption); });
+    return {place.left, place.top, place.width, place.height}; // no such tab: QRect(), empty
 }
 
 void XTab::paintEvent(QPaintEvent* /*event*/) {
@@ -73,9 +75,9 @@ void XTab::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(edge);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 
-    for (int i = 0; i < count(); ++i) {
+    for (int i = 0; i < strip_.count(); ++i) {
         const QRect tab = tabRect(i);
-        const bool active = i == current_;
+        const bool active = strip_.shows(i);
         painter.fillRect(tab, active ? activeBack : inactiveBack);
         painter.setPen(edge);
         painter.drawLine(tab.topLeft(), tab.bottomLeft());
@@ -88,7 +90,7 @@ void XTab::paintEvent(QPaintEvent* /*event*/) {
         }
         painter.setFont(active ? activeFont_ : inactiveFont_);
         painter.setPen(active ? activeText : inactiveText);
-        painter.drawText(tab, Qt::AlignCenter, tabs_[static_cast<std::size_t>(i)].caption);
+        painter.drawText(tab, Qt::AlignCenter, text(strip_.caption(i)));
         if (active && hasFocus()) {
             painter.setPen(QPen(activeText, 1, Qt::DotLine));
             painter.drawRect(tab.adjusted(3, 3, -4, -4));
@@ -97,26 +99,22 @@ void XTab::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void XTab::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
+    const QPoint at = event->position().toPoint();
+    const int tab = strip_.tabAt(at.x(), at.y(), captionPadding(), captionHeight(),
+                                 [this](std::string_view caption) { return textWidth(caption); });
+    if (event->button() == Qt::LeftButton && tab >= 0)
+        setCurrentIndex(tab);
+    else
         QWidget::mousePressEvent(event);
-        return;
-    }
-    for (int i = 0; i < count(); ++i) {
-        if (tabRect(i).contains(event->position().toPoint())) {
-            setCurrentIndex(i);
-            return;
-        }
-    }
-    QWidget::mousePressEvent(event);
 }
 
 void XTab::keyPressEvent(QKeyEvent* event) {
+    using Arrow = ui::TabStrip<QPointer<QWidget>>::Arrow;
     switch (event->key()) {
     case Qt::Key_Left:
-        setCurrentIndex(current_ - 1);
-        break;
     case Qt::Key_Right:
-        setCurrentIndex(current_ + 1);
+        if (strip_.step(event->key() == Qt::Key_Left ? Arrow::Left : Arrow::Right))
+            showCurrent();
         break;
     default:
         QWidget::keyPressEvent(event);

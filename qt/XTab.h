@@ -1,14 +1,12 @@
 #pragma once
 
 #include "ui/MainFrmLayout.h"
+#include "ui/TabStrip.h"
 
 #include <QFont>
-#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-
-#include <vector>
 
 namespace z83::qt {
 
@@ -22,13 +20,9 @@ public:
 
     // The control must be a child of the strip; it is shown only with its tab.
     void addControl(int tab, QWidget* control);
-
-    int count() const { return static_cast<int>(tabs_.size()); }
-    int currentIndex() const { return current_; }
     void setCurrentIndex(int index);
+    // Where the tab's caption lies; empty for no such tab.
     QRect tabRect(int index) const;
-    // Height of the caption row; the page lies below it.
-    int captionHeight() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -38,16 +32,16 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    struct Tab {
-        QString caption;
-        QList<QPointer<QWidget>> controls;
-    };
-
-    void showControlsOfCurrent();
+    // Height of the caption row; the page lies below it.
+    int captionHeight() const;
+    int captionPadding() const;
+    // A caption's width in the active font.
+    int textWidth(std::string_view caption) const;
+    // Shows the current tab's controls, hides the others' and repaints.
+    void showCurrent();
 
     const ui::layout::TabStripLook& look_;
-    std::vector<Tab> tabs_;
-    int current_ = -1;
+    ui::TabStrip<QPointer<QWidget>> strip_;
     QFont activeFont_;
     QFont inactiveFont_;
 };

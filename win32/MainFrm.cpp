@@ -3,6 +3,7 @@
 #include "desktop/Utf16.h"
 #include "win32/Look.h"
 #include "win32/Win32Desktop.h"
+#include "win32/WindowObject.h"
 #include "win32/XTab.h"
 
 #include <commctrl.h>
@@ -290,12 +291,9 @@ void MainFrm::close() {
 }
 
 LRESULT CALLBACK MainFrm::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainFrm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self = windowObject<MainFrm>(window, message, lParam);
+    if (self && message == WM_NCCREATE)
         self->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainFrm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         if (self)
@@ -306,11 +304,7 @@ LRESULT CALLBACK MainFrm::windowProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 LRESULT CALLBACK MainFrm::pictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        ::SetWindowLongPtrW(
-            window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<MainFrm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = windowObject<MainFrm>(window, message, lParam);
     const ui::layout::Control* design = designOf(window);
     if (!self || !design)
         return ::DefWindowProcW(window, message, wParam, lParam);

@@ -2,8 +2,12 @@
 
 #include "desktop/Utf16.h"
 #include "win32/Look.h"
+#include "win32/WindowObject.h"
 
 #include <windowsx.h>
+
+#include <string>
+#include <string_view>
 
 namespace z83::win {
 
@@ -21,13 +25,36 @@ void fill(HDC dc, RECT rect, Look& gdi, COLORREF colour) {
     ::FillRect(dc, &rect, gdi.brush(colour));
 }
 
+// Measures captions in a font on the window's screen, for as long as it lives.
+class TextWidths {
+public:
+    TextWidths(HWND window, HFONT font)
+        : window_(window), dc_(::GetDC(window)), old_(::SelectObject(dc_, font)) {}
+    ~TextWidths() {
+        ::SelectObject(dc_, old_);
+        ::ReleaseDC(window_, dc_);
+    }
+    TextWidths(const TextWidths&) = delete;
+    TextWidths& operator=(const TextWidths&) = delete;
+
+    int operator()(std::string_view caption) const {
+        const std::wstring text = toUtf16(caption);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
 } // namespace
 
 XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const ui::layout::TabStripLook& look,
            Look& gdi, PaintPage paintPage)
-    : look_(look), gdi_(gdi), paintPage_(std::move(paintPage)) {
-    for (std::string_view caption : look.captions)
-        tabs_.push_back({toUtf16(caption), {}});
+    : look_(look), gdi_(gdi), paintPage_(std::move(paintPage)), strip_(look) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     if (!::GetClassInfoExW(instance, kClassName, &windowClass)) {
@@ -45,27 +72,21 @@ XTab::XTab(HINSTANCE instance, HWND parent, int id, const RECT& place, const ui:
 }
 
 void XTab::addControl(int tab, HWND control) {
-    if (tab < 0 || tab >= count() || !control)
-        return;
-    tabs_[static_cast<std::size_t>(tab)].controls.push_back(control);
-    ::ShowWindow(control, tab == current_ ? SW_SHOWNA : SW_HIDE);
+    if (strip_.add(tab, control))
+        ::ShowWindow(control, strip_.shows(tab) ? SW_SHOWNA : SW_HIDE);
 }
 
 void XTab::setCurrentIndex(int index) {
-    if (index < 0 || index >= count() || index == current_)
-        return;
-    current_ = index;
-    for (HWND control : tabs_[static_cast<std::size_t>(current_)].controls)
-        ::ShowWindow(control, SW_SHOWNA);
-    for (int tab = 0; tab < count(); ++tab) {
-        if (tab == current_)
-            continue;
-        for (HWND control : tabs_[static_cast<std::size_t>(tab)].controls) {
-            if (::GetFocus() == control) // keystrokes must not go to a hidden window
-                ::SetFocus(window_);
-            ::ShowWindow(control, SW_HIDE);
-        }
-    }
+    if (strip_.choose(index))
+        showCurrent();
+}
+
+void XTab::showCurrent() {
+    strip_.showControls([this](HWND control, bool visible) {
+        if (!visible && ::GetFocus() == control) // keystrokes must not go to a hidden window
+            ::SetFocus(window_);
+        ::ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+    });
     ::InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -74,23 +95,13 @@ int XTab::captionHeight() const {
 }
 
 RECT XTab::tabRect(int index) const {
-    if (index < 0 || index >= count())
-        return {};
-    // Widths follow the active font so a tab does not change size when it is picked.
-    HDC dc = ::GetDC(window_);
-    const HGDIOBJ old = ::SelectObject(dc, gdi_.font(look_.activeFont));
-    const int padding = gdi_.pixels(look_.captionPadding);
-    int left = 0, width = 0;
-    for (int i = 0; i <= index; ++i) {
-        const std::wstring& caption = tabs_[static_cast<std::size_t>(i)].caption;
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-        left += width;
-        width = size.cx + 2 * padding;
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(window_, dc);
-    return {left, 0, left + width, captionHeight()};
+    return Look::rect(strip_.captionRect(index, gdi_.pixels(look_.captionPadding), captionHeight(),
+                                         TextWidths(window_, gdi_.font(look_.activeFont))));
+}
+
+int XTab::tabAt(POINT at) const {
+    return strip_.tabAt(at.x, at.y, gdi_.pixels(look_.captionPadding), captionHeight(),
+                        TextWidths(window_, gdi_.font(look_.activeFont)));
 }
 
 void XTab::paint(HDC dc) {
@@ -114,9 +125,9 @@ void XTab::paint(HDC dc) {
     ::Rectangle(dc, page.left, page.top, page.right, page.bottom);
     ::SetBkMode(dc, TRANSPARENT);
 
-    for (int i = 0; i < count(); ++i) {
+    for (int i = 0; i < strip_.count(); ++i) {
         RECT tab = tabRect(i);
-        const bool active = i == current_;
+        const bool active = strip_.shows(i);
         fill(dc, tab, gdi_, active ? activeBack : inactiveBack);
         const int right = tab.right - 1, bottom = tab.bottom - 1;
         ::SetDCPenColor(dc, edge);
@@ -130,7 +141,7 @@ void XTab::paint(HDC dc) {
         }
         ::SelectObject(dc, gdi_.font(active ? look_.activeFont : look_.inactiveFont));
         ::SetTextColor(dc, active ? activeText : inactiveText);
-        const std::wstring& caption = tabs_[static_cast<std::size_t>(i)].caption;
+        const std::wstring caption = toUtf16(strip_.caption(i));
         ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tab,
                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         const bool hideFocus = ::SendMessageW(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS;
@@ -140,16 +151,13 @@ void XTab::paint(HDC dc) {
         }
     }
     ::RestoreDC(dc, saved);
-    paintPage_(dc, current_);
+    paintPage_(dc, strip_.current());
 }
 
 LRESULT CALLBACK XTab::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<XTab*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self = windowObject<XTab>(window, message, lParam);
+    if (self && message == WM_NCCREATE)
         self->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<XTab*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     return self ? self->handle(message, wParam, lParam) : ::DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -167,19 +175,16 @@ LRESULT XTab::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
         ::SetFocus(window_);
-        const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        for (int i = 0; i < count(); ++i) {
-            const RECT tab = tabRect(i);
-            if (::PtInRect(&tab, at))
-                setCurrentIndex(i);
-        }
+        setCurrentIndex(tabAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
         return 0;
     }
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS;
     case WM_KEYDOWN:
         if (wParam == VK_LEFT || wParam == VK_RIGHT) {
-            setCurrentIndex(current_ + (wParam == VK_LEFT ? -1 : 1));
+            using Arrow = ui::TabStrip<HWND>::Arrow;
+            if (strip_.step(wParam == VK_LEFT ? Arrow::Left : Arrow::Right))
+                showCurrent();
             return 0;
         }
         break;

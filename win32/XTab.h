@@ -1,12 +1,11 @@
 #pragma once
 
 #include "ui/MainFrmLayout.h"
+#include "ui/TabStrip.h"
 
 #include <windows.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace z83::win {
 
@@ -28,29 +27,25 @@ public:
     HWND handle() const { return window_; }
     // The window is shown only with its tab.
     void addControl(int tab, HWND control);
-
-    int count() const { return static_cast<int>(tabs_.size()); }
-    int currentIndex() const { return current_; }
     void setCurrentIndex(int index);
+    // Where the tab's caption lies; empty for no such tab.
     RECT tabRect(int index) const;
-    // Height of the caption row; the page lies below it.
-    int captionHeight() const;
 
 private:
-    struct Tab {
-        std::wstring caption;
-        std::vector<HWND> controls;
-    };
-
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint(HDC dc);
+    // Height of the caption row; the page lies below it.
+    int captionHeight() const;
+    // Shows the current tab's windows, hides the others' and repaints.
+    void showCurrent();
+    // The tab whose caption holds the point, or -1.
+    int tabAt(POINT at) const;
 
     const ui::layout::TabStripLook& look_;
     Look& gdi_;
     PaintPage paintPage_;
-    std::vector<Tab> tabs_;
-    int current_ = 0; // no current tab is set, so the first one shows
+    ui::TabStrip<HWND> strip_;
     HWND window_ = nullptr;
 };
 
