@@ -1,5 +1,4 @@
 #include "desktop/CommandLine.h"
-#include "extract/NativeFileSystem.h"
 #include "qt/MainFrm.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
@@ -31,7 +30,7 @@ bool displayAvailable() {
 int main(int argc, char** argv) {
     const std::string program =
         argc > 0 ? std::filesystem::path(argv[0]).filename().string() : std::string("z83-log-extraction");
-    z83::NativeFileSystem fileSystem;
+    z83::FileSystem& fileSystem = nativeFileSystem();
     Launch launched = launch(z83::commandLineArguments(argc, argv), program, fileSystem);
     if (launched.endWith) {
         (launched.error ? std::cerr : std::cout) << launched.text;

@@ -23,8 +23,8 @@ EDGES = {
     "backend": {"extract", "sim", "com"},
     "history": {"extract"},
     "ui": {"backend", "extract"},
-    "qt": {"ui", "backend", "extract"},
-    "win32": {"ui", "backend", "extract"},
+    "qt": {"ui"},
+    "win32": {"ui"},
     "cli": {"backend", "extract", "history"},
     "package": set(),
 }

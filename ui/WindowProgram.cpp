@@ -2,6 +2,7 @@
 
 #include "backend/Backend.h"
 #include "desktop/Version.h"
+#include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
 #include "ui/StartOptions.h"
 
@@ -32,6 +33,11 @@ Launch launch(const std::vector<std::string>& arguments, const std::string& prog
         return {ExitStatus::Usage, program + ": " + error.what() + '\n', true, {}, {}};
     }
     return result;
+}
+
+FileSystem& nativeFileSystem() {
+    static NativeFileSystem fileSystem;
+    return fileSystem;
 }
 
 } // namespace z83::ui

@@ -23,4 +23,7 @@ struct Launch {
 };
 Launch launch(const std::vector<std::string>& arguments, const std::string& program, FileSystem& fileSystem);
 
+// The computer's own file system, which the window program saves its reports on.
+FileSystem& nativeFileSystem();
+
 } // namespace z83::ui

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "backend/SessionRecording.h"
 #include "ui/ExitStatus.h"
 #include "ui/LayoutWalk.h"
 #include "ui/MainFrmLayout.h"

@@ -2,7 +2,6 @@
 #include "desktop/CommandLine.h"
 #include "desktop/UserSettings.h"
 #include "desktop/Utf16.h"
-#include "extract/NativeFileSystem.h"
 #include "ui/ExitStatus.h"
 #include "ui/WindowProgram.h"
 #include "win32/MainFrm.h"
@@ -31,7 +30,7 @@ void tell(const std::string& text, bool error) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::string program = z83::executableName();
-    z83::NativeFileSystem fileSystem;
+    z83::FileSystem& fileSystem = nativeFileSystem();
     Launch launched = launch(z83::commandLineArguments(0, nullptr), program, fileSystem);
     if (launched.endWith) {
         tell(launched.text, launched.error);
