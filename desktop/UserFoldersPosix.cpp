@@ -1,5 +1,7 @@
 #include "desktop/UserFolders.h"
 
+#include "desktop/TextLines.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -57,13 +59,11 @@ std::optional<std::string> documentsValue(const std::string& line, const std::st
 } // namespace
 
 std::string documentsFolderFromUserDirs(const std::string& userDirsText, const std::string& home) {
-    std::istringstream lines(userDirsText);
-    std::string line, found;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    std::string_view lines = userDirsText;
+    std::string found;
+    while (!lines.empty()) {
         // The last line that names the folder wins.
-        if (auto value = documentsValue(line, home))
+        if (auto value = documentsValue(std::string(takeLine(lines)), home))
             found = withoutTrailingSlashes(*value);
     }
     return found;

@@ -1,12 +1,13 @@
 #include "desktop/UserSettings.h"
 
+#include "desktop/TextLines.h"
 #include "desktop/UserFolders.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -122,12 +123,12 @@ struct SettingsText {
 SettingsText readSettingsText(const std::string& section, const std::string& name) {
     SettingsText found;
     std::ifstream file(settingsFile(), std::ios::binary);
-    std::string line, current;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        found.lines.push_back(line);
-        const std::string text = trimmed(line);
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string_view rest = content;
+    std::string current;
+    while (!rest.empty()) {
+        found.lines.emplace_back(takeLine(rest));
+        const std::string text = trimmed(found.lines.back());
         if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
             current = text.substr(1, text.size() - 2);
             if (current == section)

@@ -2,6 +2,7 @@
 
 #include "desktop/JsonFieldReader.h"
 #include "desktop/Sha256.h"
+#include "desktop/TextLines.h"
 
 #include <map>
 
@@ -183,12 +184,8 @@ JournalReading readJournal(std::string_view text) {
     JournalReading reading;
     std::size_t number = 0;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view line = takeLine(text);
         ++number;
-        if (line.ends_with('\r')) // edited in a program that ends lines with CR LF
-            line.remove_suffix(1);
         if (line.find_first_not_of(" \t") == std::string_view::npos)
             continue;
         std::string why;

@@ -3,6 +3,7 @@
 #include "desktop/IsoTime.h"
 #include "desktop/JsonFieldReader.h"
 #include "desktop/ShownText.h"
+#include "desktop/TextLines.h"
 
 #include <algorithm>
 
@@ -109,12 +110,8 @@ ReadReport readCsv(std::string_view content) {
     ReadReport report;
     std::size_t number = 0;
     while (!content.empty()) {
-        const std::size_t end = content.find('\n');
-        std::string_view line = content.substr(0, end);
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        const std::string_view line = takeLine(content);
         ++number;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
         if (number == 1) {
             if (line != kReportHeader) {
                 report.badLine = 1;
