@@ -3,12 +3,12 @@
 #include "desktop/TextLines.h"
 #include "desktop/UserFolders.h"
 
-#include <cerrno>
+#include <cerrno> // program_invocation_name
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -146,14 +146,11 @@ SettingsText readSettingsText(const std::string& section, const std::string& nam
     return found;
 }
 
-bool makeFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // Writes the whole file anew beside the old one and renames it over, so that a crash leaves one or the other.
 bool replaceSettingsFile(const std::vector<std::string>& lines) {
     const std::string folder = settingsFolder();
-    if (folder.empty() || !makeFolder(configFolder()) || !makeFolder(folder))
+    std::error_code error;
+    if (folder.empty() || (!std::filesystem::create_directories(folder, error) && error))
         return false;
     const std::string path = settingsFile(), fresh = path + ".new-" + std::to_string(::getpid());
     {

@@ -99,12 +99,13 @@ TEST(UserSettings, ValuesComeBackAsWrittenAndTheRestOfTheFileStays) {
     TempDir config;
     const char* before = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = before ? before : "";
-    ::setenv("XDG_CONFIG_HOME", config.str().c_str(), 1);
+    const auto home = config.path() / "not" / "made";
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     EXPECT_EQ(executableName(), "core_tests");
     EXPECT_EQ(readUserSetting("Settings", "ID"), std::nullopt);
+    ASSERT_TRUE(writeUserSetting("Settings", "ID", "first")) << "its folders are made";
 
-    const auto folder = config.path() / "core_tests";
-    std::filesystem::create_directories(folder);
+    const auto folder = home / "core_tests";
     std::ofstream(folder / "core_tests.conf")
         << "[General]\nID=other\n\n[Settings]\nID=1A2B3C\nProgID=Old.Class\n";
     EXPECT_EQ(readUserSetting("Settings", "ID"), std::optional<std::string>("1A2B3C"));
