@@ -153,13 +153,13 @@ namespace {
 // One call's arguments: values[i] holds argument i in the type the component declares, and passed[] refers
 // to them, last argument first, as IDispatch::Invoke takes them.
 struct CallArguments {
-    std::array<Variant, ComProvider::kMostArguments> values;
-    std::array<VARIANTARG, ComProvider::kMostArguments> passed{};
+    std::array<Variant, kMostArguments> values;
+    std::array<VARIANTARG, kMostArguments> passed{};
     std::size_t count = 0;
 };
 
 // The argument as the program holds it, in the contract's type.
-void holdAsContracted(Passing passing, const ComProvider::Argument& argument, VARIANT& value) {
+void holdAsContracted(Passing passing, const ArgumentSlot& argument, VARIANT& value) {
     switch (passing) {
     case Passing::Value:
         V_VT(&value) = VT_I4;
@@ -188,12 +188,12 @@ void holdAsContracted(Passing passing, const ComProvider::Argument& argument, VA
 }
 
 // Each argument in the type the component declares, referred to from the slot Invoke reads it from.
-void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostArguments>& declaredTypes,
-             std::initializer_list<ComProvider::Argument> arguments, CallArguments& call) {
+void prepare(Operation operation, const std::array<VARTYPE, kMostArguments>& declaredTypes,
+             std::span<const ArgumentSlot> arguments, CallArguments& call) {
     const auto contract = contractOf(operation).arguments();
     call.count = arguments.size();
     std::size_t i = 0;
-    for (const ComProvider::Argument& argument : arguments) {
+    for (const ArgumentSlot& argument : arguments) {
         VARIANT& value = call.values[i].v;
         holdAsContracted(contract[i].passing, argument, value);
         // The declared type was checked against the contract when the instance was created, so the
@@ -221,11 +221,10 @@ void prepare(Operation operation, const std::array<VARTYPE, ComProvider::kMostAr
 }
 
 // The by-reference arguments back into the program's variables, in the contract's types.
-void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> arguments,
-              CallArguments& call) {
+void copyBack(Operation operation, std::span<const ArgumentSlot> arguments, CallArguments& call) {
     const auto contract = contractOf(operation).arguments();
     std::size_t i = 0;
-    for (const ComProvider::Argument& argument : arguments) {
+    for (const ArgumentSlot& argument : arguments) {
         const std::string what(contract[i].name);
         VARIANT& value = call.values[i].v;
         Variant back;
@@ -253,7 +252,7 @@ void copyBack(Operation operation, std::initializer_list<ComProvider::Argument> 
 
 } // namespace
 
-void ComProvider::call(Operation operation, std::initializer_list<Argument> arguments, Variant& result) {
+void ComProvider::call(Operation operation, std::span<const ArgumentSlot> arguments, Variant& result) {
     requireInstance();
     if (serviceMessages_)
         win::serviceMessages();
@@ -289,77 +288,44 @@ std::int32_t int32Of(Variant& result, Operation operation) {
     return static_cast<std::int32_t>(V_I4(&number.v));
 }
 
+// The result as the program reads it, widened. The results the program ignores are not read, so an odd
+// value cannot fail the call.
+std::int32_t resultOf(Variant& result, Operation operation) {
+    switch (contractOf(operation).result) {
+    case ResultUse::Nothing:
+        break;
+    case ResultUse::Int16:
+        return statusOf(result, operation);
+    case ResultUse::Int32:
+        return int32Of(result, operation);
+    }
+    return 0;
+}
+
+// The program reads the current error after these two calls: what the component raises, or why there is
+// no instance, becomes it.
+bool leavesErrorCurrent(Operation operation) {
+    return operation == Operation::OpenUSB || operation == Operation::ProbeProvider;
+}
+
 } // namespace
 
-std::int16_t ComProvider::OpenUSB(std::int32_t first, std::int32_t second) {
-    // The program reads the current error after this call: what the component raises becomes it.
+std::int32_t ComProvider::invoke(Operation operation, std::span<const ArgumentSlot> arguments) {
+    if (operation == Operation::CloseUSB && !dispatch_)
+        return 0; // closing what never opened: nothing to do, and shut-down must not fail on it
     try {
         Variant result;
-        call(Operation::OpenUSB, {{first}, {second}}, result);
-        const std::int16_t status = statusOf(result, Operation::OpenUSB);
-        clearCurrentError();
-        return status;
+        call(operation, arguments, result);
+        const std::int32_t value = resultOf(result, operation);
+        if (leavesErrorCurrent(operation))
+            clearCurrentError();
+        return value;
     } catch (const ProviderError& error) {
+        if (!leavesErrorCurrent(operation))
+            throw;
         setCurrentError({error.number(), error.description()});
-        return -1;
+        return operation == Operation::OpenUSB ? -1 : 0;
     }
-}
-
-void ComProvider::CloseUSB() {
-    if (!dispatch_)
-        return; // closing what never opened: nothing to do, and shut-down must not fail on it
-    Variant result;
-    call(Operation::CloseUSB, {}, result);
-}
-
-std::int32_t ComProvider::ProbeProvider() {
-    try {
-        Variant result;
-        call(Operation::ProbeProvider, {}, result);
-        clearCurrentError();
-    } catch (const ProviderError& error) {
-        setCurrentError({error.number(), error.description()});
-    }
-    return 0;
-}
-
-// The program ignores this result and PairModule's, so they are not read: an odd value cannot fail the call.
-std::uint8_t ComProvider::ReadBaseByte(std::int32_t which) {
-    Variant result;
-    call(Operation::ReadBaseByte, {{which}}, result);
-    return 0;
-}
-
-std::int32_t ComProvider::PairModule(std::int32_t first, std::int32_t second, std::int32_t seconds,
-                                     std::int32_t& id, std::int32_t& secondOutput) {
-    Argument idArgument, outputArgument;
-    idArgument.int32 = &id;
-    outputArgument.int32 = &secondOutput;
-    Variant result;
-    call(Operation::PairModule, {{first}, {second}, {seconds}, idArgument, outputArgument}, result);
-    return 0;
-}
-
-std::int32_t ComProvider::DetectBase(std::int32_t which) {
-    Variant result;
-    call(Operation::DetectBase, {{which}}, result);
-    return int32Of(result, Operation::DetectBase);
-}
-
-std::int16_t ComProvider::WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
-                                       std::string& text) {
-    Variant result;
-    call(Operation::WriteCommand, {{0, &one}, {0, nullptr, &id}, {0, &command}, {0, nullptr, nullptr, &text}},
-         result);
-    return statusOf(result, Operation::WriteCommand);
-}
-
-std::int16_t ComProvider::ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
-                                      std::string& text) {
-    Variant result;
-    call(Operation::ReadCommand, {{0, &one}, {0, nullptr, &id}, {0, &command}, {0, nullptr, nullptr, &text}},
-         result);
-    return statusOf(result, Operation::ReadCommand);
 }
 
 } // namespace z83::win

@@ -9,8 +9,8 @@
 
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,8 +23,10 @@ inline constexpr std::string_view kComponentLibrary = "Z83DataProviderCOM";
 
 // The maker's device-access component, driven through IDispatch on the calling thread; every call blocks.
 // The eight operations are looked up once, when the instance is created. When the component has a type
-// library, each argument goes with the type it declares; without one, with the contract's types.
-class ComProvider final : public DataProvider {
+// library, each argument goes with the type it declares; without one, with the contract's types. What each
+// operation passes and reads back comes from the contract (link/OperationContract.h), so every operation
+// goes through invoke.
+class ComProvider final : public UniformProvider {
 public:
     // Creates an instance of the class that progId names: a ProgID, or a CLSID in braces; empty when no
     // class was found to create. Never throws: an instance that cannot be created, or that does not fit
@@ -36,26 +38,10 @@ public:
     ComProvider(const ComProvider&) = delete;
     ComProvider& operator=(const ComProvider&) = delete;
 
-    std::int16_t OpenUSB(std::int32_t first, std::int32_t second) override;
-    void CloseUSB() override;
-    std::int32_t ProbeProvider() override;
-    std::uint8_t ReadBaseByte(std::int32_t which) override;
-    std::int32_t PairModule(std::int32_t first, std::int32_t second, std::int32_t seconds, std::int32_t& id,
-                            std::int32_t& secondOutput) override;
-    std::int32_t DetectBase(std::int32_t which) override;
-    std::int16_t WriteCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
-                              std::string& text) override;
-    std::int16_t ReadCommand(std::uint8_t& one, std::int32_t& id, std::uint8_t& command,
-                             std::string& text) override;
-
     // Why there is no usable instance, or nothing when there is one.
     const std::optional<CurrentError>& unusable() const { return unusable_; }
     // The instance, for tests that look behind the contract; null when there is none.
     IDispatch* instance() const { return dispatch_; }
-
-    // One argument as the program holds it; the by-reference ones are copied back after the call.
-    using Argument = ArgumentSlot;
-    static constexpr std::size_t kMostArguments = z83::kMostArguments;
 
 private:
     // An operation as this instance's component takes it.
@@ -67,7 +53,9 @@ private:
 
     std::optional<CurrentError> create(const std::string& progId);
     std::optional<CurrentError> takeDeclarations(ITypeInfo& info);
-    void call(Operation operation, std::initializer_list<Argument> arguments, Variant& result);
+    std::int32_t invoke(Operation operation, std::span<const ArgumentSlot> arguments) override;
+    // The by-reference arguments are copied back after the call.
+    void call(Operation operation, std::span<const ArgumentSlot> arguments, Variant& result);
     void requireInstance() const;
 
     IDispatch* dispatch_ = nullptr;

@@ -101,7 +101,7 @@ std::string callText(Operation operation, std::span<const ArgumentValue> argumen
 std::string argumentText(Passing passing, const ArgumentValue& value);
 
 // A provider whose eight operations come to one place, with their arguments in the contract's order: for
-// wrappers that treat every call alike (recording, replaying).
+// providers that treat every call alike (the COM adapter, recording, replaying).
 class UniformProvider : public DataProvider {
 public:
     std::int16_t OpenUSB(std::int32_t first, std::int32_t second) override;

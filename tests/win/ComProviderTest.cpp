@@ -166,6 +166,52 @@ TEST(ComProvider, RaisedErrorsKeepNumberAndDescription) {
     }
 }
 
+// Results that come back as text: a status or DetectBase's number is converted when it fits, and one that
+// does not raises naming the operation and what came (after OpenUSB: the current error); the results the
+// program ignores are never read, so they cannot fail a call.
+TEST(ComProvider, ResultsAreConvertedToWhatTheProgramReads) {
+    const auto raised = [](const std::function<void()>& call) -> std::string {
+        try {
+            call();
+        } catch (const ProviderError& error) {
+            return error.description();
+        }
+        return "nothing raised";
+    };
+    for (const std::string text : {"70000", "none"}) {
+        SCOPED_TRACE(text);
+        const bool number = text == "70000";
+        StationSetup setup(kOneModule);
+        setEnvironment(L"Z83_TEST_STATION_RESULT", text);
+        win::ComProvider provider(kTestStation);
+        setEnvironment(L"Z83_TEST_STATION_RESULT", std::nullopt);
+
+        EXPECT_EQ(provider.OpenUSB(Arg::OpenFirst, Arg::OpenSecond), -1);
+        EXPECT_EQ(provider.currentError().number,
+                  static_cast<std::int32_t>(number ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH));
+        const std::string opened = provider.currentError().description;
+        EXPECT_TRUE(opened.starts_with("OpenUSB: the status came back as VT_BSTR: ")) << opened;
+        provider.ProbeProvider();
+        EXPECT_EQ(provider.currentError().number, 0) << provider.currentError().description;
+        std::int32_t id = 0, secondOutput = 0;
+        EXPECT_NO_THROW(provider.ReadBaseByte(Arg::BaseByteWhich));
+        EXPECT_NO_THROW(
+            provider.PairModule(Arg::PairFirst, Arg::PairSecond, Arg::PairingSeconds, id, secondOutput));
+        EXPECT_EQ(id, kModule) << "the outputs are copied back all the same";
+
+        std::uint8_t one = Arg::CommandFirst, command = 'S';
+        std::string value("1\0\0", 3);
+        const std::string written = raised([&] { provider.WriteCommand(one, id, command, value); });
+        EXPECT_TRUE(written.starts_with("WriteCommand: the status came back as VT_BSTR: ")) << written;
+        if (number) {
+            EXPECT_EQ(provider.DetectBase(Arg::DetectWhich), 70000);
+        } else {
+            const std::string detected = raised([&] { provider.DetectBase(Arg::DetectWhich); });
+            EXPECT_TRUE(detected.starts_with("DetectBase: the result came back as VT_BSTR: ")) << detected;
+        }
+    }
+}
+
 // A class that cannot be created still gives a provider: its failure is the current error after
 // ProbeProvider, closing it does nothing, and any other call raises it.
 TEST(ComProvider, AClassThatCannotBeCreatedBecomesTheStartUpError) {

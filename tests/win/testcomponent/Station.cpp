@@ -128,7 +128,8 @@ class Station final : public IDispatch {
 public:
     explicit Station(HMODULE module)
         : stateFile_(environment(L"Z83_TEST_STATION_STATE")),
-          needsMessages_(environment(L"Z83_TEST_STATION_MESSAGES") == "1"), module_(module) {
+          needsMessages_(environment(L"Z83_TEST_STATION_MESSAGES") == "1"),
+          resultText_(environment(L"Z83_TEST_STATION_RESULT")), module_(module) {
         const std::string types = environment(L"Z83_TEST_STATION_TYPES").value_or("library");
         undeclared_ = types == "undeclared";
         try {
@@ -344,8 +345,13 @@ private:
         }
         if (result) {
             ::VariantInit(result);
-            if (const VARTYPE type = kResultTypes[static_cast<std::size_t>(operation)]; type != VT_EMPTY)
+            const VARTYPE type = kResultTypes[static_cast<std::size_t>(operation)];
+            if (type != VT_EMPTY && resultText_) {
+                V_VT(result) = VT_BSTR;
+                V_BSTR(result) = bstrOf(win::toUtf16(*resultText_));
+            } else if (type != VT_EMPTY) {
                 setNumber(*result, type, answer);
+            }
         }
         return S_OK;
     }
@@ -377,6 +383,7 @@ private:
     LONG references_ = 1;
     std::optional<std::string> stateFile_;
     bool needsMessages_ = false;
+    std::optional<std::string> resultText_; // in place of every result, when set
     bool undeclared_ = false;
     std::unique_ptr<sim::SimulatedBaseStation> station_;
     std::string unusable_; // why the scenario could not be used; every operation raises it

@@ -18,7 +18,8 @@ namespace z83::teststation {
 //                              types without handing it out); otherwise the library's _Station;
 //   Z83_TEST_STATION_STATE     a file that remembers cleared modules across processes;
 //   Z83_TEST_STATION_MESSAGES  1: as a component with a hidden window for its own traffic, OpenUSB posts
-//                              that window a message, and reads fail until the caller has dispatched it.
+//                              that window a message, and reads fail until the caller has dispatched it;
+//   Z83_TEST_STATION_RESULT    a text that every operation with a result gives as its result (VT_BSTR).
 IDispatch* newStation(HMODULE module); // with one reference held by the caller
 
 } // namespace z83::teststation
